@@ -1,0 +1,194 @@
+// The machinery every handler is built from: operand fields, the delegating
+// shape (store the word, build register records, call one kernel), the computing
+// shape (stage operands into a CpuContext and local copies, run the core, write
+// results, flags, FPSR, FPCR and FFR back) and the prefetch shape.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "sve/handlers/handler_registry.h"
+#include "sve/kernels/kernel_common.h"
+#include "sve/state/cpu_context.h"
+#include "sve/support/predv.h"
+
+// ---- Instruction fields -----------------------------------------------------
+
+constexpr uint32_t field(uint32_t insn, unsigned hi, unsigned lo) {
+    return (insn >> lo) & ((hi - lo == 31) ? ~0u : ((1u << (hi - lo + 1)) - 1));
+}
+// A field read as a two's-complement number.
+constexpr int32_t sfield(uint32_t insn, unsigned hi, unsigned lo) {
+    const unsigned width = hi - lo + 1;
+    const uint32_t v = field(insn, hi, lo);
+    return static_cast<int32_t>(v << (32 - width)) >> (32 - width);
+}
+
+// Element-size code of an element type.
+template <typename T>
+inline constexpr uint32_t qual_of = sizeof(T) == 1 ? kQualB : sizeof(T) == 2 ? kQualH : sizeof(T) == 4 ? kQualS : kQualD;
+
+// Register records from fields: Z registers are 5 bits at `lo`, P registers 4 bits
+// (or 3 bits for a governing predicate at 12..10).
+template <typename T>
+inline aarch64_z_reg zfield(uint32_t insn, unsigned lo) { return make_zreg(field(insn, lo + 4, lo), qual_of<T>); }
+template <typename T>
+inline aarch64_p_reg pfield(uint32_t insn, unsigned hi, unsigned lo) { return make_preg(field(insn, hi, lo), qual_of<T>); }
+inline aarch64_i_reg xfield(uint32_t insn, unsigned lo, uint32_t qual = kQualX) { return make_ireg(field(insn, lo + 4, lo), qual); }
+inline aarch64_i_rsp_reg spfield(uint32_t insn, unsigned lo) { return make_rspreg(field(insn, lo + 4, lo)); }
+
+// The common positions.
+inline unsigned zd_num(uint32_t insn) { return field(insn, 4, 0); }
+inline unsigned zn_num(uint32_t insn) { return field(insn, 9, 5); }
+inline unsigned zm_num(uint32_t insn) { return field(insn, 20, 16); }
+inline unsigned pg3_num(uint32_t insn) { return field(insn, 12, 10); }
+
+// ---- Delegating shape -------------------------------------------------------
+
+template <typename... KernelArgs, typename... Args>
+inline aarch64_decode_rc delegate(cpu_state *s, uint32_t insn, aarch64_decode_rc (*kernel)(cpu_state *, KernelArgs...),
+                                  Args... args) {
+    s->insn = insn;
+    return kernel(s, args...);
+}
+
+// ---- Prefetch shape ---------------------------------------------------------
+
+inline aarch64_decode_rc prefetch(cpu_state *, uint32_t) { return DECODE_OK; }
+
+// ---- Computing shape --------------------------------------------------------
+
+inline CpuContext load_context(const cpu_state *s) {
+    CpuContext c;
+    c.flags = static_cast<uint32_t>(s->nzcv);
+    c.fpsr = s->fpsr;
+    c.fpcr = s->fpcr | s->fpcr_extra;
+    c.vl64 = kVl64;
+    const PredV f = pack_pred(s->ffr);
+    std::memcpy(c.ffr, f.w, sizeof c.ffr);
+    return c;
+}
+
+inline void store_context(cpu_state *s, const CpuContext &c) {
+    s->nzcv = c.flags;
+    s->fpsr = c.fpsr;
+    s->fpcr = c.fpcr;
+    PredV f;
+    std::memcpy(f.w, c.ffr, sizeof f.w);
+    unpack_pred(f, s->ffr);
+}
+
+// Runs core(ctx) between filling the context from the state and writing it back.
+// Everything the core writes to the state directly must be written after all
+// sources were staged (the stage_* helpers below copy).
+template <typename Core>
+inline aarch64_decode_rc compute(cpu_state *s, Core &&core) {
+    CpuContext ctx = load_context(s);
+    core(ctx);
+    store_context(s, ctx);
+    return DECODE_OK;
+}
+
+// Element count of an element type at the context's vector length.
+template <typename T>
+inline unsigned context_elements(const CpuContext &ctx) {
+    return context_vl64(&ctx) * 8 / sizeof(T);
+}
+
+// Staged copies of sources.
+inline vec_buf stage_z(const cpu_state *s, unsigned n) {
+    vec_buf b;
+    std::memcpy(b.b, s->z[n & 31], kVecBytes);
+    return b;
+}
+inline PredV stage_p(const cpu_state *s, unsigned n) { return pack_pred(s->p[n & 15]); }
+// General registers by number: 31 reads as zero, or as SP where the operand is a base.
+inline uint64_t read_x(const cpu_state *s, unsigned n) { return n >= 31 ? 0 : s->x[n]; }
+inline uint64_t read_x_or_sp(const cpu_state *s, unsigned n) { return n >= 31 ? s->sp : s->x[n]; }
+
+// Write-back of results.
+inline void write_x(cpu_state *s, unsigned n, uint64_t v) {
+    if (n < 31) s->x[n] = v;
+}
+inline void write_z(cpu_state *s, unsigned n, const vec_buf &r) { std::memcpy(s->z[n & 31], r.b, kVecBytes); }
+inline void write_p(cpu_state *s, unsigned n, const PredV &p) { unpack_pred(p, s->p[n & 15]); }
+// A SIMD&FP scalar result: the value in the low bytes, all other bytes zero.
+template <typename T>
+inline void write_v_scalar(cpu_state *s, unsigned n, T v) {
+    std::memset(s->z[n & 31], 0, kVecBytes);
+    std::memcpy(s->z[n & 31], &v, sizeof v);
+}
+
+// Whether element e of type T is active in a packed predicate.
+template <typename T>
+inline bool active(const PredV &p, unsigned e) {
+    return pred_bit(p, e * sizeof(T));
+}
+// Sets element e of type T in a packed predicate: its lowest bit to v, the others clear.
+template <typename T>
+inline void set_element(PredV &p, unsigned e, bool v) {
+    for (unsigned k = 0; k < sizeof(T); ++k) set_pred_bit(p, e * sizeof(T) + k, k == 0 && v);
+}
+
+// ---- Element loops of the computing shape ----------------------------------
+
+// Zd (4..0) = op(Zn[e]) for active elements of Pg (12..10), Zn at 9..5; inactive
+// elements keep Zd.
+template <typename T, typename Op>
+inline aarch64_decode_rc compute_unary_merge(cpu_state *s, uint32_t insn, Op op) {
+    const vec_buf zn = stage_z(s, zn_num(insn));
+    vec_buf r = stage_z(s, zd_num(insn));
+    const PredV pg = stage_p(s, pg3_num(insn));
+    return compute(s, [&](CpuContext &ctx) {
+        for (unsigned e = 0; e < context_elements<T>(ctx); ++e)
+            if (active<T>(pg, e)) elem_set<T>(r.b, e, static_cast<T>(op(elem_get<T>(zn.b, e))));
+        write_z(s, zd_num(insn), r);
+    });
+}
+
+// Zdn (4..0) = op(Zdn[e], Zm[e]) for active elements of Pg (12..10), Zm at 9..5;
+// inactive elements keep Zdn.
+template <typename T, typename Op>
+inline aarch64_decode_rc compute_binary_merge(cpu_state *s, uint32_t insn, Op op) {
+    const vec_buf zdn = stage_z(s, zd_num(insn));
+    const vec_buf zm = stage_z(s, zn_num(insn));
+    const PredV pg = stage_p(s, pg3_num(insn));
+    vec_buf r = zdn;
+    return compute(s, [&](CpuContext &ctx) {
+        for (unsigned e = 0; e < context_elements<T>(ctx); ++e)
+            if (active<T>(pg, e))
+                elem_set<T>(r.b, e, static_cast<T>(op(elem_get<T>(zdn.b, e), elem_get<T>(zm.b, e))));
+        write_z(s, zd_num(insn), r);
+    });
+}
+
+// Zd (4..0) = op(Zn[e], Zm[e]) for every element, Zn at 9..5, Zm at 20..16.
+template <typename T, typename Op>
+inline aarch64_decode_rc compute_binary_unpredicated(cpu_state *s, uint32_t insn, Op op) {
+    const vec_buf zn = stage_z(s, zn_num(insn));
+    const vec_buf zm = stage_z(s, zm_num(insn));
+    vec_buf r;
+    return compute(s, [&](CpuContext &ctx) {
+        for (unsigned e = 0; e < context_elements<T>(ctx); ++e)
+            elem_set<T>(r.b, e, static_cast<T>(op(elem_get<T>(zn.b, e), elem_get<T>(zm.b, e))));
+        write_z(s, zd_num(insn), r);
+    });
+}
+
+// Zdn (4..0) = op(Zdn[e], imm) for every element.
+template <typename T, typename Op>
+inline aarch64_decode_rc compute_immediate_unpredicated(cpu_state *s, uint32_t insn, uint64_t imm, Op op) {
+    const vec_buf zdn = stage_z(s, zd_num(insn));
+    vec_buf r;
+    return compute(s, [&](CpuContext &ctx) {
+        for (unsigned e = 0; e < context_elements<T>(ctx); ++e)
+            elem_set<T>(r.b, e, static_cast<T>(op(elem_get<T>(zdn.b, e), imm)));
+        write_z(s, zd_num(insn), r);
+    });
+}
+
+// A general-register result (Rd at 4..0) computed from the context.
+template <typename Core>
+inline aarch64_decode_rc compute_scalar_result(cpu_state *s, uint32_t insn, Core &&core) {
+    return compute(s, [&](CpuContext &ctx) { write_x(s, zd_num(insn), core(ctx)); });
+}

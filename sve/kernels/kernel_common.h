@@ -1,0 +1,88 @@
+// What every vector kernel shares: element views of Z, P and FFR, predicate
+// reads and writes at each element size, general-register access through the
+// register-number records, and the staging buffer for kernels whose destination
+// may also be a source.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+
+#include "sve/state/cpu_state.h"
+
+// A 256-byte staging buffer for a Z or P result.
+struct alignas(16) vec_buf {
+    unsigned char b[kVecBytes];
+};
+
+// Element i of type T in a 256-byte register image (little-endian).
+template <typename T>
+inline T elem_get(const unsigned char *reg, unsigned i) {
+    T v;
+    std::memcpy(&v, reg + i * sizeof(T), sizeof(T));
+    return v;
+}
+template <typename T>
+inline void elem_set(unsigned char *reg, unsigned i, T v) {
+    std::memcpy(reg + i * sizeof(T), &v, sizeof(T));
+}
+
+template <typename T>
+inline constexpr unsigned elem_count = kVecBytes / sizeof(T);
+
+// Element size in bytes from a qualifier's element-size code.
+inline constexpr unsigned esize_of(uint32_t qual) {
+    return qual == kQualS ? 4 : qual == kQualD ? 8 : qual == kQualH ? 2 : 1;
+}
+
+// Calls f with a value of the unsigned element type the code selects
+// (words, then doublewords, then halfwords; everything else bytes).
+template <typename F>
+inline decltype(auto) with_element_type(uint32_t qual, F &&f) {
+    switch (qual) {
+    case kQualS: return f(uint32_t{});
+    case kQualD: return f(uint64_t{});
+    case kQualH: return f(uint16_t{});
+    default: return f(uint8_t{});
+    }
+}
+
+// Predicates: element i of size E is active when bit 0 of byte i*E is set.
+inline bool pred_active(const unsigned char *pred, unsigned i, unsigned esize) {
+    return pred[i * esize] & 1;
+}
+template <typename T>
+inline bool pred_active(const unsigned char *pred, unsigned i) {
+    return pred[i * sizeof(T)] & 1;
+}
+// Writes element i's whole unit: first byte 0 or 1, the others 0.
+inline void pred_write(unsigned char *pred, unsigned i, unsigned esize, bool v) {
+    unsigned char *unit = pred + i * esize;
+    unit[0] = v ? 1 : 0;
+    for (unsigned k = 1; k < esize; ++k) unit[k] = 0;
+}
+
+inline unsigned char *zreg(cpu_state *s, aarch64_z_reg r) { return s->z[r.num & 31]; }
+inline const unsigned char *zreg(const cpu_state *s, aarch64_z_reg r) { return s->z[r.num & 31]; }
+inline unsigned char *preg(cpu_state *s, aarch64_p_reg r) { return s->p[r.num & 15]; }
+inline const unsigned char *preg(const cpu_state *s, aarch64_p_reg r) { return s->p[r.num & 15]; }
+
+// General registers: number 31 is the zero register for aarch64_i_reg and the
+// stack pointer for aarch64_i_rsp_reg.
+inline uint64_t xread(const cpu_state *s, aarch64_i_reg r) { return r.num >= 31 ? 0 : s->x[r.num]; }
+inline void xwrite(cpu_state *s, aarch64_i_reg r, uint64_t v) {
+    if (r.num < 31) s->x[r.num] = v;
+}
+inline uint64_t xread(const cpu_state *s, aarch64_i_rsp_reg r) { return r.num >= 31 ? s->sp : s->x[r.num]; }
+inline void xwrite(cpu_state *s, aarch64_i_rsp_reg r, uint64_t v) {
+    if (r.num >= 31)
+        s->sp = v;
+    else
+        s->x[r.num] = v;
+}
+
+// Replaces bits 31..28 of the NZCV word.
+inline void set_nzcv_bits(cpu_state *s, bool n, bool z, bool c, bool v) {
+    s->nzcv = (s->nzcv & ~uint64_t{0xF0000000}) | (uint64_t(n) << 31) | (uint64_t(z) << 30) |
+              (uint64_t(c) << 29) | (uint64_t(v) << 28);
+}
