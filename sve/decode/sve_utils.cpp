@@ -112,17 +112,23 @@ const decode_table_ref kRecogniserOrder[kTableCount] = {
 #undef SVE_RECOGNISER_STEP
 };
 
+sve_handler_fn sve_cascade_lookup(uint32_t word) {
+    for (const decode_table_ref &t : kCascade) {
+        const decode_map &m = **t.map;
+        const auto it = m.find(table_key(word, *t.fields));
+        if (it != m.end()) return it->second;
+    }
+    return nullptr;
+}
+
 extern "C" aarch64_decode_rc execute_sve_instruction(cpu_state *state) {
     uint32_t word;
     std::memcpy(&word, state->pc, sizeof word);
-    for (const decode_table_ref &t : kCascade) {
-        const auto it = (*t.map)->find(table_key(word, *t.fields));
-        if (it == (*t.map)->end()) continue;
-        const aarch64_decode_rc rc = it->second(state, word);
-        if (rc == DECODE_OK) state->pc += 4;
-        return rc;
-    }
-    return DECODE_UNIMPLEMENTED;
+    const sve_handler_fn handler = sve_cascade_lookup(word);
+    if (handler == nullptr) return DECODE_UNIMPLEMENTED;
+    const aarch64_decode_rc rc = handler(state, word);
+    if (rc == DECODE_OK) state->pc += 4;
+    return rc;
 }
 
 const sve_handler_info *sve_handler_catalog(size_t *count) {

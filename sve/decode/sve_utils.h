@@ -18,6 +18,9 @@ sve_handler_fn is_sve(unsigned int word);
 // Host page size, recorded at load time.
 extern uint32_t page_size;
 
+// The handler the decode cascade finds for a word (null if none), without running it.
+sve_handler_fn sve_cascade_lookup(uint32_t word);
+
 // One dispatch entry as the tools see it.
 struct sve_handler_info {
     const char *name;       // handler name, e.g. "VecU8AddVVM"

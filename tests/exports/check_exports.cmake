@@ -1,0 +1,17 @@
+execute_process(COMMAND ${NM} -g --defined-only ${LIB} OUTPUT_VARIABLE syms RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIB}")
+endif()
+foreach(sym execute_sve_instruction is_sve)
+  if(NOT syms MATCHES "[TW] ${sym}\n")
+    message(FATAL_ERROR "${sym} is not exported with C linkage")
+  endif()
+endforeach()
+# Handler names (Vec + element type + operation ...) must not appear among the
+# external symbols, mangled or not.
+string(REGEX MATCHALL "[^\n]*Vec(U|S|F|D|B|H|P)[0-9]*[A-Z][A-Za-z0-9_]*[^\n]*" leaked "${syms}")
+if(leaked)
+  list(GET leaked 0 first)
+  message(FATAL_ERROR "handler symbol exported: ${first}")
+endif()
+message(STATUS "exports ok")
