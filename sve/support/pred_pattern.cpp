@@ -21,6 +21,6 @@ unsigned int VecTrueILength(unsigned long pattern, int n) {
     if (pattern <= 28) return 0;
     if (pattern == 29) return un & ~3u;
     if (pattern == 30) return static_cast<unsigned>((n / 3) * 3);
-    if (pattern == 31) return un & ~1u;
+    if (pattern == 31) return un;  // all elements, odd counts included
     return 0;
 }
