@@ -69,6 +69,10 @@ int SVEInitialize() {
     if (SVELibInitialized) return SVELibInitialized;
     cpu_ctxt.vl64 = 2;
     ctxt = &cpu_ctxt;
+#if !defined(SVE_HOST_OWNS_SIGNALS)
+    // A host framework that owns signal handling builds the core with
+    // SVE_HOST_OWNS_SIGNALS and routes faults through its own events and
+    // fault-safe reads (sve_set_memory_host) instead.
     struct sigaction act;
     std::memset(&act, 0, sizeof act);
     act.sa_sigaction = SVESigHandler;
@@ -76,6 +80,7 @@ int SVEInitialize() {
     act.sa_flags = kSignalFlags;
     sigaction(SIGSEGV, &act, nullptr);
     sigaction(SIGBUS, &act, nullptr);
+#endif
     SVELibInitialized = 1;
     return 1;
 }
