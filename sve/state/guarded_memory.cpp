@@ -23,6 +23,20 @@ std::atomic<const sve_memory_host *> memory_host{nullptr};
 
 constexpr int kSignalFlags = SA_SIGINFO | SA_RESTART | SA_NODEFER;
 
+// Installs `handler` (or the default action when null) for SIGSEGV, then SIGBUS.
+void set_fault_actions(void (*handler)(int, siginfo_t *, void *)) {
+    struct sigaction act;
+    std::memset(&act, 0, sizeof act);
+    if (handler != nullptr)
+        act.sa_sigaction = handler;
+    else
+        act.sa_handler = SIG_DFL;
+    sigemptyset(&act.sa_mask);
+    act.sa_flags = kSignalFlags;
+    sigaction(SIGSEGV, &act, nullptr);
+    sigaction(SIGBUS, &act, nullptr);
+}
+
 // Copies n bytes; a fault in any byte abandons the copy and returns false. The
 // handlers run with SA_NODEFER and an empty mask, so no signal is left blocked
 // when the jump leaves the handler and the mask need not be saved.
@@ -73,13 +87,7 @@ int SVEInitialize() {
     // A host framework that owns signal handling builds the core with
     // SVE_HOST_OWNS_SIGNALS and routes faults through its own events and
     // fault-safe reads (sve_set_memory_host) instead.
-    struct sigaction act;
-    std::memset(&act, 0, sizeof act);
-    act.sa_sigaction = SVESigHandler;
-    sigemptyset(&act.sa_mask);
-    act.sa_flags = kSignalFlags;
-    sigaction(SIGSEGV, &act, nullptr);
-    sigaction(SIGBUS, &act, nullptr);
+    set_fault_actions(SVESigHandler);
 #endif
     SVELibInitialized = 1;
     return 1;
@@ -93,13 +101,7 @@ void SVESigHandler(int sig, siginfo_t *, void *) {
     }
     // The fault belongs to the application: let the faulting access run again
     // under the default action.
-    struct sigaction dfl;
-    std::memset(&dfl, 0, sizeof dfl);
-    dfl.sa_handler = SIG_DFL;
-    sigemptyset(&dfl.sa_mask);
-    dfl.sa_flags = kSignalFlags;
-    sigaction(SIGSEGV, &dfl, nullptr);
-    sigaction(SIGBUS, &dfl, nullptr);
+    set_fault_actions(nullptr);
     std::fprintf(stderr,
                  "tevra's SVESigHandler caught signal %s from the process being emulated, passing "
                  "it to the default signal handler.\n",
