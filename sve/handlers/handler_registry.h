@@ -12,8 +12,9 @@
 // SVE_HANDLER defines the function under its own name and records it as the
 // implementation of that entry; family_bindings.inc emits the family's binding
 // array sve_family_<name> (one slot per entry, null where the family has no
-// handler), the only external symbol of a family file. Families are listed in
-// families.def. The decode tables take each entry's handler
+// handler), the only external symbol of a family file. The build lists the
+// families from the file names (<family>_handlers.cpp), so SVE_FAMILY must be the
+// file's family name. The decode tables take each entry's handler
 // from the family that implements it, or a placeholder that returns
 // DECODE_UNIMPLEMENTED.
 #pragma once
