@@ -146,6 +146,19 @@ inline aarch64_decode_rc compute_unary_merge(cpu_state *s, uint32_t insn, Op op)
     });
 }
 
+// Zdn (4..0) = op(Zdn[e]) for active elements of Pg (12..10); inactive elements
+// keep Zdn (predicated forms with an immediate operand).
+template <typename T, typename Op>
+inline aarch64_decode_rc compute_unary_merge_destructive(cpu_state *s, uint32_t insn, Op op) {
+    vec_buf r = stage_z(s, zd_num(insn));
+    const PredV pg = stage_p(s, pg3_num(insn));
+    return compute(s, [&](CpuContext &ctx) {
+        for (unsigned e = 0; e < context_elements<T>(ctx); ++e)
+            if (active<T>(pg, e)) elem_set<T>(r.b, e, static_cast<T>(op(elem_get<T>(r.b, e))));
+        write_z(s, zd_num(insn), r);
+    });
+}
+
 // Zdn (4..0) = op(Zdn[e], Zm[e]) for active elements of Pg (12..10), Zm at 9..5;
 // inactive elements keep Zdn.
 template <typename T, typename Op>

@@ -1,6 +1,103 @@
+// Bitwise logic on Z registers (AND, ORR, EOR, BIC, NOT), CNOT and the bit counts
+// CLS, CLZ, CNT.
 #include "sve/handlers/handler_shapes.h"
+#include "sve/kernels/logical_kernels.h"
+#include "sve/support/bit_helpers.h"
 
 namespace {
+
+template <typename T>
+constexpr int kBits = static_cast<int>(sizeof(T) * 8);
+
+using zpz_kernel = aarch64_decode_rc (*)(cpu_state *, aarch64_z_reg, aarch64_p_reg, aarch64_z_reg);
+using zzz_kernel = aarch64_decode_rc (*)(cpu_state *, aarch64_z_reg, aarch64_z_reg, aarch64_z_reg);
+using zi_kernel = aarch64_decode_rc (*)(cpu_state *, aarch64_z_reg, aarch64_sve_logical64_imm);
+
+// Zdn, Pg (12..10), Zm (9..5).
+template <typename T>
+aarch64_decode_rc vvm(cpu_state *s, uint32_t insn, zpz_kernel k) {
+    return delegate(s, insn, k, zfield<T>(insn, 0), pfield<T>(insn, 12, 10), zfield<T>(insn, 5));
+}
+// Zd, Zn (9..5), Zm (20..16); bitwise over the whole register.
+inline aarch64_decode_rc vvx(cpu_state *s, uint32_t insn, zzz_kernel k) {
+    return delegate(s, insn, k, zfield<uint64_t>(insn, 0), zfield<uint64_t>(insn, 5), zfield<uint64_t>(insn, 16));
+}
+// Zdn, logical immediate N:immr:imms at 17..5. The reserved encodings have no
+// result and are reported as not emulated.
+inline aarch64_decode_rc vix(cpu_state *s, uint32_t insn, zi_kernel k) {
+    aarch64_sve_logical64_imm imm;
+    if (!decode_logical_imm64(field(insn, 17, 17), field(insn, 16, 11), field(insn, 10, 5), &imm.value))
+        return DECODE_UNIMPLEMENTED;
+    return delegate(s, insn, k, zfield<uint64_t>(insn, 0), imm);
+}
+
+template <typename T>
+aarch64_decode_rc cls(cpu_state *s, uint32_t insn) {
+    return compute_unary_merge<T>(s, insn, [](T a) { return static_cast<T>(CountLeadingSignBits(a, kBits<T>)); });
+}
+template <typename T>
+aarch64_decode_rc clz(cpu_state *s, uint32_t insn) {
+    return compute_unary_merge<T>(s, insn, [](T a) { return static_cast<T>(CountLeadingZeroBits(a, kBits<T>)); });
+}
+template <typename T>
+aarch64_decode_rc cnt(cpu_state *s, uint32_t insn) {
+    return compute_unary_merge<T>(s, insn, [](T a) { return static_cast<T>(BitCount(a, kBits<T>)); });
+}
+template <typename T>
+aarch64_decode_rc inv(cpu_state *s, uint32_t insn) {
+    return compute_unary_merge<T>(s, insn, [](T a) { return static_cast<T>(~a); });
+}
+template <typename T>
+aarch64_decode_rc cnot(cpu_state *s, uint32_t insn) {
+    return compute_unary_merge<T>(s, insn, [](T a) { return static_cast<T>(a == 0 ? 1 : 0); });
+}
+
+SVE_HANDLER(VecU8AndVVM) { return vvm<uint8_t>(state, insn, sve_and_zpz); }
+SVE_HANDLER(VecU16AndVVM) { return vvm<uint16_t>(state, insn, sve_and_zpz); }
+SVE_HANDLER(VecU32AndVVM) { return vvm<uint32_t>(state, insn, sve_and_zpz); }
+SVE_HANDLER(VecU64AndVVM) { return vvm<uint64_t>(state, insn, sve_and_zpz); }
+SVE_HANDLER(VecU8OrVVM) { return vvm<uint8_t>(state, insn, sve_orr_zpz); }
+SVE_HANDLER(VecU16OrVVM) { return vvm<uint16_t>(state, insn, sve_orr_zpz); }
+SVE_HANDLER(VecU32OrVVM) { return vvm<uint32_t>(state, insn, sve_orr_zpz); }
+SVE_HANDLER(VecU64OrVVM) { return vvm<uint64_t>(state, insn, sve_orr_zpz); }
+SVE_HANDLER(VecU8XorVVM) { return vvm<uint8_t>(state, insn, sve_eor_zpz); }
+SVE_HANDLER(VecU16XorVVM) { return vvm<uint16_t>(state, insn, sve_eor_zpz); }
+SVE_HANDLER(VecU32XorVVM) { return vvm<uint32_t>(state, insn, sve_eor_zpz); }
+SVE_HANDLER(VecU64XorVVM) { return vvm<uint64_t>(state, insn, sve_eor_zpz); }
+SVE_HANDLER(VecU8BicVVM) { return vvm<uint8_t>(state, insn, sve_bic_zpz); }
+SVE_HANDLER(VecU16BicVVM) { return vvm<uint16_t>(state, insn, sve_bic_zpz); }
+SVE_HANDLER(VecU32BicVVM) { return vvm<uint32_t>(state, insn, sve_bic_zpz); }
+SVE_HANDLER(VecU64BicVVM) { return vvm<uint64_t>(state, insn, sve_bic_zpz); }
+
+SVE_HANDLER(VecU64AndVVX) { return vvx(state, insn, sve_and_zzz); }
+SVE_HANDLER(VecU64OrVVX) { return vvx(state, insn, sve_orr_zzz); }
+SVE_HANDLER(VecU64XorVVX) { return vvx(state, insn, sve_eor_zzz); }
+SVE_HANDLER(VecU64BicVVX) { return vvx(state, insn, sve_bic_zzz); }
+
+SVE_HANDLER(VecU64AndVIX) { return vix(state, insn, sve_and_zi); }
+SVE_HANDLER(VecU64OrVIX) { return vix(state, insn, sve_orr_zi); }
+SVE_HANDLER(VecU64XorVIX) { return vix(state, insn, sve_eor_zi); }
+
+SVE_HANDLER(VecU8ClsVM) { return cls<uint8_t>(state, insn); }
+SVE_HANDLER(VecU16ClsVM) { return cls<uint16_t>(state, insn); }
+SVE_HANDLER(VecU32ClsVM) { return cls<uint32_t>(state, insn); }
+SVE_HANDLER(VecU64ClsVM) { return cls<uint64_t>(state, insn); }
+SVE_HANDLER(VecU8ClzVM) { return clz<uint8_t>(state, insn); }
+SVE_HANDLER(VecU16ClzVM) { return clz<uint16_t>(state, insn); }
+SVE_HANDLER(VecU32ClzVM) { return clz<uint32_t>(state, insn); }
+SVE_HANDLER(VecU64ClzVM) { return clz<uint64_t>(state, insn); }
+SVE_HANDLER(VecU8CntVM) { return cnt<uint8_t>(state, insn); }
+SVE_HANDLER(VecU16CntVM) { return cnt<uint16_t>(state, insn); }
+SVE_HANDLER(VecU32CntVM) { return cnt<uint32_t>(state, insn); }
+SVE_HANDLER(VecU64CntVM) { return cnt<uint64_t>(state, insn); }
+SVE_HANDLER(VecU8InvVM) { return inv<uint8_t>(state, insn); }
+SVE_HANDLER(VecU16InvVM) { return inv<uint16_t>(state, insn); }
+SVE_HANDLER(VecU32InvVM) { return inv<uint32_t>(state, insn); }
+SVE_HANDLER(VecU64InvVM) { return inv<uint64_t>(state, insn); }
+SVE_HANDLER(VecU8NotVM) { return cnot<uint8_t>(state, insn); }
+SVE_HANDLER(VecU16NotVM) { return cnot<uint16_t>(state, insn); }
+SVE_HANDLER(VecU32NotVM) { return cnot<uint32_t>(state, insn); }
+SVE_HANDLER(VecU64NotVM) { return cnot<uint64_t>(state, insn); }
 
 }  // namespace
 

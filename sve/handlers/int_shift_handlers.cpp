@@ -1,6 +1,202 @@
+// Shifts (by immediate, by vector, by wide elements, reversed), ASRD, sign and
+// zero extension, and bit, byte, halfword and word reversal inside elements.
 #include "sve/handlers/handler_shapes.h"
+#include "sve/kernels/int_kernel_shapes.h"
+#include "sve/kernels/shift_kernels.h"
+#include "sve/support/bit_helpers.h"
+#include "sve/support/wide_int.h"
 
 namespace {
+
+template <typename T>
+constexpr unsigned kBits = sizeof(T) * 8;
+
+using zpz_kernel = aarch64_decode_rc (*)(cpu_state *, aarch64_z_reg, aarch64_p_reg, aarch64_z_reg);
+
+// Zd/Zdn, Pg (12..10), Zn/Zm (9..5).
+template <typename T>
+aarch64_decode_rc zpz(cpu_state *s, uint32_t insn, zpz_kernel k) {
+    return delegate(s, insn, k, zfield<T>(insn, 0), pfield<T>(insn, 12, 10), zfield<T>(insn, 5));
+}
+
+// tsz:imm3 of the predicated immediate forms (tszh 23..22, tszl 9..8, imm3 7..5)
+// and of the unpredicated ones (tszh 23..22, tszl 20..19, imm3 18..16).
+inline unsigned tsz_imm3_predicated(uint32_t insn) { return (field(insn, 23, 22) << 5) | field(insn, 9, 5); }
+inline unsigned tsz_imm3_unpredicated(uint32_t insn) { return (field(insn, 23, 22) << 5) | field(insn, 20, 16); }
+template <typename T>
+unsigned right_shift(unsigned tsz_imm3) { return 2 * kBits<T> - tsz_imm3; }
+template <typename T>
+unsigned left_shift(unsigned tsz_imm3) { return tsz_imm3 - kBits<T>; }
+
+// LSR by immediate, predicated and unpredicated.
+template <typename T>
+aarch64_decode_rc lsr_vim(cpu_state *s, uint32_t insn) {
+    const unsigned sh = right_shift<T>(tsz_imm3_predicated(insn));
+    return compute_unary_merge_destructive<T>(s, insn, [sh](T a) { return op_lsr{}(a, sh); });
+}
+template <typename T>
+aarch64_decode_rc lsr_vix(cpu_state *s, uint32_t insn) {
+    const unsigned sh = right_shift<T>(tsz_imm3_unpredicated(insn));
+    const vec_buf zn = stage_z(s, zn_num(insn));
+    vec_buf r;
+    return compute(s, [&](CpuContext &ctx) {
+        for (unsigned e = 0; e < context_elements<T>(ctx); ++e) elem_set<T>(r.b, e, op_lsr{}(elem_get<T>(zn.b, e), sh));
+        write_z(s, zd_num(insn), r);
+    });
+}
+
+// ASRD: arithmetic shift that rounds the quotient toward zero.
+template <typename T>
+aarch64_decode_rc asrd(cpu_state *s, uint32_t insn) {
+    const unsigned sh = right_shift<T>(tsz_imm3_predicated(insn));
+    return compute_unary_merge_destructive<T>(s, insn, [sh](T a) {
+        WideInt v = Int(a, kBits<T>, 0);
+        if (v < 0) v += (WideInt{1} << sh) - 1;
+        return static_cast<T>(bits(v >> sh));
+    });
+}
+
+// LSLR/LSRR/ASRR: the shift of Zm by Zdn.
+template <typename T, typename Shift>
+aarch64_decode_rc reversed_shift(cpu_state *s, uint32_t insn, Shift sh) {
+    return compute_binary_merge<T>(s, insn, [sh](T a, T b) { return sh(b, uint64_t(a)); });
+}
+
+// Shifts by the 64-bit element of Zm that covers the same 64-bit lane.
+template <typename T, typename Shift>
+aarch64_decode_rc wide_shift_predicated(cpu_state *s, uint32_t insn, Shift sh) {
+    const vec_buf zdn = stage_z(s, zd_num(insn)), zm = stage_z(s, zn_num(insn));
+    const PredV pg = stage_p(s, pg3_num(insn));
+    vec_buf r = zdn;
+    return compute(s, [&](CpuContext &ctx) {
+        for (unsigned e = 0; e < context_elements<T>(ctx); ++e)
+            if (active<T>(pg, e))
+                elem_set<T>(r.b, e, sh(elem_get<T>(zdn.b, e), elem_get<uint64_t>(zm.b, e * sizeof(T) / 8)));
+        write_z(s, zd_num(insn), r);
+    });
+}
+template <typename T, typename Shift>
+aarch64_decode_rc wide_shift_unpredicated(cpu_state *s, uint32_t insn, Shift sh) {
+    const vec_buf zn = stage_z(s, zn_num(insn)), zm = stage_z(s, zm_num(insn));
+    vec_buf r;
+    return compute(s, [&](CpuContext &ctx) {
+        for (unsigned e = 0; e < context_elements<T>(ctx); ++e)
+            elem_set<T>(r.b, e, sh(elem_get<T>(zn.b, e), elem_get<uint64_t>(zm.b, e * sizeof(T) / 8)));
+        write_z(s, zd_num(insn), r);
+    });
+}
+
+// UXTB, REVB, REVH (computed, merging).
+template <typename T>
+aarch64_decode_rc uxtb(cpu_state *s, uint32_t insn) {
+    return compute_unary_merge<T>(s, insn, [](T a) { return static_cast<T>(a & 0xFF); });
+}
+template <typename T, int Unit>
+aarch64_decode_rc reverse_units(cpu_state *s, uint32_t insn) {
+    return compute_unary_merge<T>(s, insn, [](T a) { return static_cast<T>(Reverse(a, kBits<T>, Unit)); });
+}
+
+SVE_HANDLER(VecU8ShlVVM) { return zpz<uint8_t>(state, insn, sve_lsl_zpz); }
+SVE_HANDLER(VecU16ShlVVM) { return zpz<uint16_t>(state, insn, sve_lsl_zpz); }
+SVE_HANDLER(VecU32ShlVVM) { return zpz<uint32_t>(state, insn, sve_lsl_zpz); }
+SVE_HANDLER(VecU64ShlVVM) { return zpz<uint64_t>(state, insn, sve_lsl_zpz); }
+SVE_HANDLER(VecU8ShrVVM) { return zpz<uint8_t>(state, insn, sve_lsr_zpz); }
+SVE_HANDLER(VecU16ShrVVM) { return zpz<uint16_t>(state, insn, sve_lsr_zpz); }
+SVE_HANDLER(VecU32ShrVVM) { return zpz<uint32_t>(state, insn, sve_lsr_zpz); }
+SVE_HANDLER(VecU64ShrVVM) { return zpz<uint64_t>(state, insn, sve_lsr_zpz); }
+SVE_HANDLER(VecS8ShrVVM) { return zpz<uint8_t>(state, insn, sve_asr_zpz); }
+SVE_HANDLER(VecS16ShrVVM) { return zpz<uint16_t>(state, insn, sve_asr_zpz); }
+SVE_HANDLER(VecS32ShrVVM) { return zpz<uint32_t>(state, insn, sve_asr_zpz); }
+SVE_HANDLER(VecS64ShrVVM) { return zpz<uint64_t>(state, insn, sve_asr_zpz); }
+
+SVE_HANDLER(VecU8ShlRVVM) { return reversed_shift<uint8_t>(state, insn, op_lsl{}); }
+SVE_HANDLER(VecU16ShlRVVM) { return reversed_shift<uint16_t>(state, insn, op_lsl{}); }
+SVE_HANDLER(VecU32ShlRVVM) { return reversed_shift<uint32_t>(state, insn, op_lsl{}); }
+SVE_HANDLER(VecU64ShlRVVM) { return reversed_shift<uint64_t>(state, insn, op_lsl{}); }
+SVE_HANDLER(VecU8ShrRVVM) { return reversed_shift<uint8_t>(state, insn, op_lsr{}); }
+SVE_HANDLER(VecU16ShrRVVM) { return reversed_shift<uint16_t>(state, insn, op_lsr{}); }
+SVE_HANDLER(VecU32ShrRVVM) { return reversed_shift<uint32_t>(state, insn, op_lsr{}); }
+SVE_HANDLER(VecU64ShrRVVM) { return reversed_shift<uint64_t>(state, insn, op_lsr{}); }
+SVE_HANDLER(VecS8ShrRVVM) { return reversed_shift<uint8_t>(state, insn, op_asr{}); }
+SVE_HANDLER(VecS16ShrRVVM) { return reversed_shift<uint16_t>(state, insn, op_asr{}); }
+SVE_HANDLER(VecS32ShrRVVM) { return reversed_shift<uint32_t>(state, insn, op_asr{}); }
+SVE_HANDLER(VecS64ShrRVVM) { return reversed_shift<uint64_t>(state, insn, op_asr{}); }
+
+#define SVE_SHIFT_IMM(T, NAME_L, NAME_RU, NAME_RS, NAME_D)                                                         \
+    SVE_HANDLER(NAME_L) {                                                                                      \
+        return delegate(state, insn, sve_lsl_zpi, zfield<T>(insn, 0), pfield<T>(insn, 12, 10),                 \
+                        int(left_shift<T>(tsz_imm3_predicated(insn))));                                        \
+    }                                                                                                          \
+    SVE_HANDLER(NAME_RU) { return lsr_vim<T>(state, insn); }                                                   \
+    SVE_HANDLER(NAME_RS) {                                                                                     \
+        return delegate(state, insn, sve_asr_zpi, zfield<T>(insn, 0), pfield<T>(insn, 12, 10),                 \
+                        int(right_shift<T>(tsz_imm3_predicated(insn))));                                       \
+    }                                                                                                          \
+    SVE_HANDLER(NAME_D) { return asrd<T>(state, insn); }
+SVE_SHIFT_IMM(uint8_t, VecU8ShlVIM, VecU8ShrVIM, VecS8ShrVIM, VecS8ShrDVIM)
+SVE_SHIFT_IMM(uint16_t, VecU16ShlVIM, VecU16ShrVIM, VecS16ShrVIM, VecS16ShrDVIM)
+SVE_SHIFT_IMM(uint32_t, VecU32ShlVIM, VecU32ShrVIM, VecS32ShrVIM, VecS32ShrDVIM)
+SVE_SHIFT_IMM(uint64_t, VecU64ShlVIM, VecU64ShrVIM, VecS64ShrVIM, VecS64ShrDVIM)
+#undef SVE_SHIFT_IMM
+
+#define SVE_SHIFT_IMM_X(T, NAME_L, NAME_RU, NAME_RS)                                                               \
+    SVE_HANDLER(NAME_L) {                                                                                      \
+        return delegate(state, insn, sve_lsl_zzi, zfield<T>(insn, 0), zfield<T>(insn, 5),                      \
+                        int(left_shift<T>(tsz_imm3_unpredicated(insn))));                                      \
+    }                                                                                                          \
+    SVE_HANDLER(NAME_RU) { return lsr_vix<T>(state, insn); }                                                   \
+    SVE_HANDLER(NAME_RS) {                                                                                     \
+        return delegate(state, insn, sve_asr_zzi, zfield<T>(insn, 0), zfield<T>(insn, 5),                      \
+                        int(right_shift<T>(tsz_imm3_unpredicated(insn))));                                     \
+    }
+SVE_SHIFT_IMM_X(uint8_t, VecU8ShlVIX, VecU8ShrVIX, VecS8ShrVIX)
+SVE_SHIFT_IMM_X(uint16_t, VecU16ShlVIX, VecU16ShrVIX, VecS16ShrVIX)
+SVE_SHIFT_IMM_X(uint32_t, VecU32ShlVIX, VecU32ShrVIX, VecS32ShrVIX)
+SVE_SHIFT_IMM_X(uint64_t, VecU64ShlVIX, VecU64ShrVIX, VecS64ShrVIX)
+#undef SVE_SHIFT_IMM_X
+
+SVE_HANDLER(VecU8ShlVWM) { return wide_shift_predicated<uint8_t>(state, insn, op_lsl{}); }
+SVE_HANDLER(VecU16ShlVWM) { return wide_shift_predicated<uint16_t>(state, insn, op_lsl{}); }
+SVE_HANDLER(VecU32ShlVWM) { return wide_shift_predicated<uint32_t>(state, insn, op_lsl{}); }
+SVE_HANDLER(VecU8ShrVWM) { return wide_shift_predicated<uint8_t>(state, insn, op_lsr{}); }
+SVE_HANDLER(VecU16ShrVWM) { return wide_shift_predicated<uint16_t>(state, insn, op_lsr{}); }
+SVE_HANDLER(VecU32ShrVWM) { return wide_shift_predicated<uint32_t>(state, insn, op_lsr{}); }
+SVE_HANDLER(VecS8ShrVWM) { return wide_shift_predicated<uint8_t>(state, insn, op_asr{}); }
+SVE_HANDLER(VecS16ShrVWM) { return wide_shift_predicated<uint16_t>(state, insn, op_asr{}); }
+SVE_HANDLER(VecS32ShrVWM) { return wide_shift_predicated<uint32_t>(state, insn, op_asr{}); }
+SVE_HANDLER(VecU8ShlVWX) { return wide_shift_unpredicated<uint8_t>(state, insn, op_lsl{}); }
+SVE_HANDLER(VecU16ShlVWX) { return wide_shift_unpredicated<uint16_t>(state, insn, op_lsl{}); }
+SVE_HANDLER(VecU32ShlVWX) { return wide_shift_unpredicated<uint32_t>(state, insn, op_lsl{}); }
+SVE_HANDLER(VecU8ShrVWX) { return wide_shift_unpredicated<uint8_t>(state, insn, op_lsr{}); }
+SVE_HANDLER(VecU16ShrVWX) { return wide_shift_unpredicated<uint16_t>(state, insn, op_lsr{}); }
+SVE_HANDLER(VecU32ShrVWX) { return wide_shift_unpredicated<uint32_t>(state, insn, op_lsr{}); }
+SVE_HANDLER(VecS8ShrVWX) { return wide_shift_unpredicated<uint8_t>(state, insn, op_asr{}); }
+SVE_HANDLER(VecS16ShrVWX) { return wide_shift_unpredicated<uint16_t>(state, insn, op_asr{}); }
+SVE_HANDLER(VecS32ShrVWX) { return wide_shift_unpredicated<uint32_t>(state, insn, op_asr{}); }
+
+SVE_HANDLER(VecU16Extnd12VM) { return uxtb<uint16_t>(state, insn); }
+SVE_HANDLER(VecU32Extnd14VM) { return uxtb<uint32_t>(state, insn); }
+SVE_HANDLER(VecU64Extnd18VM) { return uxtb<uint64_t>(state, insn); }
+SVE_HANDLER(VecS16Extnd12VM) { return zpz<uint16_t>(state, insn, sve_sxtb_zpz); }
+SVE_HANDLER(VecS32Extnd14VM) { return zpz<uint32_t>(state, insn, sve_sxtb_zpz); }
+SVE_HANDLER(VecS64Extnd18VM) { return zpz<uint64_t>(state, insn, sve_sxtb_zpz); }
+SVE_HANDLER(VecU32Extnd24VM) { return zpz<uint32_t>(state, insn, sve_uxth_zpz); }
+SVE_HANDLER(VecU64Extnd28VM) { return zpz<uint64_t>(state, insn, sve_uxth_zpz); }
+SVE_HANDLER(VecS32Extnd24VM) { return zpz<uint32_t>(state, insn, sve_sxth_zpz); }
+SVE_HANDLER(VecS64Extnd28VM) { return zpz<uint64_t>(state, insn, sve_sxth_zpz); }
+SVE_HANDLER(VecU64Extnd48VM) { return zpz<uint64_t>(state, insn, sve_uxtw_zpz); }
+SVE_HANDLER(VecS64Extnd48VM) { return zpz<uint64_t>(state, insn, sve_sxtw_zpz); }
+
+SVE_HANDLER(VecU8RBitVM) { return zpz<uint8_t>(state, insn, sve_rbit_zpz); }
+SVE_HANDLER(VecU16RBitVM) { return zpz<uint16_t>(state, insn, sve_rbit_zpz); }
+SVE_HANDLER(VecU32RBitVM) { return zpz<uint32_t>(state, insn, sve_rbit_zpz); }
+SVE_HANDLER(VecU64RBitVM) { return zpz<uint64_t>(state, insn, sve_rbit_zpz); }
+SVE_HANDLER(VecU16Rev1V) { return reverse_units<uint16_t, 1>(state, insn); }
+SVE_HANDLER(VecU32Rev1V) { return reverse_units<uint32_t, 1>(state, insn); }
+SVE_HANDLER(VecU64Rev1V) { return reverse_units<uint64_t, 1>(state, insn); }
+SVE_HANDLER(VecU32Rev2V) { return reverse_units<uint32_t, 2>(state, insn); }
+SVE_HANDLER(VecU64Rev2V) { return reverse_units<uint64_t, 2>(state, insn); }
+SVE_HANDLER(VecU64Rev4V) { return zpz<uint64_t>(state, insn, sve_revw_zpz); }
 
 }  // namespace
 
