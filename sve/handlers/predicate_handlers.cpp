@@ -1,21 +1,281 @@
-// Predicate initialisation and logic: PTRUE, PTRUES, PFALSE, PFIRST, PNEXT,
-// PTEST, AND/ORR/EOR/BIC/NAND/NOR/ORN (and their flag-setting forms), SEL.
+// Predicate initialisation, logic, breaks, tests and loop control: PTRUE(S),
+// PFALSE, PFIRST, PNEXT, PTEST, AND/BIC/EOR/ORR/ORN/NOR/NAND(S), SEL, BRKA(S),
+// BRKB(S), BRKN(S), BRKPA(S), BRKPB(S), WHILELT/LE/LO/LS, CTERMEQ/NE, and the
+// predicate permutes REV, ZIP, UZP, TRN, PUNPKLO/HI.
 #include "sve/handlers/handler_shapes.h"
 #include "sve/kernels/predicate_kernels.h"
+#include "sve/kernels/predicate_permute_kernels.h"
+#include "sve/support/pred_pattern.h"
+#include "sve/support/predicate_flags.h"
 
 namespace {
+
+constexpr PredV kAllTrue{{~uint64_t{0}, ~uint64_t{0}, ~uint64_t{0}, ~uint64_t{0}}};
+
+// The common predicate fields: Pd 3..0, Pn 8..5, Pg 13..10, Pm 19..16.
+inline aarch64_p_reg pd(uint32_t insn, uint32_t qual = kQualB) { return make_preg(field(insn, 3, 0), qual); }
+inline aarch64_p_reg pn(uint32_t insn, uint32_t qual = kQualB) { return make_preg(field(insn, 8, 5), qual); }
+inline aarch64_p_reg pg4(uint32_t insn, uint32_t qual = kQualZeroing) { return make_preg(field(insn, 13, 10), qual); }
+inline aarch64_p_reg pm(uint32_t insn, uint32_t qual = kQualB) { return make_preg(field(insn, 19, 16), qual); }
+
+using pppp_kernel = aarch64_decode_rc (*)(cpu_state *, aarch64_p_reg, aarch64_p_reg, aarch64_p_reg, aarch64_p_reg);
+inline aarch64_decode_rc pppp(cpu_state *s, uint32_t insn, pppp_kernel k) {
+    return delegate(s, insn, k, pd(insn), pg4(insn), pn(insn), pm(insn));
+}
+
+// Pd = Pg AND op(Pn, Pm) on every predicate bit, optionally setting the flags.
+template <typename Op>
+aarch64_decode_rc logic(cpu_state *s, uint32_t insn, bool setflags, Op op) {
+    const PredV g = stage_p(s, field(insn, 13, 10)), n = stage_p(s, field(insn, 8, 5)), m = stage_p(s, field(insn, 19, 16));
+    return compute(s, [&](CpuContext &ctx) {
+        PredV r;
+        for (int w = 0; w < 4; ++w) r.w[w] = g.w[w] & op(n.w[w], m.w[w]);
+        if (setflags) PredSetNZCV(g, r, 8, &ctx);
+        write_p(s, field(insn, 3, 0), r);
+    });
+}
+
+// BRKA/BRKB with flags (zeroing), and BRKPA: scanning bytes from element 0.
+aarch64_decode_rc break_flags(cpu_state *s, uint32_t insn, bool after) {
+    const PredV g = stage_p(s, field(insn, 13, 10)), n = stage_p(s, field(insn, 8, 5));
+    return compute(s, [&](CpuContext &ctx) {
+        PredV r{};
+        bool brk = false;
+        for (unsigned j = 0; j < kPredBits; ++j) {
+            if (!pred_bit(g, j)) continue;
+            if (after) {
+                set_pred_bit(r, j, !brk);
+                brk = brk || pred_bit(n, j);
+            } else {
+                brk = brk || pred_bit(n, j);
+                set_pred_bit(r, j, !brk);
+            }
+        }
+        PredSetNZCV(g, r, 8, &ctx);
+        write_p(s, field(insn, 3, 0), r);
+    });
+}
+
+aarch64_decode_rc break_prev_after(cpu_state *s, uint32_t insn, bool setflags) {
+    const PredV g = stage_p(s, field(insn, 13, 10)), n = stage_p(s, field(insn, 8, 5)), m = stage_p(s, field(insn, 19, 16));
+    return compute(s, [&](CpuContext &ctx) {
+        const int last = FindLastActive(g, 8, &ctx);
+        bool run = last >= 0 && pred_bit(n, static_cast<unsigned>(last));
+        PredV r{};
+        for (unsigned j = 0; j < kPredBits; ++j) {
+            if (!pred_bit(g, j)) continue;
+            set_pred_bit(r, j, run);
+            run = run && !pred_bit(m, j);
+        }
+        if (setflags) PredSetNZCV(g, r, 8, &ctx);
+        write_p(s, field(insn, 3, 0), r);
+    });
+}
 
 // PTRUE Pd.T{, pattern}: Pd 3..0, pattern 9..5.
 template <typename T>
 aarch64_decode_rc ptrue(cpu_state *s, uint32_t insn) {
-    return delegate(s, insn, sve_ptrue_pi, pfield<T>(insn, 3, 0), static_cast<int>(field(insn, 9, 5)));
+    return delegate(s, insn, sve_ptrue_pi, pd(insn, qual_of<T>), static_cast<int>(field(insn, 9, 5)));
+}
+template <typename T>
+aarch64_decode_rc ptrues(cpu_state *s, uint32_t insn) {
+    return compute(s, [&](CpuContext &ctx) {
+        const unsigned count = VecTrueILength(field(insn, 9, 5), static_cast<int>(context_elements<T>(ctx)));
+        PredV r{};
+        for (unsigned e = 0; e < context_elements<T>(ctx); ++e) set_element<T>(r, e, e < count);
+        PredSetNZCV(r, r, sizeof(T) * 8, &ctx);
+        write_p(s, field(insn, 3, 0), r);
+    });
 }
 
-SVE_HANDLER(VecPFalse) { return delegate(state, insn, sve_pfalse_p, pfield<uint8_t>(insn, 3, 0)); }
+// PNEXT Pdn.T, Pg, Pdn.T: Pdn 3..0, Pg 8..5.
+template <typename T>
+aarch64_decode_rc pnext(cpu_state *s, uint32_t insn) {
+    return delegate(s, insn, sve_pnext_pp, pd(insn, qual_of<T>), pn(insn, qual_of<T>));
+}
+
+// WHILELT/LO/LS delegate: Pd 3..0, Rn 9..5, Rm 20..16 (W or X registers).
+template <typename T>
+aarch64_decode_rc while_loop(cpu_state *s, uint32_t insn, uint32_t width,
+                             aarch64_decode_rc (*k)(cpu_state *, aarch64_p_reg, aarch64_i_reg, aarch64_i_reg)) {
+    return delegate(s, insn, k, pd(insn, qual_of<T>), xfield(insn, 5, width), xfield(insn, 16, width));
+}
+
+// WHILELE (signed, computed): element e is true while Rn + e <= Rm, the counter
+// wrapping at the register width as the register itself would.
+template <typename T, unsigned Bits>
+aarch64_decode_rc whilele(cpu_state *s, uint32_t insn) {
+    const uint64_t n0 = read_x(s, field(insn, 9, 5)), m0 = read_x(s, field(insn, 20, 16));
+    return compute(s, [&](CpuContext &ctx) {
+        auto sext = [](uint64_t v) { return Bits == 64 ? static_cast<int64_t>(v) : static_cast<int64_t>(static_cast<int32_t>(v)); };
+        const uint64_t mask = Bits == 64 ? ~uint64_t{0} : 0xFFFFFFFFu;
+        uint64_t counter = n0 & mask;
+        const int64_t limit = sext(m0 & mask);
+        bool last = true;
+        PredV r{};
+        for (unsigned e = 0; e < context_elements<T>(ctx); ++e) {
+            last = last && sext(counter) <= limit;
+            set_element<T>(r, e, last);
+            counter = (counter + 1) & mask;
+        }
+        PredSetNZCV(kAllTrue, r, sizeof(T) * 8, &ctx);
+        write_p(s, field(insn, 3, 0), r);
+    });
+}
+
+// CTERMEQ/CTERMNE Rn, Rm: N = term, V = NOT term AND NOT C; Z and C unchanged.
+template <unsigned Bits, bool Equal>
+aarch64_decode_rc cterm(cpu_state *s, uint32_t insn) {
+    const uint64_t mask = Bits == 64 ? ~uint64_t{0} : 0xFFFFFFFFu;
+    const uint64_t a = read_x(s, field(insn, 9, 5)) & mask, b = read_x(s, field(insn, 20, 16)) & mask;
+    return compute(s, [&](CpuContext &ctx) {
+        const bool term = Equal ? a == b : a != b;
+        const bool c = (ctx.flags >> 29) & 1;
+        const bool n = term, v = !term && !c;
+        ctx.flags = (ctx.flags & ~0x90000000u) | (uint32_t(n) << 31) | (uint32_t(v) << 28);
+    });
+}
+
+// Predicate permutes computed here (UZP2, TRN1, TRN2): Pd 3..0, Pn 8..5, Pm 19..16.
+template <typename T>
+aarch64_decode_rc permute(cpu_state *s, uint32_t insn, predicate_permute_kind kind) {
+    unsigned char n[kVecBytes], m[kVecBytes];
+    std::memcpy(n, s->p[field(insn, 8, 5)], kVecBytes);
+    std::memcpy(m, s->p[field(insn, 19, 16)], kVecBytes);
+    return compute(s, [&](CpuContext &) { permute_predicate_bytes(s->p[field(insn, 3, 0)], n, m, sizeof(T), kind); });
+}
+template <typename T>
+aarch64_decode_rc permute_kernel(cpu_state *s, uint32_t insn,
+                                 aarch64_decode_rc (*k)(cpu_state *, aarch64_p_reg, aarch64_p_reg, aarch64_p_reg)) {
+    return delegate(s, insn, k, pd(insn, qual_of<T>), pn(insn, qual_of<T>), pm(insn, qual_of<T>));
+}
+
+SVE_HANDLER(VecPFalse) { return delegate(state, insn, sve_pfalse_p, pd(insn)); }
 SVE_HANDLER(VecP8TrueI) { return ptrue<uint8_t>(state, insn); }
 SVE_HANDLER(VecP16TrueI) { return ptrue<uint16_t>(state, insn); }
 SVE_HANDLER(VecP32TrueI) { return ptrue<uint32_t>(state, insn); }
 SVE_HANDLER(VecP64TrueI) { return ptrue<uint64_t>(state, insn); }
+SVE_HANDLER(VecP8TrueFlgI) { return ptrues<uint8_t>(state, insn); }
+SVE_HANDLER(VecP16TrueFlgI) { return ptrues<uint16_t>(state, insn); }
+SVE_HANDLER(VecP32TrueFlgI) { return ptrues<uint32_t>(state, insn); }
+SVE_HANDLER(VecP64TrueFlgI) { return ptrues<uint64_t>(state, insn); }
+
+SVE_HANDLER(VecPAndPPZ) { return pppp(state, insn, sve_and_pppp); }
+SVE_HANDLER(VecPBicPPZ) { return pppp(state, insn, sve_bic_pppp); }
+SVE_HANDLER(VecPOrPPZ) { return pppp(state, insn, sve_orr_pppp); }
+SVE_HANDLER(VecPXorPPZ) { return pppp(state, insn, sve_eor_pppp); }
+SVE_HANDLER(VecPNorPPZ) { return pppp(state, insn, sve_nor_pppp); }
+SVE_HANDLER(VecPSelPP) { return pppp(state, insn, sve_sel_pppp); }
+SVE_HANDLER(VecPAndFlgPPZ) { return logic(state, insn, true, [](uint64_t a, uint64_t b) { return a & b; }); }
+SVE_HANDLER(VecPBicFlgPPZ) { return logic(state, insn, true, [](uint64_t a, uint64_t b) { return a & ~b; }); }
+SVE_HANDLER(VecPOrFlgPPZ) { return logic(state, insn, true, [](uint64_t a, uint64_t b) { return a | b; }); }
+SVE_HANDLER(VecPOrNPPZ) { return logic(state, insn, false, [](uint64_t a, uint64_t b) { return a | ~b; }); }
+SVE_HANDLER(VecPOrNFlgPPZ) { return logic(state, insn, true, [](uint64_t a, uint64_t b) { return a | ~b; }); }
+SVE_HANDLER(VecPXorFlgPPZ) { return logic(state, insn, true, [](uint64_t a, uint64_t b) { return a ^ b; }); }
+SVE_HANDLER(VecPNandPPZ) { return logic(state, insn, false, [](uint64_t a, uint64_t b) { return ~(a & b); }); }
+SVE_HANDLER(VecPNandFlgPPZ) { return logic(state, insn, true, [](uint64_t a, uint64_t b) { return ~(a & b); }); }
+SVE_HANDLER(VecPNorFlgPPZ) { return logic(state, insn, true, [](uint64_t a, uint64_t b) { return ~(a | b); }); }
+
+// BRKA/BRKB Pd, Pg/<ZM>, Pn: bit 4 selects merging.
+SVE_HANDLER(VecPBreakAPZ) { return delegate(state, insn, sve_brka_ppp, pd(insn), pg4(insn), pn(insn)); }
+SVE_HANDLER(VecPBreakAPM) { return delegate(state, insn, sve_brka_ppp, pd(insn), pg4(insn, kQualB), pn(insn)); }
+SVE_HANDLER(VecPBreakBPZ) { return delegate(state, insn, sve_brkb_ppp, pd(insn), pg4(insn), pn(insn)); }
+SVE_HANDLER(VecPBreakBPM) { return delegate(state, insn, sve_brkb_ppp, pd(insn), pg4(insn, kQualB), pn(insn)); }
+SVE_HANDLER(VecPBreakAFlgPZ) { return break_flags(state, insn, true); }
+SVE_HANDLER(VecPBreakBFlgPZ) { return break_flags(state, insn, false); }
+SVE_HANDLER(VecPBreakNextPZ) { return delegate(state, insn, sve_brkn_ppp, pd(insn), pg4(insn), pn(insn)); }
+SVE_HANDLER(VecPBreakNextFlgPZ) { return delegate(state, insn, sve_brkns_ppp, pd(insn), pg4(insn), pn(insn)); }
+SVE_HANDLER(VecPBreakPrevAPZ) { return break_prev_after(state, insn, false); }
+SVE_HANDLER(VecPBreakPrevAFlgPZ) { return break_prev_after(state, insn, true); }
+SVE_HANDLER(VecPBreakPrevBPZ) { return pppp(state, insn, sve_brkpb_pppp); }
+SVE_HANDLER(VecPBreakPrevBFlgPZ) { return pppp(state, insn, sve_brkpbs_pppp); }
+
+// PFIRST Pdn.B, Pg, Pdn.B: Pdn 3..0, Pg 8..5.
+SVE_HANDLER(VecPSetFirstActiveP) {
+    const PredV g = stage_p(state, field(insn, 8, 5));
+    PredV r = stage_p(state, field(insn, 3, 0));
+    return compute(state, [&](CpuContext &ctx) {
+        const int first = FindFirstActive(g, 8, &ctx);
+        if (first >= 0) set_pred_bit(r, static_cast<unsigned>(first), true);
+        PredSetNZCV(g, r, 8, &ctx);
+        write_p(state, field(insn, 3, 0), r);
+    });
+}
+SVE_HANDLER(VecP8GenNextP) { return pnext<uint8_t>(state, insn); }
+SVE_HANDLER(VecP16GenNextP) { return pnext<uint16_t>(state, insn); }
+SVE_HANDLER(VecP32GenNextP) { return pnext<uint32_t>(state, insn); }
+SVE_HANDLER(VecP64GenNextP) { return pnext<uint64_t>(state, insn); }
+// PTEST Pg, Pn.B: Pg 13..10, Pn 8..5.
+SVE_HANDLER(VecPTestPZ) { return delegate(state, insn, sve_ptest_pp, pg4(insn), pn(insn)); }
+
+SVE_HANDLER(VecS8While4LTSS) { return while_loop<uint8_t>(state, insn, kQualW, sve_whilelt_prr); }
+SVE_HANDLER(VecS16While4LTSS) { return while_loop<uint16_t>(state, insn, kQualW, sve_whilelt_prr); }
+SVE_HANDLER(VecS32While4LTSS) { return while_loop<uint32_t>(state, insn, kQualW, sve_whilelt_prr); }
+SVE_HANDLER(VecS64While4LTSS) { return while_loop<uint64_t>(state, insn, kQualW, sve_whilelt_prr); }
+SVE_HANDLER(VecS8While8LTSS) { return while_loop<uint8_t>(state, insn, kQualX, sve_whilelt_prr); }
+SVE_HANDLER(VecS16While8LTSS) { return while_loop<uint16_t>(state, insn, kQualX, sve_whilelt_prr); }
+SVE_HANDLER(VecS32While8LTSS) { return while_loop<uint32_t>(state, insn, kQualX, sve_whilelt_prr); }
+SVE_HANDLER(VecS64While8LTSS) { return while_loop<uint64_t>(state, insn, kQualX, sve_whilelt_prr); }
+SVE_HANDLER(VecU8While4LTSS) { return while_loop<uint8_t>(state, insn, kQualW, sve_whilelo_prr); }
+SVE_HANDLER(VecU16While4LTSS) { return while_loop<uint16_t>(state, insn, kQualW, sve_whilelo_prr); }
+SVE_HANDLER(VecU32While4LTSS) { return while_loop<uint32_t>(state, insn, kQualW, sve_whilelo_prr); }
+SVE_HANDLER(VecU64While4LTSS) { return while_loop<uint64_t>(state, insn, kQualW, sve_whilelo_prr); }
+SVE_HANDLER(VecU8While8LTSS) { return while_loop<uint8_t>(state, insn, kQualX, sve_whilelo_prr); }
+SVE_HANDLER(VecU16While8LTSS) { return while_loop<uint16_t>(state, insn, kQualX, sve_whilelo_prr); }
+SVE_HANDLER(VecU32While8LTSS) { return while_loop<uint32_t>(state, insn, kQualX, sve_whilelo_prr); }
+SVE_HANDLER(VecU64While8LTSS) { return while_loop<uint64_t>(state, insn, kQualX, sve_whilelo_prr); }
+SVE_HANDLER(VecU8While4LESS) { return while_loop<uint8_t>(state, insn, kQualW, sve_whilels_prr); }
+SVE_HANDLER(VecU16While4LESS) { return while_loop<uint16_t>(state, insn, kQualW, sve_whilels_prr); }
+SVE_HANDLER(VecU32While4LESS) { return while_loop<uint32_t>(state, insn, kQualW, sve_whilels_prr); }
+SVE_HANDLER(VecU64While4LESS) { return while_loop<uint64_t>(state, insn, kQualW, sve_whilels_prr); }
+SVE_HANDLER(VecU8While8LESS) { return while_loop<uint8_t>(state, insn, kQualX, sve_whilels_prr); }
+SVE_HANDLER(VecU16While8LESS) { return while_loop<uint16_t>(state, insn, kQualX, sve_whilels_prr); }
+SVE_HANDLER(VecU32While8LESS) { return while_loop<uint32_t>(state, insn, kQualX, sve_whilels_prr); }
+SVE_HANDLER(VecU64While8LESS) { return while_loop<uint64_t>(state, insn, kQualX, sve_whilels_prr); }
+SVE_HANDLER(VecS8While4LESS) { return whilele<uint8_t, 32>(state, insn); }
+SVE_HANDLER(VecS16While4LESS) { return whilele<uint16_t, 32>(state, insn); }
+SVE_HANDLER(VecS32While4LESS) { return whilele<uint32_t, 32>(state, insn); }
+SVE_HANDLER(VecS64While4LESS) { return whilele<uint64_t, 32>(state, insn); }
+SVE_HANDLER(VecS8While8LESS) { return whilele<uint8_t, 64>(state, insn); }
+SVE_HANDLER(VecS16While8LESS) { return whilele<uint16_t, 64>(state, insn); }
+SVE_HANDLER(VecS32While8LESS) { return whilele<uint32_t, 64>(state, insn); }
+SVE_HANDLER(VecS64While8LESS) { return whilele<uint64_t, 64>(state, insn); }
+
+SVE_HANDLER(VecU32CTermEQ) { return cterm<32, true>(state, insn); }
+SVE_HANDLER(VecU64CTermEQ) { return cterm<64, true>(state, insn); }
+SVE_HANDLER(VecU32CTermNE) { return cterm<32, false>(state, insn); }
+SVE_HANDLER(VecU64CTermNE) { return cterm<64, false>(state, insn); }
+
+SVE_HANDLER(VecP8ReverseP) { return delegate(state, insn, sve_rev_pp, pd(insn, kQualB), pn(insn, kQualB)); }
+SVE_HANDLER(VecP16ReverseP) { return delegate(state, insn, sve_rev_pp, pd(insn, kQualH), pn(insn, kQualH)); }
+SVE_HANDLER(VecP32ReverseP) { return delegate(state, insn, sve_rev_pp, pd(insn, kQualS), pn(insn, kQualS)); }
+SVE_HANDLER(VecP64ReverseP) { return delegate(state, insn, sve_rev_pp, pd(insn, kQualD), pn(insn, kQualD)); }
+SVE_HANDLER(VecP8Zip1PP) { return permute_kernel<uint8_t>(state, insn, sve_zip1_ppp); }
+SVE_HANDLER(VecP16Zip1PP) { return permute_kernel<uint16_t>(state, insn, sve_zip1_ppp); }
+SVE_HANDLER(VecP32Zip1PP) { return permute_kernel<uint32_t>(state, insn, sve_zip1_ppp); }
+SVE_HANDLER(VecP64Zip1PP) { return permute_kernel<uint64_t>(state, insn, sve_zip1_ppp); }
+SVE_HANDLER(VecP8Zip2PP) { return permute_kernel<uint8_t>(state, insn, sve_zip2_ppp); }
+SVE_HANDLER(VecP16Zip2PP) { return permute_kernel<uint16_t>(state, insn, sve_zip2_ppp); }
+SVE_HANDLER(VecP32Zip2PP) { return permute_kernel<uint32_t>(state, insn, sve_zip2_ppp); }
+SVE_HANDLER(VecP64Zip2PP) { return permute_kernel<uint64_t>(state, insn, sve_zip2_ppp); }
+SVE_HANDLER(VecP8Uzp1PP) { return permute_kernel<uint8_t>(state, insn, sve_uzp1_ppp); }
+SVE_HANDLER(VecP16Uzp1PP) { return permute_kernel<uint16_t>(state, insn, sve_uzp1_ppp); }
+SVE_HANDLER(VecP32Uzp1PP) { return permute_kernel<uint32_t>(state, insn, sve_uzp1_ppp); }
+SVE_HANDLER(VecP64Uzp1PP) { return permute_kernel<uint64_t>(state, insn, sve_uzp1_ppp); }
+SVE_HANDLER(VecP8Uzp2PP) { return permute<uint8_t>(state, insn, predicate_permute_kind::uzp2); }
+SVE_HANDLER(VecP16Uzp2PP) { return permute<uint16_t>(state, insn, predicate_permute_kind::uzp2); }
+SVE_HANDLER(VecP32Uzp2PP) { return permute<uint32_t>(state, insn, predicate_permute_kind::uzp2); }
+SVE_HANDLER(VecP64Uzp2PP) { return permute<uint64_t>(state, insn, predicate_permute_kind::uzp2); }
+SVE_HANDLER(VecP8Trn1PP) { return permute<uint8_t>(state, insn, predicate_permute_kind::trn1); }
+SVE_HANDLER(VecP16Trn1PP) { return permute<uint16_t>(state, insn, predicate_permute_kind::trn1); }
+SVE_HANDLER(VecP32Trn1PP) { return permute<uint32_t>(state, insn, predicate_permute_kind::trn1); }
+SVE_HANDLER(VecP64Trn1PP) { return permute<uint64_t>(state, insn, predicate_permute_kind::trn1); }
+SVE_HANDLER(VecP8Trn2PP) { return permute<uint8_t>(state, insn, predicate_permute_kind::trn2); }
+SVE_HANDLER(VecP16Trn2PP) { return permute<uint16_t>(state, insn, predicate_permute_kind::trn2); }
+SVE_HANDLER(VecP32Trn2PP) { return permute<uint32_t>(state, insn, predicate_permute_kind::trn2); }
+SVE_HANDLER(VecP64Trn2PP) { return permute<uint64_t>(state, insn, predicate_permute_kind::trn2); }
+SVE_HANDLER(VecPUnpackLoP) { return delegate(state, insn, sve_punpklo_pp, pd(insn, kQualH), pn(insn)); }
+SVE_HANDLER(VecPUnpackHiP) { return delegate(state, insn, sve_punpkhi_pp, pd(insn, kQualH), pn(insn)); }
 
 }  // namespace
 
