@@ -1,0 +1,142 @@
+// Element loops of the SVE memory instructions, shared by the contiguous,
+// structure, replicating, first-fault, non-fault, gather and scatter kernels and
+// handlers. `Addr` is a functor giving element i's address; M is the memory
+// element type, E the register element type.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+
+#include "sve/decode/sve_utils.h"
+#include "sve/kernels/kernel_common.h"
+#include "sve/state/guarded_memory.h"
+
+template <typename M>
+inline M mem_read(uint64_t address) {
+    M v;
+    std::memcpy(&v, reinterpret_cast<const void *>(address), sizeof v);
+    return v;
+}
+template <typename M>
+inline void mem_write(uint64_t address, M v) {
+    std::memcpy(reinterpret_cast<void *>(address), &v, sizeof v);
+}
+
+// Extends a memory element to the register element.
+template <typename M, typename E, bool Signed>
+inline E extend_element(M m) {
+    if constexpr (Signed)
+        return static_cast<E>(static_cast<std::make_signed_t<E>>(static_cast<std::make_signed_t<M>>(m)));
+    else
+        return static_cast<E>(m);
+}
+
+// Gather or contiguous load: active elements are read and extended, inactive
+// elements become 0 without touching memory. Element i's address is computed
+// before element i of Zt is written, so Zt may also hold the addresses.
+template <typename M, typename E, bool Signed, typename Addr>
+inline aarch64_decode_rc load_elements(cpu_state *s, unsigned zt, const unsigned char *pg, Addr addr) {
+    unsigned char *d = s->z[zt & 31];
+    for (unsigned i = 0; i < elem_count<E>; ++i) {
+        E v = 0;
+        if (pred_active<E>(pg, i)) v = extend_element<M, E, Signed>(mem_read<M>(addr(i)));
+        elem_set<E>(d, i, v);
+    }
+    return DECODE_OK;
+}
+
+// Scatter or contiguous store of the low M bytes of each active element, in
+// ascending element order.
+template <typename M, typename E, typename Addr>
+inline aarch64_decode_rc store_elements(cpu_state *s, unsigned zt, const unsigned char *pg, Addr addr) {
+    const unsigned char *src = s->z[zt & 31];
+    for (unsigned i = 0; i < elem_count<E>; ++i)
+        if (pred_active<E>(pg, i)) mem_write<M>(addr(i), static_cast<M>(elem_get<E>(src, i)));
+    return DECODE_OK;
+}
+
+// Structure load/store of N consecutive registers (numbers wrap at 32), memory
+// interleaved element by element.
+template <typename T, unsigned N>
+inline aarch64_decode_rc structure_load(cpu_state *s, unsigned zt, const unsigned char *pg, uint64_t start) {
+    for (unsigned i = 0; i < elem_count<T>; ++i) {
+        const bool on = pred_active<T>(pg, i);
+        for (unsigned r = 0; r < N; ++r)
+            elem_set<T>(s->z[(zt + r) & 31], i, on ? mem_read<T>(start + (uint64_t{i} * N + r) * sizeof(T)) : T(0));
+    }
+    return DECODE_OK;
+}
+template <typename T, unsigned N>
+inline aarch64_decode_rc structure_store(cpu_state *s, unsigned zt, const unsigned char *pg, uint64_t start) {
+    for (unsigned i = 0; i < elem_count<T>; ++i)
+        if (pred_active<T>(pg, i))
+            for (unsigned r = 0; r < N; ++r)
+                mem_write<T>(start + (uint64_t{i} * N + r) * sizeof(T), elem_get<T>(s->z[(zt + r) & 31], i));
+    return DECODE_OK;
+}
+
+// Load and replicate: one element read (only if some element is active) into
+// every active element; inactive elements become 0.
+template <typename M, typename E, bool Signed>
+inline aarch64_decode_rc replicate_load(cpu_state *s, unsigned zt, const unsigned char *pg, uint64_t address) {
+    bool any = false;
+    for (unsigned i = 0; i < elem_count<E> && !any; ++i) any = pred_active<E>(pg, i);
+    const E v = any ? extend_element<M, E, Signed>(mem_read<M>(address)) : E(0);
+    unsigned char *d = s->z[zt & 31];
+    for (unsigned i = 0; i < elem_count<E>; ++i) elem_set<E>(d, i, pred_active<E>(pg, i) ? v : E(0));
+    return DECODE_OK;
+}
+
+// Quadword load and replicate: the 16-byte block at `address`, read unit by unit
+// under the first 16 predicate bits, copied into every quadword.
+template <typename T>
+inline aarch64_decode_rc quadword_replicate_load(cpu_state *s, unsigned zt, const unsigned char *pg, uint64_t address) {
+    unsigned char block[16];
+    for (unsigned i = 0; i < 16 / sizeof(T); ++i)
+        elem_set<T>(block, i, pred_active<T>(pg, i) ? mem_read<T>(address + i * sizeof(T)) : T(0));
+    for (unsigned q = 0; q < kVecBytes / 16; ++q) std::memcpy(s->z[zt & 31] + 16 * q, block, 16);
+    return DECODE_OK;
+}
+
+// First-fault (FirstFault = true) and non-fault loads. The first active element
+// of a first-fault load is an ordinary access: a fault there is the program's.
+// Every other active element is read speculatively; from the first element that
+// cannot be read, every FFR element is cleared and no further element is loaded
+// (those destination elements keep their previous values). Inactive elements
+// before that point become 0.
+template <typename M, typename E, bool Signed, bool FirstFault, typename Addr>
+inline aarch64_decode_rc speculative_load(cpu_state *s, unsigned zt, const unsigned char *pg, Addr addr) {
+    unsigned char *d = s->z[zt & 31];
+    bool first = FirstFault;
+    // Pages already found readable: [ok_lo, ok_hi).
+    uint64_t ok_lo = 1, ok_hi = 0;
+    const uint64_t page = page_size ? page_size : 4096;
+    for (unsigned i = 0; i < elem_count<E>; ++i) {
+        if (!pred_active<E>(pg, i)) {
+            elem_set<E>(d, i, E(0));
+            continue;
+        }
+        const uint64_t a = addr(i);
+        M m;
+        if (first) {
+            m = mem_read<M>(a);
+            first = false;
+        } else if (a >= ok_lo && a + sizeof(M) - 1 >= a && a + sizeof(M) <= ok_hi) {
+            m = mem_read<M>(a);
+        } else if (sve_safe_read(reinterpret_cast<const void *>(a), &m, sizeof m)) {
+            ok_lo = a & ~(page - 1);
+            ok_hi = ((a + sizeof(M) - 1) & ~(page - 1)) + page;
+            if (ok_hi < ok_lo) ok_hi = ~uint64_t{0};  // wrapped at the top of the address space
+        } else {
+            for (unsigned k = i * sizeof(E); k < kVecBytes; ++k) s->ffr[k] = 0;
+            return DECODE_OK;
+        }
+        elem_set<E>(d, i, extend_element<M, E, Signed>(m));
+    }
+    return DECODE_OK;
+}
+
+// Offsets of the vector addressing forms.
+inline uint64_t sext32(uint64_t v) { return static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(v))); }
+inline uint64_t zext32(uint64_t v) { return v & 0xFFFFFFFFu; }
