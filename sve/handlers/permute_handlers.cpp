@@ -1,6 +1,287 @@
+// Vector permutes and element extraction: ZIP, UZP, TRN, TBL, SPLICE, COMPACT,
+// EXT, REV, SUNPK/UUNPK, DUP (indexed), INSR, LASTA, LASTB, CLASTA, CLASTB.
 #include "sve/handlers/handler_shapes.h"
+#include "sve/kernels/move_kernels.h"
+#include "sve/kernels/permute_kernels.h"
+#include "sve/kernels/reduction_kernels.h"
 
 namespace {
+
+using zzz_kernel = aarch64_decode_rc (*)(cpu_state *, aarch64_z_reg, aarch64_z_reg, aarch64_z_reg);
+using zz_kernel = aarch64_decode_rc (*)(cpu_state *, aarch64_z_reg, aarch64_z_reg);
+
+// Zd 4..0, Zn 9..5, Zm 20..16.
+template <typename T>
+aarch64_decode_rc zzz(cpu_state *s, uint32_t insn, zzz_kernel k) {
+    return delegate(s, insn, k, zfield<T>(insn, 0), zfield<T>(insn, 5), zfield<T>(insn, 16));
+}
+// Zd 4..0, Zn 9..5.
+template <typename T>
+aarch64_decode_rc zz(cpu_state *s, uint32_t insn, zz_kernel k) {
+    return delegate(s, insn, k, zfield<T>(insn, 0), zfield<T>(insn, 5));
+}
+
+// TRN1 (computed).
+template <typename T>
+aarch64_decode_rc trn1(cpu_state *s, uint32_t insn) {
+    const vec_buf a = stage_z(s, zn_num(insn)), b = stage_z(s, zm_num(insn));
+    return compute(s, [&](CpuContext &) { permute_vector_bytes(s->z[zd_num(insn)], a.b, b.b, sizeof(T), vector_permute_kind::trn1); });
+}
+
+// SPLICE Zdn, Pg, Zdn, Zm (9..5): the active segment of Zdn, then Zm from element 0.
+template <typename T>
+aarch64_decode_rc splice(cpu_state *s, uint32_t insn) {
+    const vec_buf a = stage_z(s, zd_num(insn)), b = stage_z(s, zn_num(insn));
+    const PredV g = stage_p(s, pg3_num(insn));
+    return compute(s, [&](CpuContext &ctx) {
+        const unsigned n = context_elements<T>(ctx);
+        int first = -1, last = -1;
+        for (unsigned e = 0; e < n; ++e)
+            if (active<T>(g, e)) {
+                if (first < 0) first = static_cast<int>(e);
+                last = static_cast<int>(e);
+            }
+        vec_buf r;
+        unsigned x = 0;
+        if (first >= 0)
+            for (int e = first; e <= last; ++e) elem_set<T>(r.b, x++, elem_get<T>(a.b, static_cast<unsigned>(e)));
+        for (unsigned e = 0; x < n; ++e) elem_set<T>(r.b, x++, elem_get<T>(b.b, e));
+        write_z(s, zd_num(insn), r);
+    });
+}
+
+// COMPACT Zd, Pg, Zn: the active elements packed to the bottom, the rest zero.
+template <typename T>
+aarch64_decode_rc compact(cpu_state *s, uint32_t insn) {
+    const vec_buf a = stage_z(s, zn_num(insn));
+    const PredV g = stage_p(s, pg3_num(insn));
+    return compute(s, [&](CpuContext &ctx) {
+        vec_buf r;
+        std::memset(r.b, 0, kVecBytes);
+        unsigned x = 0;
+        for (unsigned e = 0; e < context_elements<T>(ctx); ++e)
+            if (active<T>(g, e)) elem_set<T>(r.b, x++, elem_get<T>(a.b, e));
+        write_z(s, zd_num(insn), r);
+    });
+}
+
+// SUNPKLO/SUNPKHI to halfwords and words (computed).
+template <typename N, typename W>
+aarch64_decode_rc sunpk(cpu_state *s, uint32_t insn, bool high) {
+    const vec_buf a = stage_z(s, zn_num(insn));
+    return compute(s, [&](CpuContext &) { unpack_bytes<N, W, true>(s->z[zd_num(insn)], a.b, high); });
+}
+
+// DUP Zd, Zn[imm]: imm2:tsz at 23..22:20..16; the lowest set bit of tsz gives the
+// element size and the bits above it the index.
+template <unsigned Bytes>
+aarch64_decode_rc dup_indexed(cpu_state *s, uint32_t insn) {
+    constexpr unsigned shift = Bytes == 1 ? 1 : Bytes == 2 ? 2 : Bytes == 4 ? 3 : Bytes == 8 ? 4 : 5;
+    constexpr uint32_t qual = Bytes == 1 ? kQualB : Bytes == 2 ? kQualH : Bytes == 4 ? kQualS : Bytes == 8 ? kQualD : kQualQ;
+    const unsigned index = ((field(insn, 23, 22) << 5) | field(insn, 20, 16)) >> shift;
+    return delegate(s, insn, sve_dup_zzi, make_zreg(zd_num(insn), qual), make_zreg(zn_num(insn), qual), static_cast<int>(index));
+}
+
+// INSR Zdn, Rm|Vm (9..5): shift up one element, the scalar into element 0.
+template <typename T, bool Simd>
+aarch64_decode_rc insr(cpu_state *s, uint32_t insn) {
+    const vec_buf a = stage_z(s, zd_num(insn));
+    const uint64_t v = Simd ? elem_get<uint64_t>(s->z[zn_num(insn)], 0) : read_x(s, zn_num(insn));
+    return compute(s, [&](CpuContext &ctx) {
+        vec_buf r;
+        elem_set<T>(r.b, 0, static_cast<T>(v));
+        for (unsigned e = 1; e < context_elements<T>(ctx); ++e) elem_set<T>(r.b, e, elem_get<T>(a.b, e - 1));
+        write_z(s, zd_num(insn), r);
+    });
+}
+
+// LASTA Rd|Vd, Pg, Zn: the element after the last active one (0 when none is
+// active or the last active is the final element).
+template <typename T, bool Simd>
+aarch64_decode_rc lasta(cpu_state *s, uint32_t insn) {
+    const vec_buf a = stage_z(s, zn_num(insn));
+    const PredV g = stage_p(s, pg3_num(insn));
+    return compute(s, [&](CpuContext &ctx) {
+        const unsigned n = context_elements<T>(ctx);
+        unsigned e = 0;
+        for (unsigned i = n; i-- > 0;)
+            if (active<T>(g, i)) {
+                e = i + 1 < n ? i + 1 : 0;
+                break;
+            }
+        const T v = elem_get<T>(a.b, e);
+        if (Simd)
+            write_v_scalar<T>(s, zd_num(insn), v);
+        else
+            write_x(s, zd_num(insn), v);
+    });
+}
+template <typename T>
+aarch64_decode_rc lastb_r(cpu_state *s, uint32_t insn) {
+    return delegate(s, insn, sve_lastb_rpz, xfield(insn, 0), pfield<T>(insn, 12, 10), zfield<T>(insn, 5));
+}
+template <typename T>
+aarch64_decode_rc lastb_v(cpu_state *s, uint32_t insn) {
+    return delegate(s, insn, sve_lastb_vpz, field(insn, 4, 0), pfield<T>(insn, 12, 10), zfield<T>(insn, 5));
+}
+
+// Index chosen by CLASTA (After) or CLASTB among the active elements, or -1.
+template <typename T>
+int conditional_index(const PredV &g, unsigned n, bool after) {
+    for (unsigned i = n; i-- > 0;)
+        if (active<T>(g, i)) return after ? static_cast<int>(i + 1 < n ? i + 1 : 0) : static_cast<int>(i);
+    return -1;
+}
+
+// CLASTA/CLASTB Rdn|Vdn, Pg, Rdn|Vdn, Zm (9..5).
+template <typename T, bool Simd, bool After>
+aarch64_decode_rc clast_scalar(cpu_state *s, uint32_t insn) {
+    const vec_buf a = stage_z(s, zn_num(insn));
+    const PredV g = stage_p(s, pg3_num(insn));
+    const uint64_t old = Simd ? elem_get<uint64_t>(s->z[zd_num(insn)], 0) : read_x(s, zd_num(insn));
+    return compute(s, [&](CpuContext &ctx) {
+        const int e = conditional_index<T>(g, context_elements<T>(ctx), After);
+        const T v = e < 0 ? static_cast<T>(old) : elem_get<T>(a.b, static_cast<unsigned>(e));
+        if (Simd)
+            write_v_scalar<T>(s, zd_num(insn), v);
+        else
+            write_x(s, zd_num(insn), v);
+    });
+}
+template <typename T>
+aarch64_decode_rc clastb_r(cpu_state *s, uint32_t insn) {
+    return delegate(s, insn, sve_clastb_rpz, xfield(insn, 0), pfield<T>(insn, 12, 10), zfield<T>(insn, 5));
+}
+
+// CLASTA/CLASTB Zdn, Pg, Zdn, Zm (9..5): the chosen element broadcast; Zdn
+// unchanged when no element is active.
+template <typename T, bool After>
+aarch64_decode_rc clast_vector(cpu_state *s, uint32_t insn) {
+    const vec_buf a = stage_z(s, zn_num(insn));
+    const PredV g = stage_p(s, pg3_num(insn));
+    return compute(s, [&](CpuContext &ctx) {
+        const int e = conditional_index<T>(g, context_elements<T>(ctx), After);
+        if (e < 0) return;
+        const T v = elem_get<T>(a.b, static_cast<unsigned>(e));
+        vec_buf r;
+        for (unsigned i = 0; i < context_elements<T>(ctx); ++i) elem_set<T>(r.b, i, v);
+        write_z(s, zd_num(insn), r);
+    });
+}
+
+SVE_HANDLER(VecU8Zip1VV) { return zzz<uint8_t>(state, insn, sve_zip1_zzz); }
+SVE_HANDLER(VecU16Zip1VV) { return zzz<uint16_t>(state, insn, sve_zip1_zzz); }
+SVE_HANDLER(VecU32Zip1VV) { return zzz<uint32_t>(state, insn, sve_zip1_zzz); }
+SVE_HANDLER(VecU64Zip1VV) { return zzz<uint64_t>(state, insn, sve_zip1_zzz); }
+SVE_HANDLER(VecU8Zip2VV) { return zzz<uint8_t>(state, insn, sve_zip2_zzz); }
+SVE_HANDLER(VecU16Zip2VV) { return zzz<uint16_t>(state, insn, sve_zip2_zzz); }
+SVE_HANDLER(VecU32Zip2VV) { return zzz<uint32_t>(state, insn, sve_zip2_zzz); }
+SVE_HANDLER(VecU64Zip2VV) { return zzz<uint64_t>(state, insn, sve_zip2_zzz); }
+SVE_HANDLER(VecU8Uzp1VV) { return zzz<uint8_t>(state, insn, sve_uzp1_zzz); }
+SVE_HANDLER(VecU16Uzp1VV) { return zzz<uint16_t>(state, insn, sve_uzp1_zzz); }
+SVE_HANDLER(VecU32Uzp1VV) { return zzz<uint32_t>(state, insn, sve_uzp1_zzz); }
+SVE_HANDLER(VecU64Uzp1VV) { return zzz<uint64_t>(state, insn, sve_uzp1_zzz); }
+SVE_HANDLER(VecU8Uzp2VV) { return zzz<uint8_t>(state, insn, sve_uzp2_zzz); }
+SVE_HANDLER(VecU16Uzp2VV) { return zzz<uint16_t>(state, insn, sve_uzp2_zzz); }
+SVE_HANDLER(VecU32Uzp2VV) { return zzz<uint32_t>(state, insn, sve_uzp2_zzz); }
+SVE_HANDLER(VecU64Uzp2VV) { return zzz<uint64_t>(state, insn, sve_uzp2_zzz); }
+SVE_HANDLER(VecU8Trn1VV) { return trn1<uint8_t>(state, insn); }
+SVE_HANDLER(VecU16Trn1VV) { return trn1<uint16_t>(state, insn); }
+SVE_HANDLER(VecU32Trn1VV) { return trn1<uint32_t>(state, insn); }
+SVE_HANDLER(VecU64Trn1VV) { return trn1<uint64_t>(state, insn); }
+SVE_HANDLER(VecU8Trn2VV) { return zzz<uint8_t>(state, insn, sve_trn2_zzz); }
+SVE_HANDLER(VecU16Trn2VV) { return zzz<uint16_t>(state, insn, sve_trn2_zzz); }
+SVE_HANDLER(VecU32Trn2VV) { return zzz<uint32_t>(state, insn, sve_trn2_zzz); }
+SVE_HANDLER(VecU64Trn2VV) { return zzz<uint64_t>(state, insn, sve_trn2_zzz); }
+SVE_HANDLER(VecU8TblVV) { return zzz<uint8_t>(state, insn, sve_tbl_zzz); }
+SVE_HANDLER(VecU16TblVV) { return zzz<uint16_t>(state, insn, sve_tbl_zzz); }
+SVE_HANDLER(VecU32TblVV) { return zzz<uint32_t>(state, insn, sve_tbl_zzz); }
+SVE_HANDLER(VecU64TblVV) { return zzz<uint64_t>(state, insn, sve_tbl_zzz); }
+SVE_HANDLER(VecU8ReverseV) { return zz<uint8_t>(state, insn, sve_rev_zz); }
+SVE_HANDLER(VecU16ReverseV) { return zz<uint16_t>(state, insn, sve_rev_zz); }
+SVE_HANDLER(VecU32ReverseV) { return zz<uint32_t>(state, insn, sve_rev_zz); }
+SVE_HANDLER(VecU64ReverseV) { return zz<uint64_t>(state, insn, sve_rev_zz); }
+SVE_HANDLER(VecU8SpliceVV) { return splice<uint8_t>(state, insn); }
+SVE_HANDLER(VecU16SpliceVV) { return splice<uint16_t>(state, insn); }
+SVE_HANDLER(VecU32SpliceVV) { return splice<uint32_t>(state, insn); }
+SVE_HANDLER(VecU64SpliceVV) { return splice<uint64_t>(state, insn); }
+SVE_HANDLER(VecU32CompressVV) { return compact<uint32_t>(state, insn); }
+SVE_HANDLER(VecU64CompressVV) { return compact<uint64_t>(state, insn); }
+// EXT Zdn, Zdn, Zm (9..5), #imm8 (20..16:12..10).
+SVE_HANDLER(VecU8SlideVI) {
+    return delegate(state, insn, sve_ext_zzi, zfield<uint8_t>(insn, 0), zfield<uint8_t>(insn, 5),
+                    static_cast<int>((field(insn, 20, 16) << 3) | field(insn, 12, 10)));
+}
+
+SVE_HANDLER(VecU16UnpackLoV) { return zz<uint16_t>(state, insn, sve_uunpklo_b2h_zz); }
+SVE_HANDLER(VecU32UnpackLoV) { return zz<uint32_t>(state, insn, sve_uunpklo_h2s_zz); }
+SVE_HANDLER(VecU64UnpackLoV) { return zz<uint64_t>(state, insn, sve_uunpklo_s2d_zz); }
+SVE_HANDLER(VecU16UnpackHiV) { return zz<uint16_t>(state, insn, sve_uunpkhi_b2h_zz); }
+SVE_HANDLER(VecU32UnpackHiV) { return zz<uint32_t>(state, insn, sve_uunpkhi_h2s_zz); }
+SVE_HANDLER(VecU64UnpackHiV) { return zz<uint64_t>(state, insn, sve_uunpkhi_s2d_zz); }
+SVE_HANDLER(VecS64UnpackLoV) { return zz<uint64_t>(state, insn, sve_sunpklo_s2d_zz); }
+SVE_HANDLER(VecS64UnpackHiV) { return zz<uint64_t>(state, insn, sve_sunpkhi_s2d_zz); }
+SVE_HANDLER(VecS16UnpackLoV) { return sunpk<uint8_t, uint16_t>(state, insn, false); }
+SVE_HANDLER(VecS32UnpackLoV) { return sunpk<uint16_t, uint32_t>(state, insn, false); }
+SVE_HANDLER(VecS16UnpackHiV) { return sunpk<uint8_t, uint16_t>(state, insn, true); }
+SVE_HANDLER(VecS32UnpackHiV) { return sunpk<uint16_t, uint32_t>(state, insn, true); }
+
+SVE_HANDLER(VecU8ExtDupVI) { return dup_indexed<1>(state, insn); }
+SVE_HANDLER(VecU16ExtDupVI) { return dup_indexed<2>(state, insn); }
+SVE_HANDLER(VecU32ExtDupVI) { return dup_indexed<4>(state, insn); }
+SVE_HANDLER(VecU64ExtDupVI) { return dup_indexed<8>(state, insn); }
+SVE_HANDLER(VecU128ExtDupVI) { return dup_indexed<16>(state, insn); }
+
+SVE_HANDLER(VecU8InsertS) { return insr<uint8_t, false>(state, insn); }
+SVE_HANDLER(VecU16InsertS) { return insr<uint16_t, false>(state, insn); }
+SVE_HANDLER(VecU32InsertS) { return insr<uint32_t, false>(state, insn); }
+SVE_HANDLER(VecU64InsertS) { return insr<uint64_t, false>(state, insn); }
+SVE_HANDLER(VecB8InsertS) { return insr<uint8_t, true>(state, insn); }
+SVE_HANDLER(VecH16InsertS) { return insr<uint16_t, true>(state, insn); }
+SVE_HANDLER(VecF32InsertS) { return insr<uint32_t, true>(state, insn); }
+SVE_HANDLER(VecD64InsertS) { return insr<uint64_t, true>(state, insn); }
+
+SVE_HANDLER(VecU8LastAV) { return lasta<uint8_t, false>(state, insn); }
+SVE_HANDLER(VecU16LastAV) { return lasta<uint16_t, false>(state, insn); }
+SVE_HANDLER(VecU32LastAV) { return lasta<uint32_t, false>(state, insn); }
+SVE_HANDLER(VecU64LastAV) { return lasta<uint64_t, false>(state, insn); }
+SVE_HANDLER(VecB8LastAV) { return lasta<uint8_t, true>(state, insn); }
+SVE_HANDLER(VecH16LastAV) { return lasta<uint16_t, true>(state, insn); }
+SVE_HANDLER(VecF32LastAV) { return lasta<uint32_t, true>(state, insn); }
+SVE_HANDLER(VecD64LastAV) { return lasta<uint64_t, true>(state, insn); }
+SVE_HANDLER(VecU8LastBV) { return lastb_r<uint8_t>(state, insn); }
+SVE_HANDLER(VecU16LastBV) { return lastb_r<uint16_t>(state, insn); }
+SVE_HANDLER(VecU32LastBV) { return lastb_r<uint32_t>(state, insn); }
+SVE_HANDLER(VecU64LastBV) { return lastb_r<uint64_t>(state, insn); }
+SVE_HANDLER(VecB8LastBV) { return lastb_v<uint8_t>(state, insn); }
+SVE_HANDLER(VecH16LastBV) { return lastb_v<uint16_t>(state, insn); }
+SVE_HANDLER(VecF32LastBV) { return lastb_v<uint32_t>(state, insn); }
+SVE_HANDLER(VecD64LastBV) { return lastb_v<uint64_t>(state, insn); }
+
+SVE_HANDLER(VecU8CondXASV) { return clast_scalar<uint8_t, false, true>(state, insn); }
+SVE_HANDLER(VecU16CondXASV) { return clast_scalar<uint16_t, false, true>(state, insn); }
+SVE_HANDLER(VecU32CondXASV) { return clast_scalar<uint32_t, false, true>(state, insn); }
+SVE_HANDLER(VecU64CondXASV) { return clast_scalar<uint64_t, false, true>(state, insn); }
+SVE_HANDLER(VecB8CondXASV) { return clast_scalar<uint8_t, true, true>(state, insn); }
+SVE_HANDLER(VecH16CondXASV) { return clast_scalar<uint16_t, true, true>(state, insn); }
+SVE_HANDLER(VecF32CondXASV) { return clast_scalar<uint32_t, true, true>(state, insn); }
+SVE_HANDLER(VecD64CondXASV) { return clast_scalar<uint64_t, true, true>(state, insn); }
+SVE_HANDLER(VecU8CondXBSV) { return clastb_r<uint8_t>(state, insn); }
+SVE_HANDLER(VecU16CondXBSV) { return clastb_r<uint16_t>(state, insn); }
+SVE_HANDLER(VecU32CondXBSV) { return clastb_r<uint32_t>(state, insn); }
+SVE_HANDLER(VecU64CondXBSV) { return clastb_r<uint64_t>(state, insn); }
+SVE_HANDLER(VecB8CondXBSV) { return clast_scalar<uint8_t, true, false>(state, insn); }
+SVE_HANDLER(VecH16CondXBSV) { return clast_scalar<uint16_t, true, false>(state, insn); }
+SVE_HANDLER(VecF32CondXBSV) { return clast_scalar<uint32_t, true, false>(state, insn); }
+SVE_HANDLER(VecD64CondXBSV) { return clast_scalar<uint64_t, true, false>(state, insn); }
+SVE_HANDLER(VecU8VCondXAVV) { return clast_vector<uint8_t, true>(state, insn); }
+SVE_HANDLER(VecU16VCondXAVV) { return clast_vector<uint16_t, true>(state, insn); }
+SVE_HANDLER(VecU32VCondXAVV) { return clast_vector<uint32_t, true>(state, insn); }
+SVE_HANDLER(VecU64VCondXAVV) { return clast_vector<uint64_t, true>(state, insn); }
+SVE_HANDLER(VecU8VCondXBVV) { return clast_vector<uint8_t, false>(state, insn); }
+SVE_HANDLER(VecU16VCondXBVV) { return clast_vector<uint16_t, false>(state, insn); }
+SVE_HANDLER(VecU32VCondXBVV) { return clast_vector<uint32_t, false>(state, insn); }
+SVE_HANDLER(VecU64VCondXBVV) { return clast_vector<uint64_t, false>(state, insn); }
 
 }  // namespace
 
