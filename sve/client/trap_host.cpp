@@ -1,0 +1,441 @@
+// The trap host: emulates SVE instructions from a SIGILL handler.
+//
+// A processor without SVE raises SIGILL at every SVE word. The handler moves the
+// interrupted context (X0-X30, SP, NZCV, V0-V31, FPSR, FPCR) into the thread's
+// cpu_state, runs the word's handler, keeps going while the next words are also
+// emulated SVE instructions, moves the context back and resumes after the last
+// one. Everything else, branches included, runs natively.
+//
+// Per thread: one record (cpu_state plus an alternate signal stack), mapped on
+// the thread's first trap and unmapped when the thread ends. The handler runs on
+// the alternate stack, so emulated code that moves SP and stores below the
+// interrupted SP cannot overwrite the handler's own frame.
+
+#include "sve/client/trap_host.h"
+
+#include <dlfcn.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <ucontext.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "sve/decode/sve_utils.h"
+#include "sve/state/cpu_state.h"
+
+#if !defined(__aarch64__)
+#error "the trap host runs on AArch64 only"
+#endif
+
+// glibc's own sigaction, bypassing the interposer below.
+extern "C" int __sigaction(int sig, const struct sigaction *act, struct sigaction *oact);
+
+namespace {
+
+constexpr size_t kAltStackBytes = 256 * 1024;
+// glibc keeps the values of the first 32 keys inside the thread descriptor:
+// pthread_setspecific on such a key neither allocates nor locks, so it may be
+// called from the signal handler.
+constexpr unsigned kInlineKeyLimit = 32;
+constexpr uint64_t kNzcvMask = 0xF0000000u;
+
+// Recognising a word walks up to 44 dispatch tables; a trap in a loop meets the
+// same few words again and again. The tables never change after load time, so
+// a per-thread direct-mapped cache of word -> handler (null for words that are
+// not emulated) gives the same answers.
+constexpr unsigned kRecogniseCacheSlots = 256;
+struct recognised_word {
+    uint32_t word;
+    uint32_t filled;
+    sve_handler_fn fn;
+};
+
+struct trap_thread {
+    cpu_state state;
+    recognised_word recognised[kRecogniseCacheSlots];
+    void *map_base;
+    size_t map_bytes;
+    void *altstack;  // our alternate stack, or null when the thread had its own
+    uint64_t traps;
+    uint64_t instructions;
+};
+
+__attribute__((tls_model("initial-exec"))) thread_local trap_thread *tls_thread = nullptr;
+
+size_t g_page_bytes = 4096;
+pthread_key_t g_thread_key;
+bool g_thread_key_usable = false;
+bool g_print_stats = false;
+std::atomic<bool> g_installed{false};
+std::atomic<uint64_t> g_live_records{0};
+std::atomic<uint64_t> g_exited_traps{0};
+std::atomic<uint64_t> g_exited_instructions{0};
+
+// The program's own SIGILL disposition, as it set it through sigaction or
+// signal. Writers fill a fresh slot and then publish its index, so the signal
+// handler always copies a complete action without taking a lock.
+constexpr unsigned kActionSlots = 8;
+struct sigaction g_app_actions[kActionSlots];
+std::atomic<unsigned> g_app_next{1};
+std::atomic<unsigned> g_app_current{0};
+
+struct sigaction current_app_action() {
+    return g_app_actions[g_app_current.load(std::memory_order_acquire) % kActionSlots];
+}
+
+void publish_app_action(const struct sigaction &act) {
+    unsigned slot = g_app_next.fetch_add(1, std::memory_order_relaxed) % kActionSlots;
+    g_app_actions[slot] = act;
+    g_app_current.store(slot, std::memory_order_release);
+}
+
+// ---------------------------------------------------------------------------
+// Hardware floating-point control and status. The memory clobbers keep the
+// accesses in place around the emulation calls.
+
+inline uint64_t read_fpcr() {
+    uint64_t v;
+    asm volatile("mrs %0, fpcr" : "=r"(v) : : "memory");
+    return v;
+}
+inline void write_fpcr(uint64_t v) { asm volatile("msr fpcr, %0" : : "r"(v) : "memory"); }
+inline uint64_t read_fpsr() {
+    uint64_t v;
+    asm volatile("mrs %0, fpsr" : "=r"(v) : : "memory");
+    return v;
+}
+inline void write_fpsr(uint64_t v) { asm volatile("msr fpsr, %0" : : "r"(v) : "memory"); }
+
+// ---------------------------------------------------------------------------
+// Per-thread records.
+
+size_t round_up_to_page(size_t n) { return (n + g_page_bytes - 1) & ~(g_page_bytes - 1); }
+
+void release_thread(void *p) {
+    trap_thread *t = static_cast<trap_thread *>(p);
+    bool in_use = false;
+    if (t->altstack != nullptr) {
+        stack_t cur;
+        if (sigaltstack(nullptr, &cur) == 0 && cur.ss_sp == t->altstack) {
+            // A thread that ends from inside a signal handler is still running on
+            // this stack: leave the mapping alone.
+            in_use = (cur.ss_flags & SS_ONSTACK) != 0;
+            if (!in_use) {
+                stack_t off;
+                std::memset(&off, 0, sizeof off);
+                off.ss_flags = SS_DISABLE;
+                sigaltstack(&off, nullptr);
+            }
+        }
+    }
+    g_exited_traps.fetch_add(t->traps, std::memory_order_relaxed);
+    g_exited_instructions.fetch_add(t->instructions, std::memory_order_relaxed);
+    if (tls_thread == t) tls_thread = nullptr;
+    g_live_records.fetch_sub(1, std::memory_order_relaxed);
+    if (!in_use) munmap(t->map_base, t->map_bytes);
+}
+
+// Maps the calling thread's record (zero-filled) and, unless the thread already
+// has an alternate signal stack, one for the trap handler below a guard page:
+//   [guard page][alternate stack][record]
+trap_thread *create_thread_record() {
+    stack_t cur;
+    bool need_stack = sigaltstack(nullptr, &cur) != 0 || (cur.ss_flags & SS_DISABLE) != 0;
+    size_t record_bytes = round_up_to_page(sizeof(trap_thread));
+    size_t stack_bytes = need_stack ? g_page_bytes + kAltStackBytes : 0;
+    size_t total = stack_bytes + record_bytes;
+    void *base = mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (base == MAP_FAILED) return nullptr;
+    char *bytes = static_cast<char *>(base);
+    trap_thread *t = reinterpret_cast<trap_thread *>(bytes + stack_bytes);
+    t->map_base = base;
+    t->map_bytes = total;
+    t->altstack = nullptr;
+    if (need_stack) {
+        mprotect(base, g_page_bytes, PROT_NONE);
+        stack_t ss;
+        std::memset(&ss, 0, sizeof ss);
+        ss.ss_sp = bytes + g_page_bytes;
+        ss.ss_size = kAltStackBytes;
+        if (sigaltstack(&ss, nullptr) == 0) t->altstack = ss.ss_sp;
+    }
+    tls_thread = t;
+    if (g_thread_key_usable) pthread_setspecific(g_thread_key, t);
+    g_live_records.fetch_add(1, std::memory_order_relaxed);
+    return t;
+}
+
+sve_handler_fn recognise(trap_thread &t, uint32_t word) {
+    recognised_word &slot = t.recognised[(word ^ (word >> 8) ^ (word >> 19)) % kRecogniseCacheSlots];
+    if (slot.filled && slot.word == word) return slot.fn;
+    slot.fn = is_sve(word);
+    slot.word = word;
+    slot.filled = 1;
+    return slot.fn;
+}
+
+// ---------------------------------------------------------------------------
+// Register exchange with the signal frame.
+
+fpsimd_context *find_fpsimd(mcontext_t &mc) {
+    unsigned char *area = reinterpret_cast<unsigned char *>(mc.__reserved);
+    size_t offset = 0;
+    while (offset + sizeof(_aarch64_ctx) <= sizeof mc.__reserved) {
+        _aarch64_ctx *head = reinterpret_cast<_aarch64_ctx *>(area + offset);
+        if (head->magic == 0 || head->size == 0) break;
+        if (head->magic == FPSIMD_MAGIC) return reinterpret_cast<fpsimd_context *>(head);
+        offset += head->size;
+    }
+    return nullptr;
+}
+
+void context_to_state(const mcontext_t &mc, const fpsimd_context &fp, cpu_state &st) {
+    for (int n = 0; n < 31; ++n) st.x[n] = mc.regs[n];
+    st.sp = mc.sp;
+    st.nzcv = mc.pstate & kNzcvMask;
+    for (int n = 0; n < 32; ++n) std::memcpy(st.z[n], &fp.vregs[n], 16);
+    st.fpsr = fp.fpsr;
+    st.fpcr = fp.fpcr;
+}
+
+void state_to_context(const cpu_state &st, mcontext_t &mc, fpsimd_context &fp) {
+    for (int n = 0; n < 31; ++n) mc.regs[n] = st.x[n];
+    mc.sp = st.sp;
+    mc.pstate = (mc.pstate & ~kNzcvMask) | (st.nzcv & kNzcvMask);
+    for (int n = 0; n < 32; ++n) std::memcpy(&fp.vregs[n], st.z[n], 16);
+    fp.fpsr = st.fpsr;
+    fp.fpcr = st.fpcr;
+}
+
+// ---------------------------------------------------------------------------
+// SIGILLs that are not ours: deliver them as the kernel would have without
+// this library, to the program's handler or to the default action.
+
+void restore_default_sigill() {
+    struct sigaction dfl;
+    std::memset(&dfl, 0, sizeof dfl);
+    dfl.sa_handler = SIG_DFL;
+    sigemptyset(&dfl.sa_mask);
+    __sigaction(SIGILL, &dfl, nullptr);
+}
+
+bool sent_by_process(const siginfo_t *info) { return info->si_code <= 0; }
+
+// Returns true when the program's own handler ran.
+bool forward_sigill(int sig, siginfo_t *info, void *uctx) {
+    struct sigaction app = current_app_action();
+    // The handler field is one union whatever SA_SIGINFO says, as for the kernel.
+    if (app.sa_handler == SIG_DFL || app.sa_handler == SIG_IGN) {
+        if (app.sa_handler == SIG_IGN && sent_by_process(info)) return false;
+        // A SIGILL raised by an instruction cannot be ignored. With the default
+        // action in place the instruction traps again on return and ends the
+        // process; a SIGILL sent by kill or raise is sent again.
+        restore_default_sigill();
+        if (sent_by_process(info)) raise(SIGILL);
+        return false;
+    }
+    if (app.sa_flags & SA_RESETHAND) {
+        struct sigaction dfl;
+        std::memset(&dfl, 0, sizeof dfl);
+        dfl.sa_handler = SIG_DFL;
+        sigemptyset(&dfl.sa_mask);
+        publish_app_action(dfl);
+    }
+    // The signal mask the program's handler would run with: the interrupted
+    // mask, its own sa_mask, and SIGILL itself unless SA_NODEFER.
+    const ucontext_t *uc = static_cast<const ucontext_t *>(uctx);
+    sigset_t during, ours;
+    sigemptyset(&during);
+    for (int s = 1; s < NSIG; ++s) {
+        if (sigismember(&uc->uc_sigmask, s) == 1 || sigismember(&app.sa_mask, s) == 1)
+            sigaddset(&during, s);
+    }
+    if (!(app.sa_flags & SA_NODEFER)) sigaddset(&during, SIGILL);
+    pthread_sigmask(SIG_SETMASK, &during, &ours);
+    if (app.sa_flags & SA_SIGINFO)
+        app.sa_sigaction(sig, info, uctx);
+    else
+        app.sa_handler(sig);
+    pthread_sigmask(SIG_SETMASK, &ours, nullptr);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// The trap.
+
+bool emulation_failed(int sig, siginfo_t *info, void *uctx, const uint32_t *at) {
+    int saved_errno = errno;
+    std::fprintf(stderr, "Error: failed to emulate SVE instruction 0x%08x at PC %p\n", *at,
+                 static_cast<const void *>(at));
+    std::fflush(stderr);
+    // The program cannot go on correctly past an instruction it relies on; it
+    // meets the SIGILL it would have met without this library.
+    siginfo_t moved = *info;
+    moved.si_addr = const_cast<uint32_t *>(at);
+    errno = saved_errno;
+    return forward_sigill(sig, &moved, uctx);
+}
+
+// Returns true when the program's own handler ran.
+bool handle_sigill(int sig, siginfo_t *info, void *uctx) {
+    ucontext_t *uc = static_cast<ucontext_t *>(uctx);
+    mcontext_t &mc = uc->uc_mcontext;
+    if (sent_by_process(info)) return forward_sigill(sig, info, uctx);
+
+    const uint32_t *at = reinterpret_cast<const uint32_t *>(mc.pc);
+    uint32_t word = *at;
+    trap_thread *t = tls_thread;
+    sve_handler_fn fn = t != nullptr ? recognise(*t, word) : is_sve(word);
+    if (fn == nullptr) return forward_sigill(sig, info, uctx);
+
+    if (t == nullptr) {
+        t = create_thread_record();
+        if (t == nullptr) {
+            std::fprintf(stderr, "Error: no memory for the SVE register file of this thread\n");
+            return emulation_failed(sig, info, uctx, at);
+        }
+        // Resume at the same word: it traps again, now onto the new stack.
+        if (t->altstack != nullptr) return false;
+    }
+    fpsimd_context *fp = find_fpsimd(mc);
+    if (fp == nullptr) return emulation_failed(sig, info, uctx, at);
+
+    cpu_state &st = t->state;
+    context_to_state(mc, *fp, st);
+    uint64_t host_fpcr = read_fpcr();
+    uint64_t host_fpsr = read_fpsr();
+    write_fpcr(st.fpcr);
+    write_fpsr(st.fpsr);
+
+    ++t->traps;
+    aarch64_decode_rc rc;
+    for (;;) {
+        st.pc = reinterpret_cast<unsigned char *>(const_cast<uint32_t *>(at));
+        rc = fn(&st, word);
+        if (rc != DECODE_OK) break;
+        ++t->instructions;
+        ++at;
+        // Stop at a page boundary: the next page may not be mapped, and if it is
+        // the next word traps on its own.
+        if ((reinterpret_cast<uintptr_t>(at) & (g_page_bytes - 1)) == 0) break;
+        word = *at;
+        fn = recognise(*t, word);
+        if (fn == nullptr) break;
+    }
+
+    write_fpcr(host_fpcr);
+    write_fpsr(host_fpsr);
+    state_to_context(st, mc, *fp);
+    mc.pc = reinterpret_cast<uintptr_t>(at);
+    if (rc != DECODE_OK) return emulation_failed(sig, info, uctx, at);
+    return false;
+}
+
+// The interrupted code keeps its errno, unless a handler of the program ran
+// and chose to change it.
+void on_sigill(int sig, siginfo_t *info, void *uctx) {
+    int saved_errno = errno;
+    if (!handle_sigill(sig, info, uctx)) errno = saved_errno;
+}
+
+void print_stats() {
+    uint64_t traps = g_exited_traps.load();
+    uint64_t insns = g_exited_instructions.load();
+    if (const trap_thread *t = tls_thread) {
+        traps += t->traps;
+        insns += t->instructions;
+    }
+    std::fprintf(stderr, "sve-trap: %llu traps, %llu SVE instructions emulated\n",
+                 static_cast<unsigned long long>(traps), static_cast<unsigned long long>(insns));
+}
+
+__attribute__((constructor)) void trap_host_init() {
+    long page = sysconf(_SC_PAGESIZE);
+    if (page > 0) g_page_bytes = static_cast<size_t>(page);
+    if (pthread_key_create(&g_thread_key, release_thread) == 0)
+        g_thread_key_usable = g_thread_key < kInlineKeyLimit;
+    const char *stats = std::getenv("SVE_TRAP_STATS");
+    g_print_stats = stats != nullptr && stats[0] != '\0' && std::strcmp(stats, "0") != 0;
+
+    struct sigaction prev;
+    __sigaction(SIGILL, nullptr, &prev);
+    g_app_actions[0] = prev;
+
+    struct sigaction act;
+    std::memset(&act, 0, sizeof act);
+    act.sa_sigaction = on_sigill;
+    act.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESTART | SA_NODEFER;
+    // Asynchronous signals wait until the context is back in the frame: a
+    // handler of the program that runs SVE code must not trap in the middle of
+    // this thread's exchange.
+    sigfillset(&act.sa_mask);
+    for (int s : {SIGILL, SIGSEGV, SIGBUS, SIGFPE, SIGTRAP, SIGABRT, SIGSYS})
+        sigdelset(&act.sa_mask, s);
+    __sigaction(SIGILL, &act, nullptr);
+    g_installed.store(true, std::memory_order_release);
+}
+
+__attribute__((destructor)) void trap_host_fini() {
+    if (g_print_stats) print_stats();
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Exports.
+
+extern "C" {
+
+void sve_trap_host_thread_counters(sve_trap_host_counters *out) {
+    const trap_thread *t = tls_thread;
+    out->traps = t ? t->traps : 0;
+    out->instructions = t ? t->instructions : 0;
+}
+
+uint64_t sve_trap_host_live_records(void) { return g_live_records.load(); }
+
+// The program sees and sets its own SIGILL disposition; the library's handler
+// stays installed underneath and hands it every SIGILL that is not emulated.
+int sigaction(int sig, const struct sigaction *act, struct sigaction *oact) noexcept {
+    if (sig != SIGILL || !g_installed.load(std::memory_order_acquire))
+        return __sigaction(sig, act, oact);
+    struct sigaction previous = current_app_action();
+    if (act != nullptr) publish_app_action(*act);
+    if (oact != nullptr) *oact = previous;
+    return 0;
+}
+
+using signal_fn = sighandler_t (*)(int, sighandler_t);
+
+sighandler_t signal(int sig, sighandler_t handler) noexcept {
+    if (sig != SIGILL || !g_installed.load(std::memory_order_acquire)) {
+        static std::atomic<signal_fn> next{nullptr};
+        signal_fn f = next.load(std::memory_order_acquire);
+        if (f == nullptr) {
+            f = reinterpret_cast<signal_fn>(dlsym(RTLD_NEXT, "signal"));
+            next.store(f, std::memory_order_release);
+        }
+        return f ? f(sig, handler) : SIG_ERR;
+    }
+    // BSD semantics, as glibc's signal(): the handler stays installed, SIGILL is
+    // blocked while it runs, interrupted system calls restart.
+    struct sigaction act;
+    std::memset(&act, 0, sizeof act);
+    act.sa_handler = handler;
+    sigemptyset(&act.sa_mask);
+    sigaddset(&act.sa_mask, sig);
+    act.sa_flags = SA_RESTART;
+    struct sigaction previous = current_app_action();
+    publish_app_action(act);
+    return previous.sa_handler;
+}
+
+sighandler_t bsd_signal(int sig, sighandler_t handler) noexcept { return signal(sig, handler); }
+
+}  // extern "C"

@@ -1,0 +1,30 @@
+// The trap host: libsve_2048_trap.so, loaded into an AArch64 program with
+// LD_PRELOAD. SVE instructions raise SIGILL on a processor without SVE; the
+// library's SIGILL handler emulates them (a run of consecutive SVE words in one
+// trap) and resumes the program after them.
+//
+// Besides the emulator's own exports (is_sve, execute_sve_instruction, the
+// handler catalogue), the library exports the counters below for tests and
+// measurements, and interposes sigaction/signal for SIGILL so that a handler the
+// program installs receives the SIGILLs that are not emulated SVE instructions.
+//
+// Environment: SVE_TRAP_STATS=1 prints the process's trap and instruction counts
+// on standard error at exit.
+#pragma once
+
+#include <cstdint>
+
+extern "C" {
+
+struct sve_trap_host_counters {
+    uint64_t traps;         // SIGILLs that emulated at least one instruction
+    uint64_t instructions;  // SVE instructions emulated
+};
+
+// The calling thread's counters (zero before its first trap).
+void sve_trap_host_thread_counters(sve_trap_host_counters *out);
+
+// Per-thread records currently allocated: one per thread that has trapped and
+// not yet exited.
+uint64_t sve_trap_host_live_records(void);
+}
