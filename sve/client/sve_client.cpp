@@ -1,0 +1,389 @@
+// The DynamoRIO client libsve_2048.so.
+//
+// The framework hands every new basic block to event_instruction_change, which
+// replaces each SVE instruction by inline code: the application's registers are
+// stored into the thread's cpu_state, emulate_instruction runs the handler that
+// the recogniser chose when the block was built, and the registers are loaded
+// back. Everything else runs natively.
+//
+// Faults. The framework owns signal handling, so the core is built without its
+// own handlers (SVE_HOST_OWNS_SIGNALS). First-fault and non-fault loads read
+// through dr_safe_read. A fault in any other emulated access happens inside the
+// client; the handler runs under the framework's try/except, and a fault caught
+// there is turned into a SIGSEGV of the application, which the signal event
+// reports and ends with the default action.
+
+#include <csignal>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "dr_api.h"
+#include "drmgr.h"
+#include "drreg.h"
+#include "sve/decode/sve_utils.h"
+#include "sve/state/cpu_state.h"
+#include "sve/state/guarded_memory.h"
+
+#if !defined(AARCH64)
+#error "libsve_2048.so is an AArch64 client"
+#endif
+
+namespace {
+
+// Assertion messages name the source without its extension and give the
+// condition as the preprocessor expands it (NULL reads "__null").
+#define SVE_CLIENT_TEXT_(x) #x
+#define SVE_CLIENT_TEXT(x) SVE_CLIENT_TEXT_(x)
+#define SVE_CLIENT_ASSERT(cond) \
+    do {                                                                   \
+        if (!(cond)) assertion_failed(__LINE__, SVE_CLIENT_TEXT(cond));    \
+    } while (0)
+
+[[noreturn]] void assertion_failed(int line, const char *condition) {
+    dr_fprintf(STDERR, "ASSERT FAILURE: %s:%d: %s (%s)\n", "sve/client/sve_client", line,
+               condition, "");
+    dr_abort();
+    __builtin_unreachable();
+}
+
+// Every log category.
+constexpr uint kLogAllCategories = 0xFFFFFF;
+
+// The three registers the inline code uses as scratch live in these framework
+// spill slots between the inline code and emulate_instruction.
+constexpr dr_spill_slot_t kSlotX26 = static_cast<dr_spill_slot_t>(1);
+constexpr dr_spill_slot_t kSlotX27 = static_cast<dr_spill_slot_t>(2);
+constexpr dr_spill_slot_t kSlotX28 = static_cast<dr_spill_slot_t>(3);
+
+// The inline code addresses the record through X27 and moves values through X26.
+constexpr reg_id_t kRecordReg = DR_REG_X27;
+constexpr reg_id_t kScratchReg = DR_REG_X26;
+constexpr reg_id_t kScratchRegW = DR_REG_W26;
+
+// Where a thread goes when an emulated access has faulted: page zero, which a
+// Linux process does not map (mmap_min_addr), so that the framework raises
+// SIGSEGV for the application there.
+constexpr uintptr_t kFaultRedirectPc = 0;
+
+// SVE instructions rewritten in one basic block at most.
+constexpr unsigned kMaxEmulatedPerBlock = 16;
+
+int tls_idx = -1;
+// Per thread: the address of the SVE instruction whose emulation faulted and was
+// handed to the application as a signal, or null.
+int fault_tls_idx = -1;
+
+const char *const kFaultNotice =
+    "tevra's SVESigHandler caught signal %s from the process being emulated, passing it to "
+    "the default signal handler.\n";
+
+bool framework_safe_read(const void *address, void *out, size_t n) {
+    size_t got = 0;
+    return dr_safe_read(address, n, out, &got) && got == n;
+}
+
+const sve_memory_host kFrameworkMemory = {framework_safe_read};
+
+void event_thread_init(void *drcontext) {
+    void *data = dr_thread_alloc(drcontext, sizeof(cpu_state));
+    // A new thread starts with zeroed SVE state and no extra FP-control bits.
+    std::memset(data, 0, sizeof(cpu_state));
+    drmgr_set_tls_field(drcontext, tls_idx, data);
+    drmgr_set_tls_field(drcontext, fault_tls_idx, nullptr);
+}
+
+void event_thread_exit(void *drcontext) {
+    void *data = drmgr_get_tls_field(drcontext, tls_idx);
+    SVE_CLIENT_ASSERT(data != NULL);
+    dr_thread_free(drcontext, data, sizeof(cpu_state));
+}
+
+// Hands a fault of an emulated access to the application: the thread resumes
+// with the state the instruction left (registers as the handler wrote them) at
+// an unmapped address, where the framework raises SIGSEGV; event_signal then
+// recognises the thread and ends the process with the default action.
+[[noreturn]] void deliver_fault_to_application(void *drcontext, cpu_state *state) {
+    drmgr_set_tls_field(drcontext, fault_tls_idx, state->pc);
+    dr_mcontext_t mc;
+    std::memset(&mc, 0, sizeof mc);
+    mc.size = sizeof mc;
+    mc.flags = DR_MC_ALL;
+    dr_get_mcontext(drcontext, &mc);
+    for (int n = 0; n < 31; ++n) reg_set_value(DR_REG_X0 + n, &mc, state->x[n]);
+    reg_set_value(DR_REG_XSP, &mc, state->sp);
+    mc.nzcv = static_cast<uint>(state->nzcv);
+    mc.fpsr = state->fpsr;
+    mc.fpcr = state->fpcr;
+    for (int n = 0; n < 32; ++n) std::memcpy(&mc.simd[n], state->z[n], 16);
+    mc.pc = reinterpret_cast<byte *>(kFaultRedirectPc);
+    dr_redirect_execution(&mc);
+    // Not reached: a redirection from a clean call does not return.
+    dr_abort();
+    __builtin_unreachable();
+}
+
+// Runs the handler; a fault in one of its memory accesses does not return.
+aarch64_decode_rc run_handler(void *drcontext, cpu_state *state, unsigned int insn,
+                              sve_handler_fn handler) {
+    volatile aarch64_decode_rc rc = DECODE_OK;
+    volatile bool faulted = false;
+    DR_TRY_EXCEPT(drcontext, { rc = handler(state, insn); }, { faulted = true; });
+    if (faulted) deliver_fault_to_application(drcontext, state);
+    return rc;
+}
+
+// The word now in application memory at pc (the rewritten word if pc cannot be read).
+uint32_t current_word(const unsigned char *pc, uint32_t rewritten) {
+    uint32_t word;
+    return framework_safe_read(pc, &word, sizeof word) ? word : rewritten;
+}
+
+// The emulation entry, called from the inline code with the instruction word, its
+// application address and its handler.
+void emulate_instruction(unsigned int insn, unsigned char *pc,
+                         aarch64_decode_rc (*handler)(cpu_state *, unsigned int)) {
+    void *drcontext = dr_get_current_drcontext();
+    cpu_state *state = static_cast<cpu_state *>(drmgr_get_tls_field(drcontext, tls_idx));
+    state->pc = pc;
+    state->x[26] = dr_read_saved_reg(drcontext, kSlotX26);
+    state->x[27] = dr_read_saved_reg(drcontext, kSlotX27);
+    state->x[28] = dr_read_saved_reg(drcontext, kSlotX28);
+    const aarch64_decode_rc rc = run_handler(drcontext, state, insn, handler);
+    if (rc != DECODE_OK) {
+        std::fprintf(stderr, "Error: failed to emulate SVE instruction 0x%08x at PC %p\n",
+                     current_word(pc, insn), static_cast<void *>(pc));
+    }
+    dr_write_saved_reg(drcontext, kSlotX26, state->x[26]);
+    dr_write_saved_reg(drcontext, kSlotX27, state->x[27]);
+    dr_write_saved_reg(drcontext, kSlotX28, state->x[28]);
+}
+
+// Inserts a call of `callee` with three arguments before `where`, with the
+// guarantees the inline code relies on: the callee receives exactly these
+// values; control then goes on with `where`; and the spill slots and the
+// stolen-register value are as the callee left them. The framework's clean call
+// gives all three (it preserves every application register around the call, a
+// superset of what is needed) and leaves the client spill slots alone. `pc` is
+// the application address the call stands for; the clean call needs no
+// translation of its own.
+void dr_insert_call_tevra(void *drcontext, instrlist_t *ilist, instr_t *where, app_pc pc,
+                          void *callee, uint num_args, opnd_t arg0, opnd_t arg1,
+                          opnd_t arg2) {
+    (void)pc;
+    dr_insert_clean_call(drcontext, ilist, where, callee, false, num_args, arg0, arg1, arg2);
+}
+
+// Builds the inline sequence that replaces one SVE instruction.
+struct sequence_builder {
+    void *drcontext;
+    instrlist_t *bb;
+    instr_t *where;
+    app_pc pc;
+
+    // Inserts an instruction of our own, translated to the SVE instruction.
+    void emit(instr_t *instr) const {
+        instr_set_translation(instr, pc);
+        instrlist_preinsert(bb, where, instr);
+    }
+
+    static opnd_t field(size_t offset, opnd_size_t size) {
+        return opnd_create_base_disp(kRecordReg, DR_REG_NULL, 0, static_cast<int>(offset),
+                                     size);
+    }
+    static opnd_t reg(reg_id_t r) { return opnd_create_reg(r); }
+    static reg_id_t xreg(int n) { return static_cast<reg_id_t>(DR_REG_X0 + n); }
+    static reg_id_t qreg(int n) { return static_cast<reg_id_t>(DR_REG_Q0 + n); }
+    static size_t x_offset(int n) { return offsetof(cpu_state, x) + 8 * n; }
+    static size_t q_offset(int n) { return offsetof(cpu_state, z) + kVecBytes * n; }
+
+    // X27 = the record of the thread that runs the code. On AArch64 the
+    // framework shares basic blocks and traces between threads (it has no
+    // working thread-private code cache there), so the address comes from the
+    // thread-local field at run time rather than from the building thread.
+    void load_record_address() const {
+        drmgr_insert_read_tls_field(drcontext, tls_idx, bb, where, kRecordReg);
+    }
+
+    void save_state() const {
+        dr_save_reg(drcontext, bb, where, kScratchReg, kSlotX26);
+        dr_save_reg(drcontext, bb, where, kRecordReg, kSlotX27);
+        dr_insert_get_stolen_reg_value(drcontext, bb, where, kRecordReg);
+        dr_save_reg(drcontext, bb, where, kRecordReg, kSlotX28);
+        load_record_address();
+        emit(XINST_CREATE_move(drcontext, reg(kScratchReg), reg(DR_REG_XSP)));
+        emit(INSTR_CREATE_str(drcontext, field(offsetof(cpu_state, sp), OPSZ_8),
+                              reg(kScratchReg)));
+        for (int k = 0; k < 13; ++k) {
+            emit(INSTR_CREATE_stp(drcontext, field(x_offset(2 * k), OPSZ_16),
+                                  reg(xreg(2 * k)), reg(xreg(2 * k + 1))));
+        }
+        emit(INSTR_CREATE_stp(drcontext, field(x_offset(29), OPSZ_16), reg(DR_REG_X29),
+                              reg(DR_REG_X30)));
+        for (int n = 0; n < 32; ++n)
+            emit(INSTR_CREATE_str(drcontext, field(q_offset(n), OPSZ_16), reg(qreg(n))));
+        emit(INSTR_CREATE_mrs(drcontext, reg(kScratchReg), reg(DR_REG_NZCV)));
+        emit(INSTR_CREATE_str(drcontext, field(offsetof(cpu_state, nzcv), OPSZ_8),
+                              reg(kScratchReg)));
+        emit(INSTR_CREATE_mrs(drcontext, reg(kScratchReg), reg(DR_REG_FPSR)));
+        emit(INSTR_CREATE_str(drcontext, field(offsetof(cpu_state, fpsr), OPSZ_4),
+                              reg(kScratchRegW)));
+        emit(INSTR_CREATE_mrs(drcontext, reg(kScratchReg), reg(DR_REG_FPCR)));
+        emit(INSTR_CREATE_str(drcontext, field(offsetof(cpu_state, fpcr), OPSZ_4),
+                              reg(kScratchRegW)));
+    }
+
+    void call_emulation(uint32_t word, sve_handler_fn handler) const {
+        void *callee = reinterpret_cast<void *>(emulate_instruction);
+        dr_insert_call_tevra(
+            drcontext, bb, where, pc, callee, 3,
+            opnd_create_immed_int(static_cast<ptr_int_t>(word), OPSZ_4),
+            opnd_create_immed_int(reinterpret_cast<ptr_int_t>(pc), OPSZ_PTR),
+            opnd_create_immed_int(reinterpret_cast<ptr_int_t>(handler), OPSZ_PTR));
+    }
+
+    void restore_state() const {
+        load_record_address();
+        emit(INSTR_CREATE_ldr(drcontext, reg(kScratchRegW),
+                              field(offsetof(cpu_state, fpcr), OPSZ_4)));
+        emit(INSTR_CREATE_msr(drcontext, reg(DR_REG_FPCR), reg(kScratchReg)));
+        emit(INSTR_CREATE_ldr(drcontext, reg(kScratchRegW),
+                              field(offsetof(cpu_state, fpsr), OPSZ_4)));
+        emit(INSTR_CREATE_msr(drcontext, reg(DR_REG_FPSR), reg(kScratchReg)));
+        emit(INSTR_CREATE_ldr(drcontext, reg(kScratchReg),
+                              field(offsetof(cpu_state, nzcv), OPSZ_8)));
+        emit(INSTR_CREATE_msr(drcontext, reg(DR_REG_NZCV), reg(kScratchReg)));
+        for (int n = 0; n < 32; ++n)
+            emit(INSTR_CREATE_ldr(drcontext, reg(qreg(n)), field(q_offset(n), OPSZ_16)));
+        for (int k = 0; k < 13; ++k) {
+            emit(INSTR_CREATE_ldp(drcontext, reg(xreg(2 * k)), reg(xreg(2 * k + 1)),
+                                  field(x_offset(2 * k), OPSZ_16)));
+        }
+        emit(INSTR_CREATE_ldp(drcontext, reg(DR_REG_X29), reg(DR_REG_X30),
+                              field(x_offset(29), OPSZ_16)));
+        emit(INSTR_CREATE_ldr(drcontext, reg(kScratchReg),
+                              field(offsetof(cpu_state, sp), OPSZ_8)));
+        emit(XINST_CREATE_move(drcontext, reg(DR_REG_XSP), reg(kScratchReg)));
+        dr_restore_reg(drcontext, bb, where, kRecordReg, kSlotX28);
+        dr_insert_set_stolen_reg_value(drcontext, bb, where, kRecordReg);
+        dr_restore_reg(drcontext, bb, where, kRecordReg, kSlotX27);
+        dr_restore_reg(drcontext, bb, where, kScratchReg, kSlotX26);
+    }
+};
+
+// Removes every instruction from `first` to the end of the block; the framework
+// starts the next block where the last remaining application instruction ends.
+void truncate_block(void *drcontext, instrlist_t *bb, instr_t *first) {
+    for (instr_t *instr = first; instr != nullptr;) {
+        instr_t *following = instr_get_next(instr);
+        instrlist_remove(bb, instr);
+        instr_destroy(drcontext, instr);
+        instr = following;
+    }
+}
+
+dr_emit_flags_t event_instruction_change(void *drcontext, void *tag, instrlist_t *bb,
+                                         bool for_trace, bool translating) {
+    (void)tag;
+    (void)for_trace;
+    (void)translating;
+    unsigned rewritten = 0;
+    instr_t *next = nullptr;
+    for (instr_t *instr = instrlist_first_app(bb); instr != nullptr; instr = next) {
+        next = instr_get_next_app(instr);
+        const byte *raw = instr_get_raw_bits(instr);
+        if (raw == nullptr) continue;
+        uint32_t raw_word;
+        std::memcpy(&raw_word, raw, sizeof raw_word);
+        const sve_handler_fn handler = is_sve(raw_word);
+        if (handler == nullptr) continue;
+
+        const app_pc pc = instr_get_app_pc(instr);
+        const uint32_t word = current_word(pc, raw_word);
+        SVE_CLIENT_ASSERT(dr_get_stolen_reg() == DR_REG_X28);
+
+        const sequence_builder seq{drcontext, bb, instr, pc};
+        seq.save_state();
+        seq.call_emulation(word, handler);
+        seq.restore_state();
+        instr_t *after = instr_get_next(instr);
+        instrlist_remove(bb, instr);
+        instr_destroy(drcontext, instr);
+        // A block of the framework's code cache is limited in size (32 KiB on
+        // AArch64) and every emulated instruction expands to a few hundred bytes;
+        // a block with many SVE instructions is split, the rest of it goes to
+        // the next block.
+        if (++rewritten == kMaxEmulatedPerBlock) {
+            truncate_block(drcontext, bb, after);
+            break;
+        }
+    }
+    return DR_EMIT_DEFAULT;
+}
+
+// Ends the process after a fault of an emulated access, which
+// deliver_fault_to_application turned into this signal. Every other signal goes
+// to the application as usual.
+dr_signal_action_t event_signal(void *drcontext, dr_siginfo_t *info) {
+    if (info->sig != SIGSEGV && info->sig != SIGBUS) return DR_SIGNAL_DELIVER;
+    if (drmgr_get_tls_field(drcontext, fault_tls_idx) == nullptr) return DR_SIGNAL_DELIVER;
+    drmgr_set_tls_field(drcontext, fault_tls_idx, nullptr);
+    std::fprintf(stderr, kFaultNotice, info->sig == SIGSEGV ? "SIGSEGV" : "SIGBUS");
+    std::fflush(stderr);
+    // A blocked synchronous fault cannot be bypassed; delivering it ends the
+    // process by the default action all the same.
+    return info->blocked ? DR_SIGNAL_DELIVER : DR_SIGNAL_BYPASS;
+}
+
+void event_exit() {
+    dr_log(nullptr, kLogAllCategories, 1, "SVE client exiting\n");
+    if (!drmgr_unregister_bb_app2app_event(event_instruction_change) ||
+        drreg_exit() != DRREG_SUCCESS)
+        SVE_CLIENT_ASSERT(false);
+    drmgr_exit();
+}
+
+}  // namespace
+
+DR_EXPORT void dr_client_main(client_id_t id, int argc, const char *argv[]) {
+    (void)id;
+    dr_set_client_name("Orvo SVE emulation client", "the libsve_2048 issue tracker");
+
+    // No options: "--" ends the list and anything before it is an error.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--") == 0) break;
+        char message[256];
+        dr_snprintf(message, sizeof message, "Unknown option: %s", argv[i]);
+        message[sizeof message - 1] = '\0';
+        dr_fprintf(STDERR, "Usage error: %s\n", message);
+        dr_abort();
+    }
+
+    drreg_options_t ops;
+    std::memset(&ops, 0, sizeof ops);
+    ops.struct_size = sizeof ops;
+    if (!drmgr_init() || drreg_init(&ops) != DRREG_SUCCESS) SVE_CLIENT_ASSERT(false);
+
+    drmgr_register_thread_init_event(event_thread_init);
+    drmgr_register_thread_exit_event(event_thread_exit);
+    dr_register_exit_event(event_exit);
+    if (!drmgr_register_bb_app2app_event(event_instruction_change, nullptr))
+        SVE_CLIENT_ASSERT(false);
+    tls_idx = drmgr_register_tls_field();
+
+    // The page size the core recorded at load time came from the C library the
+    // framework loaded privately for the client, which need not be the
+    // process's (under QEMU it reports 64 KiB for 4 KiB pages); first-fault and
+    // non-fault loads take a page that holds one readable element as readable
+    // throughout, so they need the framework's value.
+    page_size = static_cast<uint32_t>(dr_page_size());
+
+    // Faults: the framework's fault-safe reads for first-fault and non-fault
+    // loads, its signal event for everything else.
+    fault_tls_idx = drmgr_register_tls_field();
+    sve_set_memory_host(&kFrameworkMemory);
+    drmgr_register_signal_event(event_signal);
+
+    dr_log(nullptr, kLogAllCategories, 1, "SVE client initializing\n");
+}

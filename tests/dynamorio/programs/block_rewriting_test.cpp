@@ -1,0 +1,226 @@
+// Block rewriting as a program sees it: blocks without SVE run as they are, SVE
+// instructions anywhere in a block (first, consecutive) are emulated, the
+// condition flags survive an emulated instruction and those an emulated
+// instruction sets reach a native branch, a handler that fails prints the
+// failure message and the block goes on, and the program's own faults still
+// reach the program.
+#include <gtest/gtest.h>
+#include <setjmp.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "client_test_support.h"
+
+namespace {
+
+using namespace dr_test;
+
+// --- A block without SVE ---------------------------------------------------
+
+constexpr uint32_t crc32(const char *s, size_t n) {
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = 0; i < n; ++i) {
+        crc ^= static_cast<unsigned char>(s[i]);
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+TEST(BlockRewriting, BlockWithoutSveRunsUnchanged) {
+    static constexpr char kText[] = "The quick brown fox jumps over the lazy dog";
+    constexpr uint32_t kExpected = crc32(kText, sizeof kText - 1);
+    static_assert(kExpected == 0x414FA339u);
+    volatile size_t n = sizeof kText - 1;  // computed at run time, by native code
+    EXPECT_EQ(crc32(kText, n), kExpected);
+}
+
+// --- Where SVE instructions sit in a block ----------------------------------
+
+// A function whose first instruction, the first of its block, is SVE.
+extern "C" uint64_t sve_first_in_block();
+asm(R"(
+        .text
+        .arch armv8-a+sve
+        .balign 16
+        .type sve_first_in_block, %function
+sve_first_in_block:
+        cntd x0
+        ret
+        .size sve_first_in_block, . - sve_first_in_block
+)");
+
+TEST(BlockRewriting, SveInstructionFirstInBlock) { EXPECT_EQ(sve_first_in_block(), 32u); }
+
+TEST(BlockRewriting, TwoConsecutiveScalarInstructions) {
+    uint64_t x;
+    asm volatile(
+        ".arch_extension sve\n"
+        "rdvl x0, #1\n"
+        "addvl x0, x0, #1\n"
+        "mov %0, x0\n"
+        : "=r"(x)
+        :
+        : "x0");
+    EXPECT_EQ(x, 512u);
+}
+
+TEST(BlockRewriting, TwoConsecutiveVectorInstructions) {
+    unsigned char v[16];
+    asm volatile(
+        ".arch_extension sve\n"
+        "mov z0.b, #3\n"
+        "add z0.b, z0.b, z0.b\n"
+        "str q0, [%0]\n"
+        :
+        : "r"(v)
+        : "v0", "memory");
+    for (int b = 0; b < 16; ++b) EXPECT_EQ(v[b], 6) << "byte " << b;
+}
+
+// --- Condition flags -----------------------------------------------------------
+
+// NZCV after msr nzcv, <flags>; an emulated instruction; and what a native
+// conditional select makes of each condition.
+struct flag_view {
+    uint64_t nzcv;
+    uint64_t eq, cs, mi, vs;
+};
+
+flag_view flags_across_emulation(uint64_t flags) {
+    flag_view f;
+    asm volatile(
+        ".arch_extension sve\n"
+        "msr nzcv, %5\n"
+        "cntd x1\n"
+        "mrs %0, nzcv\n"
+        "cset %1, eq\n"
+        "cset %2, cs\n"
+        "cset %3, mi\n"
+        "cset %4, vs\n"
+        : "=&r"(f.nzcv), "=&r"(f.eq), "=&r"(f.cs), "=&r"(f.mi), "=&r"(f.vs)
+        : "r"(flags)
+        : "x1", "cc");
+    return f;
+}
+
+TEST(Flags, EveryNzcvValueSurvivesAnEmulatedInstruction) {
+    for (uint64_t bits = 0; bits < 16; ++bits) {
+        const uint64_t flags = bits << 28;
+        const flag_view f = flags_across_emulation(flags);
+        EXPECT_EQ(f.nzcv, flags) << std::hex << flags;
+        EXPECT_EQ(f.mi, (bits >> 3) & 1) << std::hex << flags;
+        EXPECT_EQ(f.eq, (bits >> 2) & 1) << std::hex << flags;
+        EXPECT_EQ(f.cs, (bits >> 1) & 1) << std::hex << flags;
+        EXPECT_EQ(f.vs, bits & 1) << std::hex << flags;
+    }
+}
+
+TEST(Flags, FlagsSetByEmulatedInstructionReachNativeBranch) {
+    if (!implemented({insn::kPtruesP0B})) GTEST_SKIP() << "ptrues is not implemented yet";
+    // ptrues p0.b over an all-true result: N (first active) set, Z clear,
+    // C clear (the last element is active), V clear. The flags start opposite.
+    uint64_t nzcv, taken_mi, taken_eq;
+    asm volatile(
+        ".arch_extension sve\n"
+        "mov x0, #0x70000000\n"
+        "msr nzcv, x0\n"
+        "ptrues p0.b\n"
+        "mrs %0, nzcv\n"
+        "mov %1, #0\n"
+        "b.pl 1f\n"
+        "mov %1, #1\n"
+        "1:\n"
+        "mov %2, #1\n"
+        "b.eq 2f\n"
+        "mov %2, #0\n"
+        "2:\n"
+        : "=&r"(nzcv), "=&r"(taken_mi), "=&r"(taken_eq)
+        :
+        : "x0", "cc");
+    EXPECT_EQ(nzcv, 0x80000000u);
+    EXPECT_EQ(taken_mi, 1u);
+    EXPECT_EQ(taken_eq, 0u);
+}
+
+// --- A handler that fails ------------------------------------------------------
+
+// An unimplemented handler and a word that reaches it, if there is one left.
+const sve_handler_info *unimplemented_entry() {
+    size_t n = 0;
+    const sve_handler_info *all = sve_handler_catalog(&n);
+    for (size_t i = 0; i < n; ++i)
+        if (!all[i].implemented && entry_for(all[i].fixed_value) == &all[i]) return &all[i];
+    return nullptr;
+}
+
+TEST(FailedEmulation, PrintsTheMessageAndTheBlockGoesOn) {
+    const sve_handler_info *entry = unimplemented_entry();
+    if (entry == nullptr) GTEST_SKIP() << "every handler is implemented";
+    // movz x0, #7; <word>; add x0, x0, #1; ret, on a page of its own.
+    const uint32_t word = entry->fixed_value;
+    const uint32_t code[] = {0xd28000e0u, word, 0x91000400u, 0xd65f03c0u};
+    const long page = sysconf(_SC_PAGESIZE);
+    void *mem = mmap(nullptr, page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(mem, MAP_FAILED);
+    std::memcpy(mem, code, sizeof code);
+    ASSERT_EQ(mprotect(mem, page, PROT_READ | PROT_EXEC), 0);
+    __builtin___clear_cache(static_cast<char *>(mem), static_cast<char *>(mem) + sizeof code);
+    auto fn = reinterpret_cast<uint64_t (*)()>(mem);
+
+    testing::internal::CaptureStderr();
+    const uint64_t result = fn();
+    const std::string err = testing::internal::GetCapturedStderr();
+
+    char expected[128];
+    std::snprintf(expected, sizeof expected,
+                  "Error: failed to emulate SVE instruction 0x%08x at PC %p\n", word,
+                  static_cast<void *>(static_cast<char *>(mem) + 4));
+    EXPECT_NE(err.find(expected), std::string::npos)
+        << entry->name << ": expected \"" << expected << "\" in \"" << err << "\"";
+    EXPECT_EQ(result, 8u) << "the instructions around the failed one did not both run";
+    munmap(mem, page);
+}
+
+// --- The program's own faults ---------------------------------------------------
+
+sigjmp_buf fault_return;
+volatile sig_atomic_t faults_seen = 0;
+
+void on_fault(int, siginfo_t *, void *) {
+    faults_seen = faults_seen + 1;
+    siglongjmp(fault_return, 1);
+}
+
+TEST(Faults, NativeFaultReachesTheProgramsHandler) {
+    struct sigaction act, old;
+    std::memset(&act, 0, sizeof act);
+    act.sa_sigaction = on_fault;
+    act.sa_flags = SA_SIGINFO;
+    sigemptyset(&act.sa_mask);
+    ASSERT_EQ(sigaction(SIGSEGV, &act, &old), 0);
+    const long page = sysconf(_SC_PAGESIZE);
+    void *mem = mmap(nullptr, page, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(mem, MAP_FAILED);
+
+    testing::internal::CaptureStderr();
+    uint64_t count = 0;
+    if (sigsetjmp(fault_return, 1) == 0) {
+        asm volatile(".arch_extension sve\ncntd %0\n" : "=r"(count));
+        (void)*static_cast<volatile char *>(mem);
+    }
+    const std::string err = testing::internal::GetCapturedStderr();
+
+    sigaction(SIGSEGV, &old, nullptr);
+    munmap(mem, page);
+    EXPECT_EQ(faults_seen, 1);
+    EXPECT_EQ(count, 32u);
+    EXPECT_EQ(err.find("SVESigHandler"), std::string::npos) << err;
+}
+
+}  // namespace
