@@ -1,0 +1,91 @@
+// sve_conformance: differential test of the emulator's handlers against QEMU's
+// SVE (2048-bit vectors). Prints one line per handler run, the first
+// disagreement of each in full, and a closing summary line.
+//
+//   sve_conformance [--handlers P[,P...]] [--cases N] [--thorough] [--seed S]
+//                   [--case K] [--include-unimplemented] [--failures-only]
+//                   [--probe PATH] [--qemu PATH] [--llvm-mc PATH] [--objdump PATH]
+//
+// Exit status: 0 all agree, 1 some disagree, 2 the run could not be made.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "tools/conformance/harness.h"
+
+namespace {
+
+void usage(const char *argv0) {
+    std::fprintf(stderr,
+                 "usage: %s [--handlers PATTERN[,PATTERN...]] [--cases N] [--thorough] [--seed S] [--case K]\n"
+                 "          [--include-unimplemented] [--failures-only]\n"
+                 "          [--probe PATH] [--qemu PATH] [--llvm-mc PATH] [--objdump PATH]\n"
+                 "  --handlers   handler names or shell patterns (VecU8Add*); default: every handler\n"
+                 "  --cases      valid cases per handler (default 24; --thorough: 2000)\n"
+                 "  --seed       generation seed (default 1)\n"
+                 "  --case       replay the one case with this index\n",
+                 argv0);
+}
+
+bool parse_u64(const char *s, uint64_t &v) {
+    char *end = nullptr;
+    v = std::strtoull(s, &end, 0);
+    return end != s && *end == '\0';
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    conformance::run_options o = conformance::default_options();
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&](const char *&v) {
+            if (i + 1 >= argc) return false;
+            v = argv[++i];
+            return true;
+        };
+        const char *v = nullptr;
+        uint64_t n = 0;
+        if (a == "--handlers" && value(v)) {
+            std::string list = v;
+            size_t start = 0;
+            while (start <= list.size()) {
+                size_t comma = list.find(',', start);
+                if (comma == std::string::npos) comma = list.size();
+                if (comma > start) o.patterns.push_back(list.substr(start, comma - start));
+                start = comma + 1;
+            }
+        } else if (a == "--cases" && value(v) && parse_u64(v, n) && n > 0 && n <= 1000000) {
+            o.cases = static_cast<unsigned>(n);
+        } else if (a == "--thorough") {
+            o.cases = 2000;
+        } else if (a == "--seed" && value(v) && parse_u64(v, n)) {
+            o.seed = n;
+        } else if (a == "--case" && value(v) && parse_u64(v, n)) {
+            o.only_case = static_cast<int64_t>(n);
+        } else if (a == "--include-unimplemented") {
+            o.include_unimplemented = true;
+        } else if (a == "--failures-only") {
+            o.failures_only = true;
+        } else if (a == "--probe" && value(v)) {
+            o.probe = v;
+        } else if (a == "--qemu" && value(v)) {
+            o.qemu = v;
+        } else if (a == "--llvm-mc" && value(v)) {
+            o.llvm_mc = v;
+        } else if (a == "--objdump" && value(v)) {
+            o.objdump = v;
+        } else {
+            usage(argv[0]);
+            return 2;
+        }
+    }
+    conformance::run_summary s;
+    int status = conformance::run_conformance(o, s);
+    if (!s.error.empty()) std::fprintf(stderr, "sve_conformance: %s\n", s.error.c_str());
+    std::printf("cases: %llu run, %llu agree, %llu skipped\n", static_cast<unsigned long long>(s.cases_run),
+                static_cast<unsigned long long>(s.cases_agree), static_cast<unsigned long long>(s.cases_skipped));
+    std::printf("%s\n", conformance::summary_line(s).c_str());
+    return status;
+}

@@ -1,0 +1,350 @@
+#include "tools/conformance/harness.h"
+
+#include <fnmatch.h>
+
+#include <cstring>
+#include <unordered_map>
+
+#include "tools/conformance/case_generator.h"
+#include "tools/conformance/child_process.h"
+#include "tools/conformance/comparator.h"
+#include "tools/conformance/disassembler.h"
+
+#ifndef SVE_CONFORMANCE_PROBE
+#define SVE_CONFORMANCE_PROBE ""
+#endif
+#ifndef SVE_CONFORMANCE_QEMU
+#define SVE_CONFORMANCE_QEMU "/usr/bin/qemu-aarch64"
+#endif
+#ifndef SVE_CONFORMANCE_LLVM_MC
+#define SVE_CONFORMANCE_LLVM_MC "/usr/bin/llvm-mc-14"
+#endif
+#ifndef SVE_CONFORMANCE_OBJDUMP
+#define SVE_CONFORMANCE_OBJDUMP "/usr/bin/aarch64-linux-gnu-objdump"
+#endif
+
+namespace conformance {
+
+run_options default_options() {
+    run_options o;
+    o.probe = SVE_CONFORMANCE_PROBE;
+    o.qemu = SVE_CONFORMANCE_QEMU;
+    o.llvm_mc = SVE_CONFORMANCE_LLVM_MC;
+    o.objdump = SVE_CONFORMANCE_OBJDUMP;
+    return o;
+}
+
+std::string summary_line(const run_summary &s) {
+    char line[160];
+    std::snprintf(line, sizeof line, "conformance: %zu handlers, %zu implemented, %zu agree, %zu disagree, %zu skipped",
+                  s.handlers, s.implemented, s.agree, s.disagree, s.skipped);
+    return line;
+}
+
+namespace {
+
+// One accepted case of a handler, before it runs.
+struct planned_case {
+    uint64_t index;
+    uint32_t word;
+    std::string text;
+};
+
+struct selected_handler {
+    const sve_handler_info *info;
+    std::vector<planned_case> cases;
+    handler_outcome outcome;
+};
+
+bool matches(const std::vector<std::string> &patterns, const char *name) {
+    if (patterns.empty()) return true;
+    for (const std::string &p : patterns)
+        if (fnmatch(p.c_str(), name, 0) == 0) return true;
+    return false;
+}
+
+// Counts the complete result records at the front of `buf`.
+size_t complete_results(const std::vector<uint8_t> &buf) {
+    size_t pos = 0, n = 0;
+    while (buf.size() - pos >= sizeof(wire_result_header)) {
+        wire_result_header h;
+        std::memcpy(&h, buf.data() + pos, sizeof h);
+        size_t len = sizeof h + sizeof(wire_regs) + size_t{h.mem_chunks} * sizeof(wire_chunk);
+        if (buf.size() - pos < len) break;
+        pos += len;
+        ++n;
+    }
+    return n;
+}
+
+bool enough_results(const std::vector<uint8_t> &buf, size_t awaited) { return complete_results(buf) >= awaited; }
+
+size_t parse_result(const std::vector<uint8_t> &buf, size_t pos, case_result &out) {
+    wire_result_header h;
+    std::memcpy(&h, buf.data() + pos, sizeof h);
+    pos += sizeof h;
+    out = case_result{};
+    out.signal = h.signal;
+    out.si_code = h.si_code;
+    out.fault_address = h.fault_address;
+    out.pc_after = h.pc_after;
+    std::memcpy(&out.regs, buf.data() + pos, sizeof out.regs);
+    pos += sizeof out.regs;
+    out.chunks.resize(h.mem_chunks);
+    if (h.mem_chunks) std::memcpy(out.chunks.data(), buf.data() + pos, h.mem_chunks * sizeof(wire_chunk));
+    return pos + h.mem_chunks * sizeof(wire_chunk);
+}
+
+std::string signal_name(uint32_t sig) {
+    switch (sig) {
+        case 4: return "SIGILL";
+        case 5: return "SIGTRAP";
+        case 7: return "SIGBUS";
+        case 8: return "SIGFPE";
+        case 11: return "SIGSEGV";
+        default: return "signal " + std::to_string(sig);
+    }
+}
+
+// The operand fields of a word: the runs of bits its dispatch key leaves free.
+std::string operand_fields(uint32_t word, uint32_t fixed_mask) {
+    std::string s;
+    int bit = 31;
+    while (bit >= 0) {
+        if ((fixed_mask >> bit) & 1) {
+            --bit;
+            continue;
+        }
+        int hi = bit;
+        while (bit >= 0 && !((fixed_mask >> bit) & 1)) --bit;
+        int lo = bit + 1;
+        uint32_t v = (word >> lo) & ((hi - lo + 1 == 32) ? 0xFFFFFFFFu : ((1u << (hi - lo + 1)) - 1));
+        char b[48];
+        std::snprintf(b, sizeof b, "%s[%d:%d]=%u", s.empty() ? "" : " ", hi, lo, v);
+        s += b;
+    }
+    return s.empty() ? "(none: the key fixes every bit)" : s;
+}
+
+std::string describe_failure(const run_options &o, const selected_handler &h, const planned_case &pc,
+                             const case_input &in, const comparison &cmp) {
+    std::string s;
+    char b[512];
+    std::snprintf(b, sizeof b,
+                  "    first disagreement: case %llu, seed %llu (replay: --handlers %s --seed %llu --case %llu)\n",
+                  static_cast<unsigned long long>(pc.index), static_cast<unsigned long long>(o.seed), h.info->name,
+                  static_cast<unsigned long long>(o.seed), static_cast<unsigned long long>(pc.index));
+    s += b;
+    std::snprintf(b, sizeof b, "    word 0x%08x at pc 0x%llx; objdump: %s; llvm-mc: %s\n", pc.word,
+                  static_cast<unsigned long long>(in.header.pc), objdump_disassembly(o.objdump, pc.word).c_str(),
+                  pc.text.c_str());
+    s += b;
+    s += "    operand fields: " + operand_fields(pc.word, h.info->fixed_mask) + "\n";
+    std::snprintf(b, sizeof b, "    fpcr 0x%08x fpsr 0x%08x nzcv 0x%08llx unmapped pages 0x%llx\n", in.regs.fpcr,
+                  in.regs.fpsr, static_cast<unsigned long long>(in.regs.nzcv),
+                  static_cast<unsigned long long>(in.header.unmapped_pages));
+    s += b;
+    for (const difference &d : cmp.differences) {
+        s += "    " + d.where + ":\n";
+        if (!d.before.empty()) s += "      input     " + d.before + "\n";
+        s += "      reference " + d.reference + "\n";
+        s += "      subject   " + d.subject + "\n";
+    }
+    return s;
+}
+
+struct probe_session {
+    child_process child;
+    bool started = false;
+};
+
+bool start_probe(const run_options &o, probe_session &ps, std::string &error) {
+    if (o.probe.empty()) {
+        error = "no reference probe was built (is aarch64-linux-gnu-g++ installed?)";
+        return false;
+    }
+    if (!start_child({o.qemu, "-cpu", "max,sve-default-vector-length=256", o.probe}, ps.child, error)) return false;
+    ps.started = true;
+    return true;
+}
+
+void print_outcome(const run_options &o, const handler_outcome &h) {
+    const char *status = h.disagree ? "DISAGREE" : (h.run ? "agree" : "skipped");
+    if (o.failures_only && h.disagree == 0 && h.run != 0) return;
+    std::fprintf(o.out, "%-24s %-13s run %5u  agree %5u  disagree %4u  skipped %4u (not SVE %u, unallocated %u, reference fault %u)  %s\n",
+                 h.name.c_str(), h.implemented ? "implemented" : "unimplemented", h.run, h.agree, h.disagree,
+                 h.not_plain_sve + h.unallocated + h.reference_fault, h.not_plain_sve, h.unallocated,
+                 h.reference_fault, status);
+    if (!h.first_disagreement.empty()) std::fputs(h.first_disagreement.c_str(), o.out);
+    if (!h.first_reference_fault.empty()) std::fputs(h.first_reference_fault.c_str(), o.out);
+}
+
+}  // namespace
+
+int run_conformance(const run_options &o, run_summary &summary) {
+    summary = run_summary{};
+    std::vector<sve_handler_info> catalog = o.catalog;
+    if (catalog.empty()) {
+        size_t n = 0;
+        const sve_handler_info *all = sve_handler_catalog(&n);
+        catalog.assign(all, all + n);
+    }
+    summary.handlers = catalog.size();
+    for (const sve_handler_info &h : catalog) summary.implemented += h.implemented ? 1 : 0;
+
+    std::vector<selected_handler> chosen;
+    for (const sve_handler_info &h : catalog) {
+        if (!matches(o.patterns, h.name)) continue;
+        if (!h.implemented && !o.include_unimplemented) continue;
+        selected_handler s;
+        s.info = &h;
+        s.outcome.name = h.name;
+        s.outcome.implemented = h.implemented;
+        chosen.push_back(std::move(s));
+    }
+
+    // Words: draw attempts until each handler has its cases of plain SVE, in two
+    // rounds so that handlers whose key leaves many invalid fillings get more.
+    const unsigned wanted = o.only_case >= 0 ? 1 : o.cases;
+    for (int round = 0; round < 2; ++round) {
+        std::vector<uint32_t> words;
+        std::unordered_map<uint32_t, size_t> seen;
+        struct drawn {
+            size_t handler;
+            uint64_t attempt;
+            uint32_t word;
+        };
+        std::vector<drawn> owners;  // in drawing order
+        for (size_t hi = 0; hi < chosen.size(); ++hi) {
+            selected_handler &s = chosen[hi];
+            if (s.cases.size() >= wanted) continue;
+            uint64_t from, to;
+            if (o.only_case >= 0) {
+                if (round != 0) continue;
+                from = static_cast<uint64_t>(o.only_case);
+                to = from + 1;
+            } else {
+                from = s.outcome.attempts;
+                to = round == 0 ? wanted + wanted / 2 + 8 : uint64_t{wanted} * 6 + 32;
+            }
+            for (uint64_t k = from; k < to; ++k) {
+                uint32_t w = generate_word(s.info->name, s.info->fixed_mask, s.info->fixed_value, o.seed, k);
+                if (seen.emplace(w, words.size()).second) words.push_back(w);
+                owners.push_back({hi, k, w});
+            }
+            s.outcome.attempts += static_cast<unsigned>(to - from);
+        }
+        if (owners.empty()) break;
+        std::vector<disassembly> dis;
+        std::string error;
+        if (!disassemble_plain_sve(o.llvm_mc, words, dis, error)) {
+            summary.error = error;
+            return 2;
+        }
+        for (const drawn &d : owners) {
+            selected_handler &s = chosen[d.handler];
+            const disassembly &text = dis[seen[d.word]];
+            if (s.cases.size() >= wanted) continue;
+            if (!text.valid) {
+                ++s.outcome.not_plain_sve;
+                continue;
+            }
+            s.cases.push_back(planned_case{d.attempt, d.word, text.text});
+        }
+    }
+
+    const uint64_t window_seed = hash_name("window") ^ (o.seed * 0x9E3779B97F4A7C15ull);
+    std::string error;
+    if (!prepare_subject(window_seed, error)) {
+        summary.error = error;
+        return 2;
+    }
+    probe_session probe;
+    bool header_sent = false;
+    uint64_t slot = 0;
+    int status = 0;
+    for (selected_handler &s : chosen) {
+        handler_outcome &out = s.outcome;
+        if (!s.cases.empty()) {
+            if (!probe.started && !start_probe(o, probe, error)) {
+                summary.error = error;
+                return 2;
+            }
+            std::vector<case_input> inputs(s.cases.size());
+            std::vector<word_profile> profiles(s.cases.size());
+            std::vector<uint8_t> batch;
+            if (!header_sent) {
+                wire_batch_header b{kBatchMagic, kWireVersion, window_seed};
+                batch.insert(batch.end(), reinterpret_cast<uint8_t *>(&b), reinterpret_cast<uint8_t *>(&b) + sizeof b);
+                header_sent = true;
+            }
+            for (size_t i = 0; i < s.cases.size(); ++i) {
+                profiles[i] = profile_from_disassembly(s.cases[i].text);
+                generate_case(s.info->name, o.seed, s.cases[i].index, s.cases[i].word, profiles[i], inputs[i]);
+                inputs[i].header.pc = slot_pc(static_cast<unsigned>(slot++ % kCodeSlots));
+                const uint8_t *p = reinterpret_cast<const uint8_t *>(&inputs[i]);
+                batch.insert(batch.end(), p, p + sizeof(case_input));
+            }
+            std::vector<uint8_t> results;
+            if (!exchange(probe.child, batch.data(), batch.size(), results, enough_results, s.cases.size(), false)) {
+                summary.error = "the reference probe stopped (status " + std::to_string(finish_child(probe.child)) +
+                                ") while running " + out.name;
+                return 2;
+            }
+            size_t pos = 0;
+            case_result ref, sub;
+            for (size_t i = 0; i < s.cases.size(); ++i) {
+                pos = parse_result(results, pos, ref);
+                if (ref.signal == 4) {
+                    ++out.unallocated;
+                    continue;
+                }
+                if (ref.signal != 0) {
+                    // The generator should have kept every address mapped: a harness matter.
+                    if (out.reference_fault++ == 0) {
+                        char b[256];
+                        std::snprintf(b, sizeof b,
+                                      "    reference fault: case %llu word 0x%08x (%s): %s at 0x%llx\n",
+                                      static_cast<unsigned long long>(s.cases[i].index), s.cases[i].word,
+                                      s.cases[i].text.c_str(), signal_name(ref.signal).c_str(),
+                                      static_cast<unsigned long long>(ref.fault_address));
+                        out.first_reference_fault = b;
+                    }
+                    continue;
+                }
+                run_subject(o.subject, inputs[i], sub);
+                comparison cmp = compare_results(inputs[i], profiles[i], ref, sub, subject_pristine_window());
+                ++out.run;
+                if (cmp.agree) {
+                    ++out.agree;
+                } else if (out.disagree++ == 0) {
+                    out.first_disagreement = describe_failure(o, s, s.cases[i], inputs[i], cmp);
+                }
+            }
+        }
+        summary.cases_run += out.run;
+        summary.cases_agree += out.agree;
+        summary.cases_skipped += out.not_plain_sve + out.unallocated + out.reference_fault;
+        if (out.disagree) {
+            ++summary.disagree;
+            status = 1;
+        } else if (out.run) {
+            ++summary.agree;
+        } else {
+            ++summary.skipped;
+        }
+        print_outcome(o, out);
+        std::fflush(o.out);
+        summary.outcomes.push_back(out);
+    }
+    if (probe.started) {
+        int rc = finish_child(probe.child);
+        if (rc != 0 && summary.error.empty()) {
+            summary.error = "the reference probe ended with status " + std::to_string(rc);
+            return 2;
+        }
+    }
+    return status;
+}
+
+}  // namespace conformance
