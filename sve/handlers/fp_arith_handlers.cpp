@@ -1,6 +1,256 @@
-#include "sve/handlers/handler_shapes.h"
+// Floating-point arithmetic: add, subtract, multiply, divide, absolute
+// difference, absolute value, negate, square root, the fused multiply-adds
+// (vectors and indexed), minimum and maximum, and the complex FCADD and FCMLA.
+// Half precision computes with the software library; single and double
+// precision use the host-FP kernels where one exists. Both run under the
+// emulated FPCR and OR the raised exception flags into FPSR.
+#include "sve/handlers/fp_handler_shapes.h"
+#include "sve/kernels/fp_kernels.h"
 
 namespace {
+
+using zpz_kernel = aarch64_decode_rc (*)(cpu_state *, aarch64_z_reg, aarch64_p_reg, aarch64_z_reg, uint32_t, uint32_t *);
+using zzz_kernel = aarch64_decode_rc (*)(cpu_state *, aarch64_z_reg, aarch64_z_reg, aarch64_z_reg, uint32_t, uint32_t *);
+using zpi_kernel = aarch64_decode_rc (*)(cpu_state *, aarch64_z_reg, aarch64_p_reg, unsigned, uint32_t, uint32_t *);
+
+// Library operations, one per element.
+constexpr auto lib_add = [](auto a, auto b, FPSCR &f) { return FPAdd(a, b, f); };
+constexpr auto lib_sub = [](auto a, auto b, FPSCR &f) { return FPSub(a, b, f); };
+constexpr auto lib_subr = [](auto a, auto b, FPSCR &f) { return FPSub(b, a, f); };
+constexpr auto lib_mul = [](auto a, auto b, FPSCR &f) { return FPMul(a, b, f); };
+constexpr auto lib_mulx = [](auto a, auto b, FPSCR &f) { return FPMulX(a, b, f); };
+constexpr auto lib_div = [](auto a, auto b, FPSCR &f) { return FPDiv(a, b, f); };
+constexpr auto lib_divr = [](auto a, auto b, FPSCR &f) { return FPDiv(b, a, f); };
+constexpr auto lib_abd = [](auto a, auto b, FPSCR &f) { return FPAbs(FPSub(a, b, f)); };
+constexpr auto lib_max = [](auto a, auto b, FPSCR &f) { return FPMax(a, b, f); };
+constexpr auto lib_min = [](auto a, auto b, FPSCR &f) { return FPMin(a, b, f); };
+constexpr auto lib_maxnum = [](auto a, auto b, FPSCR &f) { return FPMaxNum(a, b, f); };
+constexpr auto lib_minnum = [](auto a, auto b, FPSCR &f) { return FPMinNum(a, b, f); };
+
+// ---- Shapes with a host-FP kernel for single and double precision ----------
+
+// Zdn = op(Zdn, Zm) or Zd = op(Zn), predicated, merging: Zd 4..0, Pg 12..10,
+// Zm/Zn 9..5. A null kernel means the library computes for every size.
+template <typename T, typename Lib>
+aarch64_decode_rc binary_vvm(cpu_state *s, uint32_t insn, zpz_kernel k, Lib lib) {
+    if constexpr (sizeof(T) != 2)
+        if (k != nullptr) return delegate_fp(s, insn, k, zfield<T>(insn, 0), pfield<T>(insn, 12, 10), zfield<T>(insn, 5));
+    return fp_binary_merge<T>(s, insn, lib);
+}
+template <typename T, typename Lib>
+aarch64_decode_rc unary_vm(cpu_state *s, uint32_t insn, zpz_kernel k, Lib lib) {
+    if constexpr (sizeof(T) != 2)
+        if (k != nullptr) return delegate_fp(s, insn, k, zfield<T>(insn, 0), pfield<T>(insn, 12, 10), zfield<T>(insn, 5));
+    return fp_unary_merge<T>(s, insn, lib);
+}
+// Zd = op(Zn, Zm), unpredicated: Zn 9..5, Zm 20..16.
+template <typename T, typename Lib>
+aarch64_decode_rc binary_vvx(cpu_state *s, uint32_t insn, zzz_kernel k, Lib lib) {
+    if constexpr (sizeof(T) != 2)
+        if (k != nullptr) return delegate_fp(s, insn, k, zfield<T>(insn, 0), zfield<T>(insn, 5), zfield<T>(insn, 16));
+    return fp_binary_unpredicated<T>(s, insn, lib);
+}
+// Zdn = op(Zdn, imm), predicated; i1 (bit 5) picks one of two single-precision
+// constants.
+template <typename T, typename Lib>
+aarch64_decode_rc immediate_vim(cpu_state *s, uint32_t insn, zpi_kernel k, uint32_t when0, uint32_t when1, Lib lib) {
+    const unsigned i1 = field(insn, 5, 5);
+    if constexpr (sizeof(T) != 2)
+        if (k != nullptr) return delegate_fp(s, insn, k, zfield<T>(insn, 0), pfield<T>(insn, 12, 10), i1);
+    return fp_immediate_merge<T>(s, insn, fp_const_from_single<T>(i1 ? when1 : when0), lib);
+}
+
+// FABS and FNEG touch only the sign bit: no NaN processing, no flags (FNEG's
+// single and double forms use the kernel).
+template <typename T>
+aarch64_decode_rc fneg_vm(cpu_state *s, uint32_t i) {
+    if constexpr (sizeof(T) != 2) return delegate(s, i, sve_fneg_zpz, zfield<T>(i, 0), pfield<T>(i, 12, 10), zfield<T>(i, 5));
+    return fp_unary_merge<T>(s, i, [](T a, FPSCR &) { return FPNeg(a); });
+}
+
+// ---- Fused multiply-add -----------------------------------------------------
+
+// FMLA family (Zda 4..0, Zn 9..5, Zm 20..16): Zda = [-]Zda + [-]Zn * Zm.
+template <typename T, bool NegAcc, bool NegProduct>
+aarch64_decode_rc fmla_vvvm(cpu_state *s, uint32_t insn) {
+    if constexpr (sizeof(T) != 2 && NegAcc && NegProduct)
+        return delegate_fp(s, insn, sve_fnmla_zpzz, zfield<T>(insn, 0), pfield<T>(insn, 12, 10), zfield<T>(insn, 5),
+                           zfield<T>(insn, 16));
+    return fp_ternary_merge<T>(s, insn, [](T acc, T n, T m, FPSCR &f) {
+        return FPMulAdd(NegAcc ? FPNeg(acc) : acc, NegProduct ? FPNeg(n) : n, m, f);
+    });
+}
+// FMAD family (Zdn 4..0, Zm 9..5, Za 20..16): Zdn = [-]Za + [-]Zdn * Zm.
+template <typename T, bool NegAcc, bool NegProduct>
+aarch64_decode_rc fmad_vvvm(cpu_state *s, uint32_t insn) {
+    return fp_ternary_merge<T>(s, insn, [](T dn, T m, T za, FPSCR &f) {
+        return FPMulAdd(NegAcc ? FPNeg(za) : za, NegProduct ? FPNeg(dn) : dn, m, f);
+    });
+}
+
+// ---- Indexed forms ----------------------------------------------------------
+
+// Zm and the element index of FMLA, FMLS and FMUL (indexed).
+struct indexed_operand {
+    unsigned zm;
+    unsigned index;
+};
+template <typename T>
+indexed_operand indexed_fields(uint32_t insn) {
+    if constexpr (sizeof(T) == 2) return {field(insn, 18, 16), (field(insn, 22, 22) << 2) | field(insn, 20, 19)};
+    else if constexpr (sizeof(T) == 4) return {field(insn, 18, 16), field(insn, 20, 19)};
+    else return {field(insn, 19, 16), field(insn, 20, 20)};
+}
+
+// Zd (4..0) = op(Zd[e], Zn[e], Zm[s], fpscr) for every element, where s is the
+// indexed element of e's 128-bit segment; unpredicated.
+template <typename T, typename Op>
+aarch64_decode_rc fp_indexed(cpu_state *s, uint32_t insn, Op op) {
+    const indexed_operand x = indexed_fields<T>(insn);
+    const vec_buf zn = stage_z(s, zn_num(insn));
+    const vec_buf zm = stage_z(s, x.zm);
+    vec_buf r = stage_z(s, zd_num(insn));
+    constexpr unsigned kPerSegment = 16 / sizeof(T);
+    return compute(s, [&](CpuContext &ctx) {
+        for (unsigned e = 0; e < context_elements<T>(ctx); ++e) {
+            const T d = elem_get<T>(r.b, e), n = elem_get<T>(zn.b, e);
+            const T m = elem_get<T>(zm.b, e - e % kPerSegment + x.index);
+            elem_set<T>(r.b, e, fp_eval(ctx, [&](FPSCR &f) { return T(op(d, n, m, f)); }));
+        }
+        write_z(s, zd_num(insn), r);
+    });
+}
+template <typename T>
+aarch64_decode_rc fmul_indexed(cpu_state *s, uint32_t insn) {
+    return fp_indexed<T>(s, insn, [](T, T n, T m, FPSCR &f) { return FPMul(n, m, f); });
+}
+template <typename T>
+aarch64_decode_rc fmla_indexed(cpu_state *s, uint32_t insn) {
+    return fp_indexed<T>(s, insn, [](T d, T n, T m, FPSCR &f) { return FPMulAdd(d, n, m, f); });
+}
+template <typename T>
+aarch64_decode_rc fmls_indexed(cpu_state *s, uint32_t insn) {
+    return fp_indexed<T>(s, insn, [](T d, T n, T m, FPSCR &f) { return FPMulAdd(d, FPNeg(n), m, f); });
+}
+
+// ---- Complex arithmetic -----------------------------------------------------
+
+// FCADD Zdn, Pg/M, Zdn, Zm, #rot (Zm 9..5, rot bit 16: 90 or 270 degrees):
+// (real, imaginary) pairs of Zdn plus Zm rotated.
+template <typename T>
+aarch64_decode_rc fcadd(cpu_state *s, uint32_t insn) {
+    const bool rot270 = field(insn, 16, 16);
+    const vec_buf zm = stage_z(s, zn_num(insn));
+    vec_buf r = stage_z(s, zd_num(insn));
+    const PredV pg = stage_p(s, pg3_num(insn));
+    return compute(s, [&](CpuContext &ctx) {
+        for (unsigned e = 0; e + 1 < context_elements<T>(ctx); e += 2) {
+            const T m_r = elem_get<T>(zm.b, e), m_i = elem_get<T>(zm.b, e + 1);
+            const T add_r = rot270 ? m_i : FPNeg(m_i);
+            const T add_i = rot270 ? FPNeg(m_r) : m_r;
+            if (active<T>(pg, e)) {
+                const T acc = elem_get<T>(r.b, e);
+                elem_set<T>(r.b, e, fp_eval(ctx, [&](FPSCR &f) { return FPAdd(acc, add_r, f); }));
+            }
+            if (active<T>(pg, e + 1)) {
+                const T acc = elem_get<T>(r.b, e + 1);
+                elem_set<T>(r.b, e + 1, fp_eval(ctx, [&](FPSCR &f) { return FPAdd(acc, add_i, f); }));
+            }
+        }
+        write_z(s, zd_num(insn), r);
+    });
+}
+
+// FCMLA: for each pair, Zda.real += Zn[sel] * [-]Zm[pair + sel] and Zda.imag +=
+// Zn[sel] * [-]Zm[pair + !sel], with sel and the negations from the rotation
+// (units of 90 degrees). `zm_pair(e)` gives the first element of the Zm pair
+// used for the Zda pair starting at e.
+template <typename T, typename ZmPair>
+aarch64_decode_rc fcmla_loop(cpu_state *s, uint32_t insn, unsigned zm_num_, unsigned rot, const PredV &pg, ZmPair zm_pair) {
+    const vec_buf zn = stage_z(s, zn_num(insn));
+    const vec_buf zm = stage_z(s, zm_num_);
+    vec_buf r = stage_z(s, zd_num(insn));
+    const unsigned sel_a = rot & 1, sel_b = sel_a ^ 1;
+    const bool neg_i = (rot >> 1) & 1;
+    const bool neg_r = (rot & 1) != ((rot >> 1) & 1);
+    return compute(s, [&](CpuContext &ctx) {
+        for (unsigned e = 0; e + 1 < context_elements<T>(ctx); e += 2) {
+            const unsigned q = zm_pair(e);
+            const T n_a = elem_get<T>(zn.b, e + sel_a);
+            const T m_a = elem_get<T>(zm.b, q + sel_a), m_b = elem_get<T>(zm.b, q + sel_b);
+            if (active<T>(pg, e)) {
+                const T acc = elem_get<T>(r.b, e);
+                elem_set<T>(r.b, e, fp_eval(ctx, [&](FPSCR &f) { return FPMulAdd(acc, n_a, neg_r ? FPNeg(m_a) : m_a, f); }));
+            }
+            if (active<T>(pg, e + 1)) {
+                const T acc = elem_get<T>(r.b, e + 1);
+                elem_set<T>(r.b, e + 1, fp_eval(ctx, [&](FPSCR &f) { return FPMulAdd(acc, n_a, neg_i ? FPNeg(m_b) : m_b, f); }));
+            }
+        }
+        write_z(s, zd_num(insn), r);
+    });
+}
+// FCMLA (vectors): Zda 4..0, Zn 9..5, Pg 12..10, rot 14..13, Zm 20..16.
+template <typename T>
+aarch64_decode_rc fcmla_vectors(cpu_state *s, uint32_t insn) {
+    const PredV pg = stage_p(s, pg3_num(insn));
+    return fcmla_loop<T>(s, insn, zm_num(insn), field(insn, 14, 13), pg, [](unsigned e) { return e; });
+}
+// FCMLA (indexed), unpredicated: rot 11..10; half precision Zm 18..16 and pair
+// index 20..19, single precision Zm 19..16 and pair index 20. The pair is taken
+// from each 128-bit segment.
+template <typename T>
+aarch64_decode_rc fcmla_indexed(cpu_state *s, uint32_t insn) {
+    PredV all;
+    for (uint64_t &w : all.w) w = ~uint64_t{0};
+    const unsigned zm = sizeof(T) == 2 ? field(insn, 18, 16) : field(insn, 19, 16);
+    const unsigned index = sizeof(T) == 2 ? field(insn, 20, 19) : field(insn, 20, 20);
+    constexpr unsigned kPerSegment = 16 / sizeof(T);
+    return fcmla_loop<T>(s, insn, zm, field(insn, 11, 10), all,
+                         [index](unsigned e) { return e - e % kPerSegment + 2 * index; });
+}
+
+FP_HANDLERS(AddVVM, binary_vvm<T>(state, insn, sve_fadd_zpz, lib_add))
+FP_HANDLERS(SubVVM, binary_vvm<T>(state, insn, sve_fsub_zpz, lib_sub))
+FP_HANDLERS(SubRVVM, binary_vvm<T>(state, insn, sve_fsubr_zpz, lib_subr))
+FP_HANDLERS(MulVVM, binary_vvm<T>(state, insn, sve_fmul_zpz, lib_mul))
+FP_HANDLERS(MulXVVM, binary_vvm<T>(state, insn, nullptr, lib_mulx))
+FP_HANDLERS(DivVVM, binary_vvm<T>(state, insn, sve_fdiv_zpz, lib_div))
+FP_HANDLERS(DivRVVM, binary_vvm<T>(state, insn, sve_fdivr_zpz, lib_divr))
+FP_HANDLERS(AbdVVM, binary_vvm<T>(state, insn, nullptr, lib_abd))
+FP_HANDLERS(MaxVVM, binary_vvm<T>(state, insn, sve_fmax_zpz, lib_max))
+FP_HANDLERS(MinVVM, binary_vvm<T>(state, insn, nullptr, lib_min))
+FP_HANDLERS(MaxNumVVM, binary_vvm<T>(state, insn, sve_fmaxnm_zpz, lib_maxnum))
+FP_HANDLERS(MinNumVVM, binary_vvm<T>(state, insn, sve_fminnm_zpz, lib_minnum))
+FP_HANDLERS(AddVVX, binary_vvx<T>(state, insn, sve_fadd_zzz, lib_add))
+FP_HANDLERS(SubVVX, binary_vvx<T>(state, insn, sve_fsub_zzz, lib_sub))
+FP_HANDLERS(MulVVX, binary_vvx<T>(state, insn, sve_fmul_zzz, lib_mul))
+FP_HANDLERS(AddVIM, immediate_vim<T>(state, insn, sve_fadd_zpi, kSingleHalf, kSingleOne, lib_add))
+FP_HANDLERS(SubVIM, immediate_vim<T>(state, insn, sve_fsub_zpi, kSingleHalf, kSingleOne, lib_sub))
+FP_HANDLERS(SubRVIM, immediate_vim<T>(state, insn, sve_fsubr_zpi, kSingleHalf, kSingleOne, lib_subr))
+FP_HANDLERS(MulVIM, immediate_vim<T>(state, insn, sve_fmul_zpi, kSingleHalf, kSingleTwo, lib_mul))
+FP_HANDLERS(MaxVIM, immediate_vim<T>(state, insn, nullptr, kSingleZero, kSingleOne, lib_max))
+FP_HANDLERS(MinVIM, immediate_vim<T>(state, insn, nullptr, kSingleZero, kSingleOne, lib_min))
+FP_HANDLERS(MaxNumVIM, immediate_vim<T>(state, insn, nullptr, kSingleZero, kSingleOne, lib_maxnum))
+FP_HANDLERS(MinNumVIM, immediate_vim<T>(state, insn, nullptr, kSingleZero, kSingleOne, lib_minnum))
+FP_HANDLERS(SqrtVM, unary_vm<T>(state, insn, sve_fsqrt_zpz, [](auto a, FPSCR &f) { return FPSqrt(a, f); }))
+FP_HANDLERS(AbsVM, fp_unary_merge<T>(state, insn, [](T a, FPSCR &) { return FPAbs(a); }))
+FP_HANDLERS(NegVM, fneg_vm<T>(state, insn))
+FP_HANDLERS(FMAVVVM, fmla_vvvm<T, false, false>(state, insn))
+FP_HANDLERS(FMSVVVM, fmla_vvvm<T, false, true>(state, insn))
+FP_HANDLERS(FNMAVVVM, fmla_vvvm<T, true, true>(state, insn))
+FP_HANDLERS(FNMSVVVM, fmla_vvvm<T, true, false>(state, insn))
+FP_HANDLERS(FMADDVVVM, fmad_vvvm<T, false, false>(state, insn))
+FP_HANDLERS(FMSUBVVVM, fmad_vvvm<T, false, true>(state, insn))
+FP_HANDLERS(FNMADDVVVM, fmad_vvvm<T, true, true>(state, insn))
+FP_HANDLERS(FNMSUBVVVM, fmad_vvvm<T, true, false>(state, insn))
+FP_HANDLERS(MulVVIX, fmul_indexed<T>(state, insn))
+FP_HANDLERS(FMAVVVIX, fmla_indexed<T>(state, insn))
+FP_HANDLERS(FMSVVVIX, fmls_indexed<T>(state, insn))
+FP_HANDLERS(FCADDVVM, fcadd<T>(state, insn))
+FP_HANDLERS(FCMLAVVVM, fcmla_vectors<T>(state, insn))
+SVE_HANDLER(VecF16FCMLAVVVIX) { return fcmla_indexed<uint16_t>(state, insn); }
+SVE_HANDLER(VecF32FCMLAVVVIX) { return fcmla_indexed<uint32_t>(state, insn); }
 
 }  // namespace
 

@@ -1,6 +1,121 @@
-#include "sve/handlers/handler_shapes.h"
+// Floating-point conversions and rounding: FRINTN/P/M/Z/A/I/X, FCVT between
+// precisions, FCVTZS/FCVTZU to integers (toward zero, saturating) and
+// SCVTF/UCVTF from integers (FPCR rounding). Every conversion works on
+// containers of the wider of its two sizes: the source is the low bits of
+// the container, the result fills it (integers sign- or zero-extended,
+// floating-point results zero-extended).
+#include <type_traits>
+
+#include "sve/handlers/fp_handler_shapes.h"
+#include "sve/kernels/fp_kernels.h"
 
 namespace {
+
+using zpz_kernel = aarch64_decode_rc (*)(cpu_state *, aarch64_z_reg, aarch64_p_reg, aarch64_z_reg, uint32_t, uint32_t *);
+
+// ---- Round to integral ------------------------------------------------------
+
+// Zd, Pg/M, Zn with a fixed rounding (FRINTN/P/M/Z/A).
+template <typename T, FPRounding R>
+aarch64_decode_rc frint_fixed(cpu_state *s, uint32_t insn) {
+    if constexpr (sizeof(T) != 2 && R == FPRounding_TIEAWAY)
+        return delegate_fp(s, insn, static_cast<zpz_kernel>(sve_frinta_zpz), zfield<T>(insn, 0), pfield<T>(insn, 12, 10),
+                           zfield<T>(insn, 5));
+    return fp_unary_merge<T>(s, insn, [](T a, FPSCR &f) { return FPRoundInt(a, R, false, f); });
+}
+// FRINTI / FRINTX: FPCR rounding; FRINTX also raises inexact.
+template <typename T, bool Exact>
+aarch64_decode_rc frint_fpcr(cpu_state *s, uint32_t insn) {
+    return fp_unary_merge<T>(s, insn, [](T a, FPSCR &f) { return FPRoundInt(a, fpcr_rounding(f), Exact, f); });
+}
+
+// ---- Between precisions -----------------------------------------------------
+
+// FCVT over containers C from format From to format To, FPCR rounding. SVE's
+// FCVT always uses IEEE half precision: FPCR.AHP is ignored.
+template <typename C, typename From, typename To>
+aarch64_decode_rc fcvt(cpu_state *s, uint32_t insn) {
+    return fp_unary_merge<C>(s, insn, [](C a, FPSCR &f) {
+        f &= ~FPSCR_AHP;
+        return C(FPConvert<From, To>(From(a), fpcr_rounding(f), f));
+    });
+}
+
+// ---- To integer -------------------------------------------------------------
+
+// FCVTZS/FCVTZU over containers C: the From value (low bits) to an integer of
+// type Int (its width and signedness), toward zero, saturating, extended to C.
+template <typename C, typename From, typename Int>
+aarch64_decode_rc fcvtz(cpu_state *s, uint32_t insn) {
+    using UInt = std::make_unsigned_t<Int>;
+    return fp_unary_merge<C>(s, insn, [](C a, FPSCR &f) {
+        const UInt bits = fplibFPToFixed<From, UInt>(From(a), 0, std::is_unsigned_v<Int>, FPRounding_ZERO, f);
+        return C(static_cast<std::conditional_t<std::is_signed_v<Int>, std::make_signed_t<C>, C>>(static_cast<Int>(bits)));
+    });
+}
+
+// ---- From integer -----------------------------------------------------------
+
+// SCVTF/UCVTF over containers C: the integer Int (low bits, its signedness) to
+// format To with the FPCR rounding, zero-extended to C.
+template <typename C, typename Int, typename To>
+aarch64_decode_rc cvtf(cpu_state *s, uint32_t insn) {
+    return fp_unary_merge<C>(s, insn, [](C a, FPSCR &f) {
+        const Int v = static_cast<Int>(static_cast<std::make_unsigned_t<Int>>(a));
+        const uint64_t wide = std::is_signed_v<Int> ? uint64_t(int64_t(v)) : uint64_t(v);
+        return C(fplibFixedToFP<To>(wide, 0, std::is_unsigned_v<Int>, fpcr_rounding(f), f));
+    });
+}
+// The forms with a host-FP kernel.
+template <typename C>
+aarch64_decode_rc cvtf_kernel(cpu_state *s, uint32_t insn, zpz_kernel k) {
+    return delegate_fp(s, insn, k, zfield<C>(insn, 0), pfield<C>(insn, 12, 10), zfield<C>(insn, 5));
+}
+
+FP_HANDLERS(FRIntNVM, frint_fixed<T, FPRounding_TIEEVEN>(state, insn))
+FP_HANDLERS(FRIntPVM, frint_fixed<T, FPRounding_POSINF>(state, insn))
+FP_HANDLERS(FRIntMVM, frint_fixed<T, FPRounding_NEGINF>(state, insn))
+FP_HANDLERS(FRIntZVM, frint_fixed<T, FPRounding_ZERO>(state, insn))
+FP_HANDLERS(FRIntAVM, frint_fixed<T, FPRounding_TIEAWAY>(state, insn))
+FP_HANDLERS(FRIntIVM, frint_fpcr<T, false>(state, insn))
+FP_HANDLERS(FRIntXVM, frint_fpcr<T, true>(state, insn))
+
+SVE_HANDLER(VecF32ExtndHVM) { return fcvt<uint32_t, uint16_t, uint32_t>(state, insn); }
+SVE_HANDLER(VecD64ExtndHVM) { return fcvt<uint64_t, uint16_t, uint64_t>(state, insn); }
+SVE_HANDLER(VecD64ExtndFVM) { return fcvt<uint64_t, uint32_t, uint64_t>(state, insn); }
+SVE_HANDLER(VecH32TruncFVM) { return fcvt<uint32_t, uint32_t, uint16_t>(state, insn); }
+SVE_HANDLER(VecH64TruncDVM) { return fcvt<uint64_t, uint64_t, uint16_t>(state, insn); }
+SVE_HANDLER(VecF64TruncDVM) { return fcvt<uint64_t, uint64_t, uint32_t>(state, insn); }
+
+SVE_HANDLER(VecS16_2FromHVM) { return fcvtz<uint16_t, uint16_t, int16_t>(state, insn); }
+SVE_HANDLER(VecU16_2FromHVM) { return fcvtz<uint16_t, uint16_t, uint16_t>(state, insn); }
+SVE_HANDLER(VecS32_4FromHVM) { return fcvtz<uint32_t, uint16_t, int32_t>(state, insn); }
+SVE_HANDLER(VecU32_4FromHVM) { return fcvtz<uint32_t, uint16_t, uint32_t>(state, insn); }
+SVE_HANDLER(VecS64_8FromHVM) { return fcvtz<uint64_t, uint16_t, int64_t>(state, insn); }
+SVE_HANDLER(VecU64_8FromHVM) { return fcvtz<uint64_t, uint16_t, uint64_t>(state, insn); }
+SVE_HANDLER(VecS32_4FromFVM) { return fcvtz<uint32_t, uint32_t, int32_t>(state, insn); }
+SVE_HANDLER(VecU32_4FromFVM) { return fcvtz<uint32_t, uint32_t, uint32_t>(state, insn); }
+SVE_HANDLER(VecS64_8FromFVM) { return fcvtz<uint64_t, uint32_t, int64_t>(state, insn); }
+SVE_HANDLER(VecU64_8FromFVM) { return fcvtz<uint64_t, uint32_t, uint64_t>(state, insn); }
+SVE_HANDLER(VecS64_4FromDVM) { return fcvtz<uint64_t, uint64_t, int32_t>(state, insn); }
+SVE_HANDLER(VecU64_4FromDVM) { return fcvtz<uint64_t, uint64_t, uint32_t>(state, insn); }
+SVE_HANDLER(VecS64_8FromDVM) { return fcvtz<uint64_t, uint64_t, int64_t>(state, insn); }
+SVE_HANDLER(VecU64_8FromDVM) { return fcvtz<uint64_t, uint64_t, uint64_t>(state, insn); }
+
+SVE_HANDLER(VecF16FromS2VM) { return cvtf<uint16_t, int16_t, uint16_t>(state, insn); }
+SVE_HANDLER(VecF16FromU2VM) { return cvtf<uint16_t, uint16_t, uint16_t>(state, insn); }
+SVE_HANDLER(VecF16FromS4VM) { return cvtf<uint32_t, int32_t, uint16_t>(state, insn); }
+SVE_HANDLER(VecF16FromU4VM) { return cvtf<uint32_t, uint32_t, uint16_t>(state, insn); }
+SVE_HANDLER(VecF16FromS8VM) { return cvtf<uint64_t, int64_t, uint16_t>(state, insn); }
+SVE_HANDLER(VecF16FromU8VM) { return cvtf<uint64_t, uint64_t, uint16_t>(state, insn); }
+SVE_HANDLER(VecF64FromU8VM) { return cvtf<uint64_t, uint64_t, uint32_t>(state, insn); }
+SVE_HANDLER(VecF32FromS4VM) { return cvtf_kernel<uint32_t>(state, insn, sve_scvtf_s2s_zpz); }
+SVE_HANDLER(VecF32FromU4VM) { return cvtf_kernel<uint32_t>(state, insn, sve_ucvtf_s2s_zpz); }
+SVE_HANDLER(VecD64FromS4VM) { return cvtf_kernel<uint64_t>(state, insn, sve_scvtf_s2d_zpz); }
+SVE_HANDLER(VecD64FromU4VM) { return cvtf_kernel<uint64_t>(state, insn, sve_ucvtf_s2d_zpz); }
+SVE_HANDLER(VecF64FromS8VM) { return cvtf_kernel<uint64_t>(state, insn, sve_scvtf_d2s_zpz); }
+SVE_HANDLER(VecD64FromS8VM) { return cvtf_kernel<uint64_t>(state, insn, sve_scvtf_d2d_zpz); }
+SVE_HANDLER(VecD64FromU8VM) { return cvtf_kernel<uint64_t>(state, insn, sve_ucvtf_d2d_zpz); }
 
 }  // namespace
 

@@ -1,6 +1,110 @@
-#include "sve/handlers/handler_shapes.h"
+// Floating-point estimates and special functions: FRECPE, FRECPS, FRECPX,
+// FRSQRTE, FRSQRTS, FSCALE, FEXPA, the trigonometric helpers FTMAD, FTSMUL and
+// FTSSEL, and the immediate broadcasts FDUP and FCPY.
+#include "sve/handlers/fp_handler_shapes.h"
+#include "sve/kernels/fp_kernels.h"
 
 namespace {
+
+template <typename T>
+aarch64_decode_rc frecpe(cpu_state *s, uint32_t insn) {
+    if constexpr (sizeof(T) != 2) return delegate_fp(s, insn, sve_frecpe_zz, zfield<T>(insn, 0), zfield<T>(insn, 5));
+    return fp_unary_unpredicated<T>(s, insn, [](T a, FPSCR &f) { return FPRecipEstimate(a, f); });
+}
+template <typename T>
+aarch64_decode_rc frecps(cpu_state *s, uint32_t insn) {
+    if constexpr (sizeof(T) != 2)
+        return delegate_fp(s, insn, sve_frecps_zzz, zfield<T>(insn, 0), zfield<T>(insn, 5), zfield<T>(insn, 16));
+    return fp_binary_unpredicated<T>(s, insn, [](T a, T b, FPSCR &f) { return FPRecipStepFused(a, b, f); });
+}
+template <typename T>
+aarch64_decode_rc frsqrte(cpu_state *s, uint32_t insn) {
+    return fp_unary_unpredicated<T>(s, insn, [](T a, FPSCR &f) { return FPRSqrtEstimate(a, f); });
+}
+template <typename T>
+aarch64_decode_rc frsqrts(cpu_state *s, uint32_t insn) {
+    return fp_binary_unpredicated<T>(s, insn, [](T a, T b, FPSCR &f) { return FPRSqrtStepFused(a, b, f); });
+}
+template <typename T>
+aarch64_decode_rc frecpx(cpu_state *s, uint32_t insn) {
+    return fp_unary_merge<T>(s, insn, [](T a, FPSCR &f) { return FPRecpX(a, f); });
+}
+
+// FSCALE Zdn, Pg/M, Zdn, Zm: Zdn * 2^Zm, Zm's element a signed integer.
+template <typename T>
+aarch64_decode_rc fscale(cpu_state *s, uint32_t insn) {
+    return fp_binary_merge<T>(s, insn, [](T a, T b, FPSCR &f) {
+        if constexpr (sizeof(T) == 2) return FPScale16(a, static_cast<short>(b), f);
+        else if constexpr (sizeof(T) == 4) return FPScale32(a, static_cast<int32_t>(b), f);
+        else return FPScale64(a, static_cast<long>(static_cast<int64_t>(b)), f);
+    });
+}
+
+// FEXPA Zd, Zn: raises nothing.
+template <typename T>
+aarch64_decode_rc fexpa(cpu_state *s, uint32_t insn) {
+    return fp_unary_unpredicated<T>(s, insn, [](T a, FPSCR &) { return FPEXPA(a); });
+}
+
+// FTMAD Zdn, Zdn, Zm, #imm3 (Zm 9..5, imm3 18..16), unpredicated.
+template <typename T>
+aarch64_decode_rc ftmad(cpu_state *s, uint32_t insn) {
+    const int imm = int(field(insn, 18, 16));
+    const vec_buf zm = stage_z(s, zn_num(insn));
+    vec_buf r = stage_z(s, zd_num(insn));
+    return compute(s, [&](CpuContext &ctx) {
+        for (unsigned e = 0; e < context_elements<T>(ctx); ++e) {
+            const T a = elem_get<T>(r.b, e), b = elem_get<T>(zm.b, e);
+            elem_set<T>(r.b, e, fp_eval(ctx, [&](FPSCR &f) { return FPTRIMADD(imm, a, b, f); }));
+        }
+        write_z(s, zd_num(insn), r);
+    });
+}
+template <typename T>
+aarch64_decode_rc ftsmul(cpu_state *s, uint32_t insn) {
+    return fp_binary_unpredicated<T>(s, insn, [](T a, T b, FPSCR &f) { return FPTRISMUL(a, b, f); });
+}
+// FTSSEL: 1.0 when bit 0 of the Zm element is set, else the Zn element; bit 1
+// flips the sign. No NaN processing, no flags.
+template <typename T>
+aarch64_decode_rc ftssel(cpu_state *s, uint32_t insn) {
+    return fp_binary_unpredicated<T>(s, insn, [](T a, T b, FPSCR &) {
+        T r = (b & 1) ? T(T(FPFormat<T>::B) << FPFormat<T>::M) : a;
+        return (b & 2) ? FPNeg(r) : r;
+    });
+}
+
+// FDUP Zd, #imm8 (imm8 12..5), unpredicated.
+template <typename T>
+aarch64_decode_rc fdup(cpu_state *s, uint32_t insn) {
+    return delegate(s, insn, sve_fdup_zi, zfield<T>(insn, 0), uint64_t{fp_expand_imm8<T>(field(insn, 12, 5))});
+}
+// FCPY Zd, Pg/M, #imm8 (Pg 19..16, imm8 12..5): active elements become the
+// immediate, inactive ones keep Zd.
+template <typename T>
+aarch64_decode_rc fcpy(cpu_state *s, uint32_t insn) {
+    const T imm = fp_expand_imm8<T>(field(insn, 12, 5));
+    vec_buf r = stage_z(s, zd_num(insn));
+    const PredV pg = stage_p(s, field(insn, 19, 16));
+    return compute(s, [&](CpuContext &ctx) {
+        for (unsigned e = 0; e < context_elements<T>(ctx); ++e)
+            if (active<T>(pg, e)) elem_set<T>(r.b, e, imm);
+        write_z(s, zd_num(insn), r);
+    });
+}
+
+FP_HANDLERS(RecpEV, frecpe<T>(state, insn))
+FP_HANDLERS(RecpSVV, frecps<T>(state, insn))
+FP_HANDLERS(RecpXVM, frecpx<T>(state, insn))
+FP_HANDLERS(RSqrtEV, frsqrte<T>(state, insn))
+FP_HANDLERS(RSqrtSVV, frsqrts<T>(state, insn))
+FP_HANDLERS(ScaleVVM, fscale<T>(state, insn))
+FP_HANDLERS(EXPAV, fexpa<T>(state, insn))
+FP_HANDLERS(TRIMADDVVI, ftmad<T>(state, insn))
+FP_HANDLERS(TRISMULVV, ftsmul<T>(state, insn))
+FP_HANDLERS(TRISSELVV, ftssel<T>(state, insn))
+FP_HANDLERS(DupI, fdup<T>(state, insn))
+FP_HANDLERS(DupIM, fcpy<T>(state, insn))
 
 }  // namespace
 

@@ -1,0 +1,223 @@
+// The element loops of the floating-point handlers.
+//
+// Every active element is computed under a fresh local FPSCR holding the
+// context's FPCR; the exception bits the library raises into it are then ORed
+// into the context's FPSR (keeping the bits FPSR_MERGE_MASK keeps), so flags
+// accumulate and are never cleared. Inactive elements raise nothing.
+//
+// The loops are written over the container type T (uint16_t, uint32_t or
+// uint64_t raw encodings); an operation whose source or result is narrower
+// than its container reads and extends the value itself.
+#pragma once
+
+#include <cstdint>
+
+#include "sve/fplib/fplib.h"
+#include "sve/handlers/handler_shapes.h"
+
+// ---- Flags ------------------------------------------------------------------
+
+// Runs f(fpscr) under a local FPSCR built from the context's FPCR and merges
+// the exception bits it raised into the context's FPSR.
+template <typename F>
+inline auto fp_eval(CpuContext &ctx, F &&f) {
+    FPSCR local = ctx.fpcr & ~FPSCR_FLAGS;
+    auto r = f(local);
+    ctx.fpsr = (ctx.fpsr | (local & FPSCR_FLAGS)) & FPSR_MERGE_MASK;
+    return r;
+}
+
+// The emulated FPCR of a delegating handler and the merge of what its kernel
+// raised (the kernels compute under that FPCR and report flags, never replace
+// FPSR).
+inline uint32_t fp_state_fpcr(const cpu_state *s) { return s->fpcr | s->fpcr_extra; }
+inline void fp_state_merge(cpu_state *s, uint32_t raised) {
+    s->fpsr = (s->fpsr | (raised & FPSCR_FLAGS)) & FPSR_MERGE_MASK;
+}
+
+// Calls a kernel that takes (operands..., fpcr, raised*) and merges its flags.
+template <typename... KernelArgs, typename... Args>
+inline aarch64_decode_rc delegate_fp(cpu_state *s, uint32_t insn, aarch64_decode_rc (*kernel)(cpu_state *, KernelArgs...),
+                                     Args... args) {
+    s->insn = insn;
+    uint32_t raised = 0;
+    const aarch64_decode_rc rc = kernel(s, args..., fp_state_fpcr(s), &raised);
+    fp_state_merge(s, raised);
+    return rc;
+}
+
+// The rounding selected by FPCR.RMode.
+inline FPRounding fpcr_rounding(uint32_t fpcr) { return FPRounding((fpcr >> FPSCR_RMODE_SHIFT) & 3); }
+
+// ---- Constants --------------------------------------------------------------
+
+// A single-precision constant in format T (exact for the constants used here).
+template <typename T>
+inline T fp_const_from_single(uint32_t single) {
+    if constexpr (sizeof(T) == 4) {
+        return single;
+    } else {
+        FPSCR scratch = 0;
+        return FPConvert<uint32_t, T>(single, FPRounding_ZERO, scratch);
+    }
+}
+inline constexpr uint32_t kSingleZero = 0x00000000, kSingleHalf = 0x3F000000, kSingleOne = 0x3F800000,
+                          kSingleTwo = 0x40000000;
+
+// The 8-bit floating-point immediate of FDUP/FCPY/FMOV expanded to format T.
+template <typename T>
+constexpr T fp_expand_imm8(uint32_t imm8) {
+    using F = FPFormat<T>;
+    const T sign = T((imm8 >> 7) & 1);
+    const T b6 = T((imm8 >> 6) & 1);
+    // exponent: NOT(b6) : Replicate(b6, E-3) : imm8<5:4>
+    T exp = T((b6 ^ 1) << (F::E - 1));
+    if (b6) exp = T(exp | (((T(1) << (F::E - 3)) - 1) << 2));
+    exp = T(exp | ((imm8 >> 4) & 3));
+    const T frac = T(T(imm8 & 15) << (F::M - 4));
+    return T((sign << (F::W - 1)) | (exp << F::M) | frac);
+}
+
+// ---- Element loops ----------------------------------------------------------
+
+// Zdn (4..0) = op(Zdn[e], Zm[e], fpscr) for active elements of Pg (12..10), Zm
+// at 9..5; inactive elements keep Zdn.
+template <typename T, typename Op>
+inline aarch64_decode_rc fp_binary_merge(cpu_state *s, uint32_t insn, Op op) {
+    const vec_buf zm = stage_z(s, zn_num(insn));
+    vec_buf r = stage_z(s, zd_num(insn));
+    const PredV pg = stage_p(s, pg3_num(insn));
+    return compute(s, [&](CpuContext &ctx) {
+        for (unsigned e = 0; e < context_elements<T>(ctx); ++e)
+            if (active<T>(pg, e)) {
+                const T a = elem_get<T>(r.b, e), b = elem_get<T>(zm.b, e);
+                elem_set<T>(r.b, e, fp_eval(ctx, [&](FPSCR &f) { return T(op(a, b, f)); }));
+            }
+        write_z(s, zd_num(insn), r);
+    });
+}
+
+// Zd (4..0) = op(Zn[e], fpscr) for active elements of Pg (12..10), Zn at 9..5;
+// inactive elements keep Zd.
+template <typename T, typename Op>
+inline aarch64_decode_rc fp_unary_merge(cpu_state *s, uint32_t insn, Op op) {
+    const vec_buf zn = stage_z(s, zn_num(insn));
+    vec_buf r = stage_z(s, zd_num(insn));
+    const PredV pg = stage_p(s, pg3_num(insn));
+    return compute(s, [&](CpuContext &ctx) {
+        for (unsigned e = 0; e < context_elements<T>(ctx); ++e)
+            if (active<T>(pg, e)) {
+                const T a = elem_get<T>(zn.b, e);
+                elem_set<T>(r.b, e, fp_eval(ctx, [&](FPSCR &f) { return T(op(a, f)); }));
+            }
+        write_z(s, zd_num(insn), r);
+    });
+}
+
+// Zd (4..0) = op(Zn[e], Zm[e], fpscr) for every element, Zn at 9..5, Zm at 20..16.
+template <typename T, typename Op>
+inline aarch64_decode_rc fp_binary_unpredicated(cpu_state *s, uint32_t insn, Op op) {
+    const vec_buf zn = stage_z(s, zn_num(insn));
+    const vec_buf zm = stage_z(s, zm_num(insn));
+    vec_buf r;
+    return compute(s, [&](CpuContext &ctx) {
+        for (unsigned e = 0; e < context_elements<T>(ctx); ++e) {
+            const T a = elem_get<T>(zn.b, e), b = elem_get<T>(zm.b, e);
+            elem_set<T>(r.b, e, fp_eval(ctx, [&](FPSCR &f) { return T(op(a, b, f)); }));
+        }
+        write_z(s, zd_num(insn), r);
+    });
+}
+
+// Zd (4..0) = op(Zn[e], fpscr) for every element, Zn at 9..5.
+template <typename T, typename Op>
+inline aarch64_decode_rc fp_unary_unpredicated(cpu_state *s, uint32_t insn, Op op) {
+    const vec_buf zn = stage_z(s, zn_num(insn));
+    vec_buf r;
+    return compute(s, [&](CpuContext &ctx) {
+        for (unsigned e = 0; e < context_elements<T>(ctx); ++e) {
+            const T a = elem_get<T>(zn.b, e);
+            elem_set<T>(r.b, e, fp_eval(ctx, [&](FPSCR &f) { return T(op(a, f)); }));
+        }
+        write_z(s, zd_num(insn), r);
+    });
+}
+
+// Zd (4..0) = op(Zd[e], Zn[e], Zm[e], fpscr) for active elements of Pg (12..10),
+// Zn at 9..5, Zm at 20..16; inactive elements keep Zd. The multiply-adds give
+// the three registers their own roles.
+template <typename T, typename Op>
+inline aarch64_decode_rc fp_ternary_merge(cpu_state *s, uint32_t insn, Op op) {
+    const vec_buf zn = stage_z(s, zn_num(insn));
+    const vec_buf zm = stage_z(s, zm_num(insn));
+    vec_buf r = stage_z(s, zd_num(insn));
+    const PredV pg = stage_p(s, pg3_num(insn));
+    return compute(s, [&](CpuContext &ctx) {
+        for (unsigned e = 0; e < context_elements<T>(ctx); ++e)
+            if (active<T>(pg, e)) {
+                const T d = elem_get<T>(r.b, e), a = elem_get<T>(zn.b, e), b = elem_get<T>(zm.b, e);
+                elem_set<T>(r.b, e, fp_eval(ctx, [&](FPSCR &f) { return T(op(d, a, b, f)); }));
+            }
+        write_z(s, zd_num(insn), r);
+    });
+}
+
+// Pd (3..0) = op(Zn[e], Zm[e], fpscr) for active elements of Pg (12..10), false
+// for inactive ones; Zn at 9..5, Zm at 20..16 (ignored by the #0.0 forms). No
+// condition flags.
+template <typename T, typename Op>
+inline aarch64_decode_rc fp_compare(cpu_state *s, uint32_t insn, Op op) {
+    const vec_buf zn = stage_z(s, zn_num(insn));
+    const vec_buf zm = stage_z(s, zm_num(insn));
+    const PredV pg = stage_p(s, pg3_num(insn));
+    return compute(s, [&](CpuContext &ctx) {
+        PredV r{};
+        for (unsigned e = 0; e < context_elements<T>(ctx); ++e)
+            if (active<T>(pg, e)) {
+                const T a = elem_get<T>(zn.b, e), b = elem_get<T>(zm.b, e);
+                set_element<T>(r, e, fp_eval(ctx, [&](FPSCR &f) { return bool(op(a, b, f)); }));
+            }
+        write_p(s, field(insn, 3, 0), r);
+    });
+}
+
+// Reduction by a pairwise tree (elements 2i and 2i+1 combine into element i until
+// one value remains), inactive elements replaced by `identity`; Vd at 4..0, Pg
+// at 12..10, Zn at 9..5.
+template <typename T, typename Op>
+inline aarch64_decode_rc fp_reduce_tree(cpu_state *s, uint32_t insn, T identity, Op op) {
+    const vec_buf zn = stage_z(s, zn_num(insn));
+    const PredV pg = stage_p(s, pg3_num(insn));
+    return compute(s, [&](CpuContext &ctx) {
+        T work[elem_count<T>];
+        unsigned n = context_elements<T>(ctx);
+        for (unsigned e = 0; e < n; ++e) work[e] = active<T>(pg, e) ? elem_get<T>(zn.b, e) : identity;
+        for (; n > 1; n /= 2)
+            for (unsigned i = 0; i < n / 2; ++i)
+                work[i] = fp_eval(ctx, [&](FPSCR &f) { return T(op(work[2 * i], work[2 * i + 1], f)); });
+        write_v_scalar<T>(s, zd_num(insn), work[0]);
+    });
+}
+
+// Zdn (4..0) = op(Zdn[e], imm, fpscr) for active elements of Pg (12..10);
+// inactive elements keep Zdn.
+template <typename T, typename Op>
+inline aarch64_decode_rc fp_immediate_merge(cpu_state *s, uint32_t insn, T imm, Op op) {
+    vec_buf r = stage_z(s, zd_num(insn));
+    const PredV pg = stage_p(s, pg3_num(insn));
+    return compute(s, [&](CpuContext &ctx) {
+        for (unsigned e = 0; e < context_elements<T>(ctx); ++e)
+            if (active<T>(pg, e)) {
+                const T a = elem_get<T>(r.b, e);
+                elem_set<T>(r.b, e, fp_eval(ctx, [&](FPSCR &f) { return T(op(a, imm, f)); }));
+            }
+        write_z(s, zd_num(insn), r);
+    });
+}
+
+// Defines the half-, single- and double-precision handlers of one pattern;
+// the expression sees the handler's `state` and `insn` and the encoding type T.
+#define FP_HANDLERS(pattern, ...)                                                      \
+    SVE_HANDLER(VecF16##pattern) { using T = uint16_t; return __VA_ARGS__; }           \
+    SVE_HANDLER(VecF32##pattern) { using T = uint32_t; return __VA_ARGS__; }           \
+    SVE_HANDLER(VecD64##pattern) { using T = uint64_t; return __VA_ARGS__; }

@@ -1,0 +1,301 @@
+// Floating-point handlers end to end through the decode cascade: exception
+// flags (accumulated, never replaced; none from inactive elements), the
+// emulated FPCR honoured on both the library and the host-FP paths, rounding
+// variants, reduction order, conversions and the immediate forms.
+#include <gtest/gtest.h>
+
+#include <bit>
+
+#include "sve/kernels/fp_kernels.h"
+#include "tests/common/test_state.h"
+
+namespace {
+
+constexpr uint32_t Zd(unsigned r) { return r; }
+constexpr uint32_t Zn(unsigned r) { return r << 5; }
+constexpr uint32_t Zm(unsigned r) { return r << 16; }
+constexpr uint32_t Pg(unsigned r) { return r << 10; }
+
+constexpr uint32_t IOC = 1u << 0, OFC = 1u << 2, IXC = 1u << 4, IDC = 1u << 7, QC = 1u << 27;
+constexpr uint32_t kRoundPlusInf = 1u << 22, kRoundZero = 3u << 22, kFZ = 1u << 24, kAHP = 1u << 26;
+
+class FpHandlers : public ::testing::Test {
+  protected:
+    void SetUp() override { s = new_state(); }
+    void run(const char *handler, uint32_t operands) {
+        ASSERT_EQ(run_word(s.get(), word_of(handler, operands)), DECODE_OK) << handler;
+    }
+    // Predicate register p with element size `esize`: elements [0, n) active.
+    void set_active(unsigned p, unsigned esize, unsigned n) {
+        for (unsigned i = 0; i < kVecBytes; ++i) s->p[p][i] = (i % esize == 0 && i / esize < n) ? 1 : 0;
+    }
+    template <typename T>
+    void fill(unsigned reg, T v) {
+        for (unsigned i = 0; i < kVecBytes / sizeof(T); ++i) zset<T>(s.get(), reg, i, v);
+    }
+    std::unique_ptr<cpu_state> s;
+};
+
+// ---- Exception flags --------------------------------------------------------
+
+TEST_F(FpHandlers, HalfOverflowFlagsAccumulateAcrossInstructions) {
+    fill<uint16_t>(1, 0x7BFF);  // largest finite half
+    fill<uint16_t>(2, 0x7BFF);
+    set_active(0, 2, 1);
+    s->fpsr = QC;  // unrelated kept bit
+    run("VecF16AddVVM", Zd(1) | Zn(2) | Pg(0));
+    EXPECT_EQ(zget<uint16_t>(s.get(), 1, 0), 0x7C00);  // +infinity
+    EXPECT_EQ(zget<uint16_t>(s.get(), 1, 1), 0x7BFF);  // inactive, kept
+    EXPECT_EQ(s->fpsr, QC | OFC | IXC);
+    // An exact operation afterwards leaves the flags set.
+    fill<uint16_t>(3, 0x3C00);
+    fill<uint16_t>(4, 0x3C00);
+    run("VecF16AddVVM", Zd(3) | Zn(4) | Pg(0));
+    EXPECT_EQ(zget<uint16_t>(s.get(), 3, 0), 0x4000);
+    EXPECT_EQ(s->fpsr, QC | OFC | IXC);
+}
+
+TEST_F(FpHandlers, DelegatingHandlerOrsFlagsIntoFpsr) {
+    fill<uint32_t>(1, 0x3F800000);  // 1.0
+    fill<uint32_t>(2, 0x3F800000);
+    set_active(0, 4, 64);
+    s->fpsr = OFC;  // from an earlier instruction
+    run("VecF32AddVVM", Zd(1) | Zn(2) | Pg(0));
+    EXPECT_EQ(zget<uint32_t>(s.get(), 1, 63), 0x40000000u);
+    EXPECT_EQ(s->fpsr, OFC);  // exact: nothing new, nothing cleared
+}
+
+TEST_F(FpHandlers, InactiveSignallingNaNRaisesNothing) {
+    fill<uint16_t>(1, 0x7C01);  // signalling NaNs everywhere
+    fill<uint32_t>(3, 0x7F800001);
+    set_active(0, 4, 0);  // all inactive
+    run("VecF16AddVVM", Zd(1) | Zn(1) | Pg(0));
+    run("VecF32AddVVM", Zd(3) | Zn(3) | Pg(0));
+    run("VecF32CmpEQVVZ", Zd(5) | Zn(3) | Zm(3) | Pg(0));
+    run("VecF32MinVVM", Zd(3) | Zn(3) | Pg(0));
+    EXPECT_EQ(s->fpsr, 0u);
+    EXPECT_EQ(zget<uint16_t>(s.get(), 1, 0), 0x7C01);
+    EXPECT_EQ(zget<uint32_t>(s.get(), 3, 5), 0x7F800001u);
+    // One active element does raise IOC.
+    set_active(0, 4, 1);
+    run("VecF32MinVVM", Zd(3) | Zn(3) | Pg(0));
+    EXPECT_EQ(s->fpsr, IOC);
+    EXPECT_EQ(zget<uint32_t>(s.get(), 3, 0), 0x7FC00001u);  // quietened
+}
+
+// ---- The emulated FPCR ------------------------------------------------------
+
+TEST_F(FpHandlers, HostPathHonoursRoundingAndFlushToZero) {
+    fill<uint32_t>(1, 0x3F800000);  // 1.0
+    fill<uint32_t>(2, 0x30800000);  // 2^-30
+    s->fpcr = kRoundPlusInf;
+    run("VecF32AddVVX", Zd(3) | Zn(1) | Zm(2));
+    EXPECT_EQ(zget<uint32_t>(s.get(), 3, 0), 0x3F800001u);
+    EXPECT_EQ(s->fpsr, IXC);
+    s->fpcr = 0;
+    run("VecF32AddVVX", Zd(3) | Zn(1) | Zm(2));
+    EXPECT_EQ(zget<uint32_t>(s.get(), 3, 0), 0x3F800000u);
+    // FZ from fpcr_extra: a denormal input is flushed and raises IDC.
+    s->fpsr = 0;
+    s->fpcr_extra = kFZ;
+    fill<uint64_t>(4, 0x0000000000000001ull);
+    fill<uint64_t>(5, 0);
+    run("VecD64AddVVX", Zd(6) | Zn(4) | Zm(5));
+    EXPECT_EQ(zget<uint64_t>(s.get(), 6, 0), 0u);
+    EXPECT_EQ(s->fpsr, IDC);
+}
+
+TEST_F(FpHandlers, RoundToIntegralVariants) {
+    fill<uint32_t>(1, 0x40200000);  // 2.5
+    set_active(0, 4, 64);
+    run("VecF32FRIntIVM", Zd(2) | Zn(1) | Pg(0));
+    EXPECT_EQ(zget<uint32_t>(s.get(), 2, 0), 0x40000000u);  // 2.0, ties to even
+    EXPECT_EQ(s->fpsr, 0u);
+    run("VecF32FRIntAVM", Zd(3) | Zn(1) | Pg(0));
+    EXPECT_EQ(zget<uint32_t>(s.get(), 3, 0), 0x40400000u);  // 3.0, ties away
+    EXPECT_EQ(s->fpsr, 0u);
+    run("VecF32FRIntXVM", Zd(4) | Zn(1) | Pg(0));
+    EXPECT_EQ(zget<uint32_t>(s.get(), 4, 0), 0x40000000u);
+    EXPECT_EQ(s->fpsr, IXC);
+    s->fpcr = kRoundPlusInf;
+    run("VecF32FRIntIVM", Zd(5) | Zn(1) | Pg(0));
+    EXPECT_EQ(zget<uint32_t>(s.get(), 5, 0), 0x40400000u);
+}
+
+// ---- Reductions -------------------------------------------------------------
+
+TEST_F(FpHandlers, FaddaAddsInElementOrderUnlikeFaddv) {
+    // 2^24 + 1 + 1 + 1: in order every +1 is rounded away; the tree adds 1 + 1 first.
+    // FADDA starts from Vdn's low element.
+    fill<uint32_t>(1, 0);
+    zset<uint32_t>(s.get(), 1, 0, 0x4B800000);  // 2^24
+    for (unsigned i = 1; i < 4; ++i) zset<uint32_t>(s.get(), 1, i, 0x3F800000);
+    fill<uint32_t>(2, 0);
+    fill<uint32_t>(4, 0xCB800000);  // -2^24
+    set_active(0, 4, 4);
+    run("VecF32AddReduceAV", Zd(2) | Zn(1) | Pg(0));
+    run("VecF32AddReduceFV", Zd(3) | Zn(1) | Pg(0));
+    run("VecF32AddReduceAV", Zd(4) | Zn(1) | Pg(0));
+    EXPECT_EQ(zget<uint32_t>(s.get(), 2, 0), 0x4B800000u);  // 2^24, every +1 lost
+    EXPECT_EQ(zget<uint32_t>(s.get(), 4, 0), 0x40400000u);  // -2^24 + 2^24 + 1 + 1 + 1 = 3
+    EXPECT_EQ(zget<uint32_t>(s.get(), 3, 0), 0x4B800001u);  // 2^24 + 2
+    for (unsigned i = 1; i < 64; ++i) {
+        ASSERT_EQ(zget<uint32_t>(s.get(), 2, i), 0u) << i;
+        ASSERT_EQ(zget<uint32_t>(s.get(), 3, i), 0u) << i;
+    }
+}
+
+TEST_F(FpHandlers, MaxNumReductionOfNoActiveElementIsDefaultNaN) {
+    fill<uint64_t>(1, 0x3FF0000000000000ull);
+    set_active(0, 8, 0);
+    run("VecD64MaxNumReduceFV", Zd(2) | Zn(1) | Pg(0));
+    run("VecF16MinNumReduceFV", Zd(3) | Zn(1) | Pg(0));
+    EXPECT_EQ(zget<uint64_t>(s.get(), 2, 0), 0x7FF8000000000000ull);
+    EXPECT_EQ(zget<uint16_t>(s.get(), 3, 0), 0x7E00);
+    EXPECT_EQ(s->fpsr, 0u);
+}
+
+// ---- Compares ---------------------------------------------------------------
+
+TEST_F(FpHandlers, ComparesWritePredicatesAndNoConditionFlags) {
+    fill<uint32_t>(1, 0x7FC07E00);  // quiet NaN; as halfwords: quiet NaN, quiet NaN
+    zset<uint32_t>(s.get(), 1, 1, 0x3F803C00);
+    fill<uint32_t>(2, 0x3F803C00);  // 1.0 as a single, and 1.0 as the low half
+    set_active(0, 4, 2);
+    s->nzcv = 0x20000000;
+    std::memset(s->p[5], 1, kVecBytes);
+    run("VecF32CmpEQVVZ", Zd(5) | Zn(1) | Zm(2) | Pg(0));
+    EXPECT_EQ(s->fpsr, 0u);  // quiet NaN: EQ does not signal
+    EXPECT_EQ(s->p[5][0], 0);
+    EXPECT_EQ(s->p[5][4], 1);
+    for (unsigned i = 8; i < kVecBytes; ++i) ASSERT_EQ(s->p[5][i], 0) << i;
+    run("VecF16CmpGEVVZ", Zd(6) | Zn(1) | Zm(2) | Pg(0));
+    EXPECT_EQ(s->fpsr, IOC);  // GE signals on any NaN
+    EXPECT_EQ(s->p[6][0], 0);
+    EXPECT_EQ(s->p[6][4], 1);  // halfword element 2: 1.0 >= 1.0
+    EXPECT_EQ(s->nzcv, 0x20000000u);
+}
+
+// ---- Conversions ------------------------------------------------------------
+
+TEST_F(FpHandlers, ConvertToIntegerTruncatesRegardlessOfFpcr) {
+    fill<uint32_t>(1, 0xBFC00000);  // -1.5
+    zset<uint32_t>(s.get(), 1, 1, 0x4F32D05E);  // 3e9
+    set_active(0, 4, 64);
+    s->fpcr = kRoundPlusInf;
+    run("VecS32_4FromFVM", Zd(2) | Zn(1) | Pg(0));
+    EXPECT_EQ(zget<uint32_t>(s.get(), 2, 0), 0xFFFFFFFFu);  // -1
+    EXPECT_EQ(zget<uint32_t>(s.get(), 2, 1), 0x7FFFFFFFu);  // saturated
+    EXPECT_EQ(s->fpsr, IOC | IXC);
+    // Double to 32-bit signed in 64-bit containers: sign-extended.
+    fill<uint64_t>(3, 0xBFF8000000000000ull);  // -1.5
+    run("VecS64_4FromDVM", Zd(4) | Zn(3) | Pg(0));
+    EXPECT_EQ(zget<uint64_t>(s.get(), 4, 0), ~uint64_t{0});
+}
+
+TEST_F(FpHandlers, NarrowingConvertIgnoresAlternativeHalfPrecision) {
+    fill<uint32_t>(1, 0x501502F9);  // 1e10
+    set_active(0, 4, 64);
+    s->fpcr = kAHP;
+    run("VecH32TruncFVM", Zd(2) | Zn(1) | Pg(0));
+    EXPECT_EQ(zget<uint32_t>(s.get(), 2, 0), 0x7C00u);  // IEEE infinity, upper half zero
+    EXPECT_EQ(s->fpsr, OFC | IXC);
+}
+
+TEST_F(FpHandlers, IntegerToFloatUsesFpcrRounding) {
+    fill<uint64_t>(1, (uint64_t{1} << 53) + 1);  // not representable in binary64
+    set_active(0, 8, 32);
+    s->fpcr = kRoundZero;
+    run("VecD64FromS8VM", Zd(2) | Zn(1) | Pg(0));
+    EXPECT_EQ(zget<uint64_t>(s.get(), 2, 0), 0x4340000000000000ull);  // 2^53
+    s->fpcr = kRoundPlusInf;
+    run("VecD64FromS8VM", Zd(2) | Zn(1) | Pg(0));
+    EXPECT_EQ(zget<uint64_t>(s.get(), 2, 0), 0x4340000000000001ull);
+    EXPECT_EQ(s->fpsr, IXC);
+}
+
+// ---- Immediates and operand roles -------------------------------------------
+
+TEST_F(FpHandlers, HalfMultiplyByImmediateTwoIsExact) {
+    fill<uint16_t>(1, 0x3E00);  // 1.5
+    set_active(0, 2, 128);
+    run("VecF16MulVIM", Zd(1) | Pg(0) | (1u << 5));
+    EXPECT_EQ(zget<uint16_t>(s.get(), 1, 127), 0x4200);  // 3.0
+    EXPECT_EQ(s->fpsr, 0u);
+}
+
+TEST_F(FpHandlers, FcpyTakesItsPredicateFromBits19To16) {
+    fill<uint64_t>(1, 7);
+    set_active(9, 8, 3);  // P9: only reachable through the 4-bit field
+    run("VecD64DupIM", Zd(1) | (9u << 16) | (0x70u << 5));  // #1.0
+    EXPECT_EQ(zget<uint64_t>(s.get(), 1, 2), 0x3FF0000000000000ull);
+    EXPECT_EQ(zget<uint64_t>(s.get(), 1, 3), 7u);
+    run("VecF16DupI", Zd(2) | (0xF0u << 5));  // FDUP #-1.0
+    EXPECT_EQ(zget<uint16_t>(s.get(), 2, 100), 0xBC00);
+}
+
+TEST_F(FpHandlers, DestinationEqualToSourceReadsOldValues) {
+    // FMAD Z1 = Z1 * Z1 + Z1: 3 * 3 + 3 = 12 in every active element.
+    fill<uint32_t>(1, 0x40400000);
+    set_active(0, 4, 64);
+    run("VecF32FMADDVVVM", Zd(1) | Zn(1) | Zm(1) | Pg(0));
+    EXPECT_EQ(zget<uint32_t>(s.get(), 1, 10), 0x41400000u);
+    // FCMLA #90 with every register Z2 = (1 + 2i): acc + i*(1+2i)*... per element pair.
+    for (unsigned i = 0; i < 64; i += 2) {
+        zset<uint32_t>(s.get(), 2, i, 0x3F800000);      // 1
+        zset<uint32_t>(s.get(), 2, i + 1, 0x40000000);  // 2
+    }
+    run("VecF32FCMLAVVVM", Zd(2) | Zn(2) | Zm(2) | Pg(0) | (1u << 13));
+    // rot 90: re += -(n.im * m.im) = 1 - 4 = -3; im += n.im * m.re = 2 + 2 = 4.
+    EXPECT_EQ(zget<uint32_t>(s.get(), 2, 0), 0xC0400000u);
+    EXPECT_EQ(zget<uint32_t>(s.get(), 2, 1), 0x40800000u);
+}
+
+TEST_F(FpHandlers, IndexedMultiplyAddTakesTheIndexWithinEachSegment) {
+    for (unsigned i = 0; i < 64; ++i) zset<uint32_t>(s.get(), 2, i, std::bit_cast<uint32_t>(float(i)));
+    fill<uint32_t>(1, 0x3F800000);  // Zn = 1.0
+    fill<uint32_t>(3, 0);           // Zda = 0
+    run("VecF32FMAVVVIX", Zd(3) | Zn(1) | (2u << 16) | (3u << 19));  // Z2.S[3]
+    EXPECT_EQ(zget<uint32_t>(s.get(), 3, 5), std::bit_cast<uint32_t>(7.0f));
+    EXPECT_EQ(zget<uint32_t>(s.get(), 3, 60), std::bit_cast<uint32_t>(63.0f));
+}
+
+TEST_F(FpHandlers, ComplexAddRotations) {
+    for (unsigned i = 0; i < 32; i += 2) {
+        zset<uint64_t>(s.get(), 1, i, std::bit_cast<uint64_t>(1.0));
+        zset<uint64_t>(s.get(), 1, i + 1, std::bit_cast<uint64_t>(2.0));
+        zset<uint64_t>(s.get(), 2, i, std::bit_cast<uint64_t>(3.0));
+        zset<uint64_t>(s.get(), 2, i + 1, std::bit_cast<uint64_t>(4.0));
+    }
+    std::memcpy(s->z[3], s->z[1], kVecBytes);
+    set_active(0, 8, 32);
+    run("VecD64FCADDVVM", Zd(1) | Zn(2) | Pg(0));              // #90: (1 - 4) + (2 + 3)i
+    run("VecD64FCADDVVM", Zd(3) | Zn(2) | Pg(0) | (1u << 16));  // #270: (1 + 4) + (2 - 3)i
+    EXPECT_EQ(zget<uint64_t>(s.get(), 1, 30), std::bit_cast<uint64_t>(-3.0));
+    EXPECT_EQ(zget<uint64_t>(s.get(), 1, 31), std::bit_cast<uint64_t>(5.0));
+    EXPECT_EQ(zget<uint64_t>(s.get(), 3, 0), std::bit_cast<uint64_t>(5.0));
+    EXPECT_EQ(zget<uint64_t>(s.get(), 3, 1), std::bit_cast<uint64_t>(-1.0));
+}
+
+// ---- Kernels called directly ------------------------------------------------
+
+TEST_F(FpHandlers, KernelsReportRaisedFlagsAndFollowTheirMinMaxRules) {
+    fill<uint32_t>(1, 0x7FC00000);  // quiet NaN
+    fill<uint32_t>(2, 0x3F800000);  // 1.0
+    std::memcpy(s->z[3], s->z[1], kVecBytes);
+    set_active(0, 4, 64);
+    uint32_t raised = 0;
+    ASSERT_EQ(sve_fmaxnm_zpz(s.get(), make_zreg(1, kQualS), make_preg(0, kQualS), make_zreg(2, kQualS), 0, &raised), DECODE_OK);
+    ASSERT_EQ(sve_fmax_zpz(s.get(), make_zreg(3, kQualS), make_preg(0, kQualS), make_zreg(2, kQualS), 0, &raised), DECODE_OK);
+    EXPECT_EQ(zget<uint32_t>(s.get(), 1, 0), 0x3F800000u);  // the number wins maxNum
+    EXPECT_EQ(zget<uint32_t>(s.get(), 3, 0), 0x7FC00000u);  // the NaN wins max
+    EXPECT_EQ(raised, 0u);                                  // quiet NaNs raise nothing
+    // SCVTF 64-bit to single: the upper half of each doubleword becomes zero.
+    fill<uint64_t>(4, ~uint64_t{0});  // -1
+    fill<uint64_t>(5, 0xDEADBEEFDEADBEEFull);
+    ASSERT_EQ(sve_scvtf_d2s_zpz(s.get(), make_zreg(5, kQualD), make_preg(0, kQualD), make_zreg(4, kQualD), 0, &raised), DECODE_OK);
+    EXPECT_EQ(zget<uint64_t>(s.get(), 5, 0), 0xBF800000ull);
+    EXPECT_EQ(raised, 0u);
+}
+
+}  // namespace
