@@ -28,6 +28,7 @@
 
 #include "sve/decode/sve_utils.h"
 #include "sve/state/cpu_state.h"
+#include "sve/state/guarded_memory.h"
 
 #if !defined(__aarch64__)
 #error "the trap host runs on AArch64 only"
@@ -77,22 +78,36 @@ std::atomic<uint64_t> g_live_records{0};
 std::atomic<uint64_t> g_exited_traps{0};
 std::atomic<uint64_t> g_exited_instructions{0};
 
-// The program's own SIGILL disposition, as it set it through sigaction or
-// signal. Writers fill a fresh slot and then publish its index, so the signal
-// handler always copies a complete action without taking a lock.
+// The program's own dispositions of the signals the library keeps for itself
+// (SIGILL for the traps; SIGSEGV and SIGBUS for the fault containment of the
+// core), as the program set them through sigaction or signal. Writers fill a
+// fresh slot and then publish its index, so a signal handler always copies a
+// complete action without taking a lock.
 constexpr unsigned kActionSlots = 8;
-struct sigaction g_app_actions[kActionSlots];
-std::atomic<unsigned> g_app_next{1};
-std::atomic<unsigned> g_app_current{0};
+struct app_disposition {
+    struct sigaction slots[kActionSlots];
+    std::atomic<unsigned> next{1};
+    std::atomic<unsigned> current{0};
+};
+app_disposition g_app_sigill, g_app_sigsegv, g_app_sigbus;
 
-struct sigaction current_app_action() {
-    return g_app_actions[g_app_current.load(std::memory_order_acquire) % kActionSlots];
+bool kept_signal(int sig) { return sig == SIGILL || sig == SIGSEGV || sig == SIGBUS; }
+
+// Only for the kept signals.
+app_disposition &disposition_of(int sig) {
+    return sig == SIGSEGV ? g_app_sigsegv : sig == SIGBUS ? g_app_sigbus : g_app_sigill;
 }
 
-void publish_app_action(const struct sigaction &act) {
-    unsigned slot = g_app_next.fetch_add(1, std::memory_order_relaxed) % kActionSlots;
-    g_app_actions[slot] = act;
-    g_app_current.store(slot, std::memory_order_release);
+struct sigaction current_app_action(int sig) {
+    const app_disposition &d = disposition_of(sig);
+    return d.slots[d.current.load(std::memory_order_acquire) % kActionSlots];
+}
+
+void publish_app_action(int sig, const struct sigaction &act) {
+    app_disposition *d = &disposition_of(sig);
+    unsigned slot = d->next.fetch_add(1, std::memory_order_relaxed) % kActionSlots;
+    d->slots[slot] = act;
+    d->current.store(slot, std::memory_order_release);
 }
 
 // ---------------------------------------------------------------------------
@@ -217,38 +232,27 @@ void state_to_context(const cpu_state &st, mcontext_t &mc, fpsimd_context &fp) {
 // SIGILLs that are not ours: deliver them as the kernel would have without
 // this library, to the program's handler or to the default action.
 
-void restore_default_sigill() {
+void restore_default(int sig) {
     struct sigaction dfl;
     std::memset(&dfl, 0, sizeof dfl);
     dfl.sa_handler = SIG_DFL;
     sigemptyset(&dfl.sa_mask);
-    __sigaction(SIGILL, &dfl, nullptr);
+    __sigaction(sig, &dfl, nullptr);
 }
 
 bool sent_by_process(const siginfo_t *info) { return info->si_code <= 0; }
 
-// Returns true when the program's own handler ran.
-bool forward_sigill(int sig, siginfo_t *info, void *uctx) {
-    struct sigaction app = current_app_action();
-    // The handler field is one union whatever SA_SIGINFO says, as for the kernel.
-    if (app.sa_handler == SIG_DFL || app.sa_handler == SIG_IGN) {
-        if (app.sa_handler == SIG_IGN && sent_by_process(info)) return false;
-        // A SIGILL raised by an instruction cannot be ignored. With the default
-        // action in place the instruction traps again on return and ends the
-        // process; a SIGILL sent by kill or raise is sent again.
-        restore_default_sigill();
-        if (sent_by_process(info)) raise(SIGILL);
-        return false;
-    }
+// Runs the program's own handler of `sig` with the mask it would have had.
+void run_program_handler(int sig, struct sigaction app, siginfo_t *info, void *uctx) {
     if (app.sa_flags & SA_RESETHAND) {
         struct sigaction dfl;
         std::memset(&dfl, 0, sizeof dfl);
         dfl.sa_handler = SIG_DFL;
         sigemptyset(&dfl.sa_mask);
-        publish_app_action(dfl);
+        publish_app_action(sig, dfl);
     }
     // The signal mask the program's handler would run with: the interrupted
-    // mask, its own sa_mask, and SIGILL itself unless SA_NODEFER.
+    // mask, its own sa_mask, and the signal itself unless SA_NODEFER.
     const ucontext_t *uc = static_cast<const ucontext_t *>(uctx);
     sigset_t during, ours;
     sigemptyset(&during);
@@ -256,13 +260,48 @@ bool forward_sigill(int sig, siginfo_t *info, void *uctx) {
         if (sigismember(&uc->uc_sigmask, s) == 1 || sigismember(&app.sa_mask, s) == 1)
             sigaddset(&during, s);
     }
-    if (!(app.sa_flags & SA_NODEFER)) sigaddset(&during, SIGILL);
+    if (!(app.sa_flags & SA_NODEFER)) sigaddset(&during, sig);
     pthread_sigmask(SIG_SETMASK, &during, &ours);
     if (app.sa_flags & SA_SIGINFO)
         app.sa_sigaction(sig, info, uctx);
     else
         app.sa_handler(sig);
     pthread_sigmask(SIG_SETMASK, &ours, nullptr);
+}
+
+// Returns true when the program's own handler ran.
+bool forward_sigill(int sig, siginfo_t *info, void *uctx) {
+    struct sigaction app = current_app_action(SIGILL);
+    // The handler field is one union whatever SA_SIGINFO says, as for the kernel.
+    if (app.sa_handler == SIG_DFL || app.sa_handler == SIG_IGN) {
+        if (app.sa_handler == SIG_IGN && sent_by_process(info)) return false;
+        // A SIGILL raised by an instruction cannot be ignored. With the default
+        // action in place the instruction traps again on return and ends the
+        // process; a SIGILL sent by kill or raise is sent again.
+        restore_default(SIGILL);
+        if (sent_by_process(info)) raise(SIGILL);
+        return false;
+    }
+    run_program_handler(sig, app, info, uctx);
+    return true;
+}
+
+// A SIGSEGV or SIGBUS outside the core's guarded reads goes to the program's own
+// handler when it installed one; with the default action (or SIG_IGN, which a
+// fault cannot honour) the core prints its notice and the process ends by the
+// signal. Returns true when the program's handler ran.
+bool forward_fault(int sig, siginfo_t *info, void *uctx) {
+    if (!kept_signal(sig)) return false;
+    struct sigaction app = current_app_action(sig);
+    if (app.sa_handler == SIG_DFL || app.sa_handler == SIG_IGN) {
+        // The core goes on to print its notice and let the access fault again;
+        // the real dispositions must be the default ones by then (the core's own
+        // sigaction calls reach the interposer below, which only records them).
+        restore_default(SIGSEGV);
+        restore_default(SIGBUS);
+        return false;
+    }
+    run_program_handler(sig, app, info, uctx);
     return true;
 }
 
@@ -363,9 +402,21 @@ __attribute__((constructor)) void trap_host_init() {
     const char *stats = std::getenv("SVE_TRAP_STATS");
     g_print_stats = stats != nullptr && stats[0] != '\0' && std::strcmp(stats, "0") != 0;
 
-    struct sigaction prev;
-    __sigaction(SIGILL, nullptr, &prev);
-    g_app_actions[0] = prev;
+    // The core's fault handlers go in first, through the real sigaction (the
+    // interposer below is not active yet), whatever the order of the library's
+    // initialisers.
+    SVEInitialize();
+    for (int sig : {SIGILL, SIGSEGV, SIGBUS}) {
+        struct sigaction prev;
+        __sigaction(sig, nullptr, &prev);
+        // The core's own fault handler is not the program's.
+        if (sig != SIGILL && (prev.sa_flags & SA_SIGINFO) && prev.sa_sigaction == SVESigHandler) {
+            std::memset(&prev, 0, sizeof prev);
+            prev.sa_handler = SIG_DFL;
+        }
+        disposition_of(sig).slots[0] = prev;
+    }
+    sve_set_fault_forwarder(forward_fault);
 
     struct sigaction act;
     std::memset(&act, 0, sizeof act);
@@ -400,13 +451,14 @@ void sve_trap_host_thread_counters(sve_trap_host_counters *out) {
 
 uint64_t sve_trap_host_live_records(void) { return g_live_records.load(); }
 
-// The program sees and sets its own SIGILL disposition; the library's handler
-// stays installed underneath and hands it every SIGILL that is not emulated.
+// The program sees and sets its own SIGILL, SIGSEGV and SIGBUS dispositions;
+// the library's handlers stay installed underneath and hand it every SIGILL that
+// is not emulated and every fault outside a first-fault or non-fault probe.
 int sigaction(int sig, const struct sigaction *act, struct sigaction *oact) noexcept {
-    if (sig != SIGILL || !g_installed.load(std::memory_order_acquire))
+    if (!kept_signal(sig) || !g_installed.load(std::memory_order_acquire))
         return __sigaction(sig, act, oact);
-    struct sigaction previous = current_app_action();
-    if (act != nullptr) publish_app_action(*act);
+    struct sigaction previous = current_app_action(sig);
+    if (act != nullptr) publish_app_action(sig, *act);
     if (oact != nullptr) *oact = previous;
     return 0;
 }
@@ -414,7 +466,7 @@ int sigaction(int sig, const struct sigaction *act, struct sigaction *oact) noex
 using signal_fn = sighandler_t (*)(int, sighandler_t);
 
 sighandler_t signal(int sig, sighandler_t handler) noexcept {
-    if (sig != SIGILL || !g_installed.load(std::memory_order_acquire)) {
+    if (!kept_signal(sig) || !g_installed.load(std::memory_order_acquire)) {
         static std::atomic<signal_fn> next{nullptr};
         signal_fn f = next.load(std::memory_order_acquire);
         if (f == nullptr) {
@@ -423,16 +475,16 @@ sighandler_t signal(int sig, sighandler_t handler) noexcept {
         }
         return f ? f(sig, handler) : SIG_ERR;
     }
-    // BSD semantics, as glibc's signal(): the handler stays installed, SIGILL is
-    // blocked while it runs, interrupted system calls restart.
+    // BSD semantics, as glibc's signal(): the handler stays installed, the signal
+    // is blocked while it runs, interrupted system calls restart.
     struct sigaction act;
     std::memset(&act, 0, sizeof act);
     act.sa_handler = handler;
     sigemptyset(&act.sa_mask);
     sigaddset(&act.sa_mask, sig);
     act.sa_flags = SA_RESTART;
-    struct sigaction previous = current_app_action();
-    publish_app_action(act);
+    struct sigaction previous = current_app_action(sig);
+    publish_app_action(sig, act);
     return previous.sa_handler;
 }
 

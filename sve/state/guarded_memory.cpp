@@ -20,6 +20,7 @@ struct fault_recovery {
 __attribute__((tls_model("initial-exec"))) thread_local fault_recovery sveFault;
 
 std::atomic<const sve_memory_host *> memory_host{nullptr};
+std::atomic<sve_fault_forwarder> fault_forwarder{nullptr};
 
 constexpr int kSignalFlags = SA_SIGINFO | SA_RESTART | SA_NODEFER;
 
@@ -93,12 +94,14 @@ int SVEInitialize() {
     return 1;
 }
 
-void SVESigHandler(int sig, siginfo_t *, void *) {
+void SVESigHandler(int sig, siginfo_t *info, void *context) {
     fault_recovery &rec = sveFault;
     if (rec.region) {
         rec.region = 0;
         siglongjmp(rec.jb, 1);
     }
+    const sve_fault_forwarder forward = fault_forwarder.load(std::memory_order_acquire);
+    if (forward != nullptr && forward(sig, info, context)) return;
     // The fault belongs to the application: let the faulting access run again
     // under the default action.
     set_fault_actions(nullptr);
@@ -110,6 +113,8 @@ void SVESigHandler(int sig, siginfo_t *, void *) {
 }
 
 void sve_set_memory_host(const sve_memory_host *host) { memory_host.store(host); }
+
+void sve_set_fault_forwarder(sve_fault_forwarder forwarder) { fault_forwarder.store(forwarder, std::memory_order_release); }
 
 bool sve_safe_read(const void *address, void *out, size_t n) {
     const sve_memory_host *host = memory_host.load(std::memory_order_relaxed);

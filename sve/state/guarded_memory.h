@@ -17,6 +17,13 @@
 int SVEInitialize();
 void SVESigHandler(int sig, siginfo_t *info, void *context);
 
+// A host that lets the program keep its own SIGSEGV/SIGBUS handlers installs a
+// forwarder: a fault outside a guarded read is offered to it first, and when it
+// returns true (the program's handler ran) the notice and the default action are
+// skipped.
+using sve_fault_forwarder = bool (*)(int sig, siginfo_t *info, void *context);
+void sve_set_fault_forwarder(sve_fault_forwarder forwarder);
+
 // Guarded reads: with a null `fault` the read is plain (a fault is the
 // application's); with a flag, a fault sets *fault and the result is 0.
 uint8_t ReadMemLib1(unsigned long address, int kind, bool *fault, CpuContext *ctx);
