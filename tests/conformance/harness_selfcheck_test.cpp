@@ -262,5 +262,50 @@ TEST_F(HarnessSelfCheck, OneCaseReplaysAloneWithTheSameOutcome) {
     EXPECT_EQ(rest_of(again), rest_of(first));
 }
 
+// A host's probe stands in for the core as subject. The reference probe itself,
+// run a second time on QEMU's SVE, is a host that agrees everywhere: the results
+// must pair up with their cases even where the reference skipped some.
+std::vector<std::string> reference_as_host(const run_options &o) {
+    return {o.qemu, "-cpu", "max,sve-default-vector-length=256", o.probe};
+}
+
+TEST_F(HarnessSelfCheck, AHostProbeSubjectPairsEachResultWithItsCase) {
+    // VecPReadFFSRP and VecU64AddVIX draw encodings that the reference rejects.
+    run_summary in_process;
+    ASSERT_EQ(run_conformance(options, in_process), 0) << in_process.error;
+    options.subject_probe_command = reference_as_host(options);
+    run_summary hosted;
+    ASSERT_EQ(run_conformance(options, hosted), 0) << hosted.error << report();
+    EXPECT_EQ(hosted.agree, kSlice.size());
+    EXPECT_EQ(hosted.cases_run, in_process.cases_run);
+    EXPECT_EQ(hosted.cases_skipped, in_process.cases_skipped);
+}
+
+TEST_F(HarnessSelfCheck, AHostProbeThatDiesCostsOnlyTheCaseItDiedOn) {
+    // The probe sees a stream cut in the middle of its third case: it answers
+    // two, ends, and is started again for the rest, every time.
+    const size_t cut = sizeof(wire_batch_header) + 2 * sizeof(case_input) + sizeof(case_input) / 2;
+    std::vector<std::string> host = reference_as_host(options);
+    std::string command = "head -c " + std::to_string(cut) + " | exec";
+    for (const std::string &a : host) command += " '" + a + "'";
+    options.subject_probe_command = {"/bin/sh", "-c", command};
+    options.patterns = {"VecU8AddVVX"};
+    run_summary s;
+    ASSERT_EQ(run_conformance(options, s), 1) << s.error;
+    ASSERT_EQ(s.outcomes.size(), 1u);
+    const handler_outcome &h = s.outcomes[0];
+    EXPECT_EQ(h.run, options.cases);
+    EXPECT_EQ(h.disagree, options.cases / 3);
+    EXPECT_EQ(h.agree, options.cases - options.cases / 3);
+    EXPECT_NE(h.first_disagreement.find("case 2,"), std::string::npos) << h.first_disagreement;
+}
+
+TEST_F(HarnessSelfCheck, AHostProbeThatNeverAnswersStopsTheRun) {
+    options.subject_probe_command = {"/bin/false"};
+    run_summary s;
+    EXPECT_EQ(run_conformance(options, s), 2);
+    EXPECT_NE(s.error.find("before its first result"), std::string::npos) << s.error;
+}
+
 }  // namespace
 }  // namespace conformance

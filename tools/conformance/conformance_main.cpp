@@ -5,12 +5,20 @@
 //   sve_conformance [--handlers P[,P...]] [--cases N] [--thorough] [--seed S]
 //                   [--case K] [--include-unimplemented] [--failures-only]
 //                   [--probe PATH] [--qemu PATH] [--llvm-mc PATH] [--objdump PATH]
+//                   [--trap-host LIB [--host-probe PATH]]
+//
+// With --trap-host the subject is not the core in this process: the probe runs
+// under qemu-aarch64 on a CPU without SVE with LIB (libsve_2048_trap.so)
+// preloaded, so every SVE instruction of it, its own state loads and saves
+// included, goes through the trap host's register exchange.
 //
 // Exit status: 0 all agree, 1 some disagree, 2 the run could not be made.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include <unistd.h>
 
 #include "tools/conformance/harness.h"
 
@@ -21,10 +29,12 @@ void usage(const char *argv0) {
                  "usage: %s [--handlers PATTERN[,PATTERN...]] [--cases N] [--thorough] [--seed S] [--case K]\n"
                  "          [--include-unimplemented] [--failures-only]\n"
                  "          [--probe PATH] [--qemu PATH] [--llvm-mc PATH] [--objdump PATH]\n"
+                 "          [--trap-host LIB [--host-probe PATH]]\n"
                  "  --handlers   handler names or shell patterns (VecU8Add*); default: every handler\n"
                  "  --cases      valid cases per handler (default 24; --thorough: 2000)\n"
                  "  --seed       generation seed (default 1)\n"
-                 "  --case       replay the one case with this index\n",
+                 "  --case       replay the one case with this index\n"
+                 "  --trap-host  subject: the probe under this trap host on a CPU without SVE\n",
                  argv0);
 }
 
@@ -38,6 +48,7 @@ bool parse_u64(const char *s, uint64_t &v) {
 
 int main(int argc, char **argv) {
     conformance::run_options o = conformance::default_options();
+    std::string trap_host, host_probe;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto value = [&](const char *&v) {
@@ -76,10 +87,27 @@ int main(int argc, char **argv) {
             o.llvm_mc = v;
         } else if (a == "--objdump" && value(v)) {
             o.objdump = v;
+        } else if (a == "--trap-host" && value(v)) {
+            trap_host = v;
+        } else if (a == "--host-probe" && value(v)) {
+            host_probe = v;
         } else {
             usage(argv[0]);
             return 2;
         }
+    }
+    if (!host_probe.empty() && trap_host.empty()) {
+        usage(argv[0]);
+        return 2;
+    }
+    if (!trap_host.empty()) {
+        // The loader only warns about a preload it cannot find, and the probe
+        // would then run without the host.
+        if (access(trap_host.c_str(), R_OK) != 0) {
+            std::fprintf(stderr, "sve_conformance: cannot read the trap host %s\n", trap_host.c_str());
+            return 2;
+        }
+        conformance::use_trap_host_subject(o, trap_host, host_probe);
     }
     conformance::run_summary s;
     int status = conformance::run_conformance(o, s);

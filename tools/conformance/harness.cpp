@@ -2,6 +2,7 @@
 
 #include <fnmatch.h>
 
+#include <cstdint>
 #include <cstring>
 #include <unordered_map>
 
@@ -22,6 +23,12 @@
 #ifndef SVE_CONFORMANCE_OBJDUMP
 #define SVE_CONFORMANCE_OBJDUMP "/usr/bin/aarch64-linux-gnu-objdump"
 #endif
+#ifndef SVE_CONFORMANCE_HOST_PROBE
+#define SVE_CONFORMANCE_HOST_PROBE ""
+#endif
+#ifndef SVE_CONFORMANCE_SYSROOT
+#define SVE_CONFORMANCE_SYSROOT "/usr/aarch64-linux-gnu"
+#endif
 
 namespace conformance {
 
@@ -32,6 +39,18 @@ run_options default_options() {
     o.llvm_mc = SVE_CONFORMANCE_LLVM_MC;
     o.objdump = SVE_CONFORMANCE_OBJDUMP;
     return o;
+}
+
+std::string default_host_probe() { return SVE_CONFORMANCE_HOST_PROBE; }
+
+void use_trap_host_subject(run_options &o, const std::string &trap_host_library, const std::string &host_probe) {
+    o.subject_probe_command = {o.qemu, "-L", SVE_CONFORMANCE_SYSROOT, "-cpu", "cortex-a72",
+                               "-E", "LD_PRELOAD=" + trap_host_library,
+                               host_probe.empty() ? default_host_probe() : host_probe};
+    // The stand-in processor is Armv8.0: without half-precision arithmetic,
+    // FPCR.FZ16 is RES0 and a write of it does not hold, so no program on it can
+    // ask for FZ16. The reference would honour it; the cases leave it clear.
+    o.fpcr_case_mask = ~(1u << 19);
 }
 
 std::string summary_line(const run_summary &s) {
@@ -168,6 +187,72 @@ bool start_probe(const run_options &o, probe_session &ps, std::string &error) {
     return true;
 }
 
+// The subject probe of a host: started on demand, and again after it dies, so
+// that one case that kills the host costs that case and not the run.
+struct subject_probe {
+    probe_session session;
+    bool header_sent = false;
+    bool answered = false;  // has given a result at least once
+    unsigned silent_starts = 0;
+};
+
+void append_case(std::vector<uint8_t> &batch, const case_input &in) {
+    const uint8_t *p = reinterpret_cast<const uint8_t *>(&in);
+    batch.insert(batch.end(), p, p + sizeof(case_input));
+}
+
+// Runs `inputs` through the subject probe, one result each. A case during which
+// the probe ended gets that as its result (signal, or 255 for an exit). False
+// with `error` when the probe cannot be run at all.
+bool run_subject_probe(const run_options &o, subject_probe &sp, uint64_t window_seed,
+                       const std::vector<const case_input *> &inputs, std::vector<case_result> &results,
+                       std::string &error) {
+    results.assign(inputs.size(), case_result{});
+    size_t next = 0;
+    while (next < inputs.size()) {
+        const bool fresh = !sp.session.started;
+        if (fresh) {
+            if (o.subject_probe_command.empty() || o.subject_probe_command.back().empty()) {
+                error = "no probe for the host subject was built";
+                return false;
+            }
+            if (!start_child(o.subject_probe_command, sp.session.child, error)) return false;
+            sp.session.started = true;
+            sp.header_sent = false;
+        }
+        std::vector<uint8_t> batch;
+        if (!sp.header_sent) {
+            wire_batch_header b{kBatchMagic, kWireVersion, window_seed};
+            batch.insert(batch.end(), reinterpret_cast<uint8_t *>(&b), reinterpret_cast<uint8_t *>(&b) + sizeof b);
+            sp.header_sent = true;
+        }
+        for (size_t i = next; i < inputs.size(); ++i) append_case(batch, *inputs[i]);
+        std::vector<uint8_t> out;
+        const size_t awaited = inputs.size() - next;
+        const bool ok = exchange(sp.session.child, batch.data(), batch.size(), out, enough_results, awaited, false);
+        const size_t got = ok ? awaited : complete_results(out);
+        size_t pos = 0;
+        for (size_t k = 0; k < got; ++k) pos = parse_result(out, pos, results[next + k]);
+        if (ok || got >= awaited) break;
+
+        const int status = finish_child(sp.session.child);
+        sp.session.started = false;
+        if (got != 0) sp.answered = true;
+        // A probe that has never answered is more likely not to start at all
+        // than to meet a killing case twice.
+        if (!sp.answered && ++sp.silent_starts == 2) {
+            error = "the host's probe ends before its first result (status " + std::to_string(status) + ")";
+            return false;
+        }
+        case_result &dead = results[next + got];
+        dead.signal = status > 128 ? static_cast<uint32_t>(status - 128) : 255;
+        dead.note = "the host's probe ended with status " + std::to_string(status) + " during this case";
+        next += got + 1;
+    }
+    if (!inputs.empty()) sp.answered = true;
+    return true;
+}
+
 void print_outcome(const run_options &o, const handler_outcome &h) {
     const char *status = h.disagree ? "DISAGREE" : (h.run ? "agree" : "skipped");
     if (o.failures_only && h.disagree == 0 && h.run != 0) return;
@@ -260,6 +345,7 @@ int run_conformance(const run_options &o, run_summary &summary) {
         return 2;
     }
     probe_session probe;
+    subject_probe host_probe;
     bool header_sent = false;
     uint64_t slot = 0;
     int status = 0;
@@ -281,6 +367,7 @@ int run_conformance(const run_options &o, run_summary &summary) {
             for (size_t i = 0; i < s.cases.size(); ++i) {
                 profiles[i] = profile_from_disassembly(s.cases[i].text);
                 generate_case(s.info->name, o.seed, s.cases[i].index, s.cases[i].word, profiles[i], inputs[i]);
+                inputs[i].regs.fpcr &= o.fpcr_case_mask;
                 inputs[i].header.pc = slot_pc(static_cast<unsigned>(slot++ % kCodeSlots));
                 const uint8_t *p = reinterpret_cast<const uint8_t *>(&inputs[i]);
                 batch.insert(batch.end(), p, p + sizeof(case_input));
@@ -291,10 +378,29 @@ int run_conformance(const run_options &o, run_summary &summary) {
                                 ") while running " + out.name;
                 return 2;
             }
+            std::vector<case_result> refs(s.cases.size());
             size_t pos = 0;
-            case_result ref, sub;
+            for (size_t i = 0; i < s.cases.size(); ++i) pos = parse_result(results, pos, refs[i]);
+
+            // A host's probe runs the cases the reference completed.
+            std::vector<case_result> host_results;
+            std::vector<size_t> host_index(s.cases.size(), SIZE_MAX);
+            if (!o.subject_probe_command.empty()) {
+                std::vector<const case_input *> completed;
+                for (size_t i = 0; i < s.cases.size(); ++i)
+                    if (refs[i].signal == 0) {
+                        host_index[i] = completed.size();
+                        completed.push_back(&inputs[i]);
+                    }
+                if (!run_subject_probe(o, host_probe, window_seed, completed, host_results, error)) {
+                    summary.error = error + " (while running " + out.name + ")";
+                    return 2;
+                }
+            }
+
+            case_result sub;
             for (size_t i = 0; i < s.cases.size(); ++i) {
-                pos = parse_result(results, pos, ref);
+                const case_result &ref = refs[i];
                 if (ref.signal == 4) {
                     ++out.unallocated;
                     continue;
@@ -312,7 +418,10 @@ int run_conformance(const run_options &o, run_summary &summary) {
                     }
                     continue;
                 }
-                run_subject(o.subject, inputs[i], sub);
+                if (host_index[i] != SIZE_MAX)
+                    sub = host_results[host_index[i]];
+                else
+                    run_subject(o.subject, inputs[i], sub);
                 comparison cmp = compare_results(inputs[i], profiles[i], ref, sub, subject_pristine_window());
                 ++out.run;
                 if (cmp.agree) {
@@ -341,6 +450,13 @@ int run_conformance(const run_options &o, run_summary &summary) {
         int rc = finish_child(probe.child);
         if (rc != 0 && summary.error.empty()) {
             summary.error = "the reference probe ended with status " + std::to_string(rc);
+            return 2;
+        }
+    }
+    if (host_probe.session.started) {
+        int rc = finish_child(host_probe.session.child);
+        if (rc != 0 && summary.error.empty()) {
+            summary.error = "the host's probe ended with status " + std::to_string(rc);
             return 2;
         }
     }

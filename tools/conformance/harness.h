@@ -1,6 +1,7 @@
 // The conformance run: choose handlers, generate their cases, run every case
 // through the reference probe (one qemu process for the whole run) and through
-// the subject in this process, compare, and report per handler.
+// the subject (the core in this process, or a host of it running the same probe
+// in a second process), compare, and report per handler.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,14 @@ struct run_options {
     bool failures_only = false;         // print only handlers that did not agree
     std::string probe, qemu, llvm_mc, objdump;
     subject_fn subject = execute_sve_instruction;
+    // When set, the subject is not the core in this process but a second probe
+    // started with this command (the probe under a host of the emulator, such as
+    // the trap host on a CPU without SVE). It runs the cases the reference ran
+    // to completion, in the same order and on the same window.
+    std::vector<std::string> subject_probe_command;
+    // FPCR bits a case may set. A host that takes FPCR from the processor sees
+    // only the bits that processor implements.
+    uint32_t fpcr_case_mask = 0xFFFFFFFFu;
     // The entries to choose from; empty: the core's catalogue.
     std::vector<sve_handler_info> catalog;
     FILE *out = stdout;
@@ -61,5 +70,14 @@ std::string summary_line(const run_summary &summary);
 
 // Paths chosen when the build was configured.
 run_options default_options();
+
+// The probe that a host of the emulator can run (dynamically linked, so that a
+// preloaded library applies); empty when it was not built.
+std::string default_host_probe();
+
+// Makes `o` compare the reference with the probe run under the trap host
+// `trap_host_library` by qemu-aarch64 on a CPU without SVE. `host_probe` is the
+// probe to run (default_host_probe() when empty).
+void use_trap_host_subject(run_options &o, const std::string &trap_host_library, const std::string &host_probe);
 
 }  // namespace conformance

@@ -26,7 +26,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
-#include <poll.h>
 #include <sys/mman.h>
 #include <sys/ucontext.h>
 #include <unistd.h>
@@ -153,9 +152,10 @@ void protect_pages(uint64_t pages, int prot) {
             if (mprotect(g_window + i * kPageBytes, kPageBytes, prot) != 0) die("mprotect failed");
 }
 
-// Buffered input and output over the raw descriptors. Output is flushed before
-// any read that would block, so the runner never waits for results that sit in
-// this buffer while this process waits for more cases.
+// Buffered input and output over the raw descriptors. Each case's result is
+// written out whole as soon as it is complete: the runner never waits for
+// results that sit in this buffer, and when the probe dies (under a host of the
+// emulator, a case may kill it) every case before the fatal one has answered.
 unsigned char g_out[1 << 20];
 size_t g_out_len = 0;
 
@@ -185,8 +185,6 @@ bool get(void *data, size_t n) {
     size_t done = 0;
     while (done < n) {
         if (g_in_pos == g_in_len) {
-            pollfd pfd{0, POLLIN, 0};
-            if (g_out_len != 0 && poll(&pfd, 1, 0) == 0) flush_out();
             ssize_t r = read(0, g_in, sizeof g_in);
             if (r == 0) {
                 if (done == 0) return false;
@@ -258,6 +256,7 @@ void run_case(const wire_case_header &c) {
         }
         if (pending != 0) put(changed, sizeof(wire_chunk) * pending);
     }
+    flush_out();
 }
 
 }  // namespace

@@ -6,8 +6,8 @@
 //
 // The probe's own registers, stack pointer, FPCR, FPSR and TPIDR_EL0 are kept in
 // probe_saved while the case runs, so an instruction may move SP anywhere.
-// TPIDR_EL0 is the one scratch register on the way back: every general register
-// holds a result when the word has run.
+// TPIDR_EL0 is the one scratch register on the way back (every general register
+// holds a result when the word has run); it is restored as soon as X30 is out.
 
     .arch armv8.2-a+sve
     .text
@@ -112,6 +112,12 @@ probe_return:
     stp     x28, x29, [x30, #224]
     mrs     x0, tpidr_el0
     str     x0, [x30, #240]
+    // The thread pointer is the probe's again before any other instruction: a
+    // host that emulates the stores below from a signal handler needs it.
+    adrp    x1, probe_saved
+    add     x1, x1, :lo12:probe_saved
+    ldr     x1, [x1, #192]
+    msr     tpidr_el0, x1
     mov     x0, sp
     str     x0, [x30, #REG_SP]
     mrs     x0, nzcv
@@ -136,8 +142,6 @@ probe_return:
 
     adrp    x16, probe_saved
     add     x16, x16, :lo12:probe_saved
-    ldr     x17, [x16, #192]
-    msr     tpidr_el0, x17
     ldr     x17, [x16, #176]
     msr     fpcr, x17
     ldr     x17, [x16, #184]
