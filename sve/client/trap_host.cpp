@@ -15,6 +15,7 @@
 
 #include <dlfcn.h>
 #include <pthread.h>
+#include <setjmp.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <ucontext.h>
@@ -63,6 +64,11 @@ struct trap_thread {
     void *map_base;
     size_t map_bytes;
     void *altstack;  // our alternate stack, or null when the thread had its own
+    // While a trap emulates: the interrupted program's context, and the way
+    // back into the trap when a handler of the program returns from a fault of
+    // an emulated access.
+    ucontext_t *program_context;
+    sigjmp_buf back_to_trap;
     uint64_t traps;
     uint64_t instructions;
 };
@@ -286,6 +292,27 @@ bool forward_sigill(int sig, siginfo_t *info, void *uctx) {
     return true;
 }
 
+// A fault of an emulated access, for a program that handles it: its handler
+// sees what a processor with SVE would show it, the program stopped at the SVE
+// instruction (registers as the instructions before it in the run left them)
+// and the address of the element. Returning from the handler resumes that
+// context as the handler left it, the instruction again (after, say, the
+// handler made the page accessible) or wherever the handler moved the PC; the
+// rest of the emulation is abandoned.
+[[noreturn]] void program_handles_emulated_fault(trap_thread &t, int sig, struct sigaction app, siginfo_t *info) {
+    ucontext_t *uc = t.program_context;
+    t.program_context = nullptr;
+    fpsimd_context *fp = find_fpsimd(uc->uc_mcontext);
+    state_to_context(t.state, uc->uc_mcontext, *fp);
+    uc->uc_mcontext.pc = reinterpret_cast<uintptr_t>(t.state.pc);
+    // A handler that itself runs SVE code traps again on this thread and sets
+    // the way back for its own trap.
+    sigjmp_buf back;
+    std::memcpy(back, t.back_to_trap, sizeof back);
+    run_program_handler(sig, app, info, uc);
+    siglongjmp(back, 1);
+}
+
 // A SIGSEGV or SIGBUS outside the core's guarded reads goes to the program's own
 // handler when it installed one; with the default action (or SIG_IGN, which a
 // fault cannot honour) the core prints its notice and the process ends by the
@@ -301,6 +328,8 @@ bool forward_fault(int sig, siginfo_t *info, void *uctx) {
         restore_default(SIGBUS);
         return false;
     }
+    trap_thread *t = tls_thread;
+    if (t != nullptr && t->program_context != nullptr) program_handles_emulated_fault(*t, sig, app, info);
     run_program_handler(sig, app, info, uctx);
     return true;
 }
@@ -353,6 +382,14 @@ bool handle_sigill(int sig, siginfo_t *info, void *uctx) {
     write_fpsr(st.fpsr);
 
     ++t->traps;
+    if (sigsetjmp(t->back_to_trap, 0) != 0) {
+        // A handler of the program took a fault of an emulated access and
+        // returned: the program goes on from the context it left.
+        write_fpcr(host_fpcr);
+        write_fpsr(host_fpsr);
+        return true;
+    }
+    t->program_context = uc;
     aarch64_decode_rc rc;
     for (;;) {
         st.pc = reinterpret_cast<unsigned char *>(const_cast<uint32_t *>(at));
@@ -368,6 +405,7 @@ bool handle_sigill(int sig, siginfo_t *info, void *uctx) {
         if (fn == nullptr) break;
     }
 
+    t->program_context = nullptr;
     write_fpcr(host_fpcr);
     write_fpsr(host_fpsr);
     state_to_context(st, mc, *fp);

@@ -84,9 +84,11 @@ inline bool implemented(std::initializer_list<uint32_t> words) {
     return true;
 }
 
-// A recognised SVE word whose handler is still a placeholder, or 0 when every
-// entry is implemented.
-inline uint32_t unimplemented_word() {
+// A word the emulator recognises as SVE but cannot execute: one whose handler
+// is still a placeholder, else DUPM with a reserved bitmask immediate (N=0,
+// imms=0b111111), which the architecture leaves unallocated and the emulator
+// refuses rather than guess. 0 when neither is recognised.
+inline uint32_t failing_word() {
     using catalog_t = const sve_handler_info *(*)(size_t *);
     auto catalog = reinterpret_cast<catalog_t>(dlsym(RTLD_DEFAULT, "_Z19sve_handler_catalogPm"));
     if (catalog == nullptr) return 0;
@@ -97,7 +99,8 @@ inline uint32_t unimplemented_word() {
         const sve_handler_info *e = entry_for(all[i].fixed_value);
         if (e == &all[i]) return all[i].fixed_value;
     }
-    return 0;
+    constexpr uint32_t kDupmReservedImmediate = 0x05C007E0;
+    return entry_for(kDupmReservedImmediate) != nullptr ? kDupmReservedImmediate : 0;
 }
 
 #define SKIP_UNLESS_IMPLEMENTED(...)                                                    \
