@@ -175,7 +175,25 @@ std::string describe_failure(const run_options &o, const selected_handler &h, co
 struct probe_session {
     child_process child;
     bool started = false;
+    bool header_sent = false;  // each process reads the batch header once, first
 };
+
+// Starts a batch for `ps`: the header when the process has not had it yet.
+std::vector<uint8_t> begin_batch(probe_session &ps, uint64_t window_seed) {
+    std::vector<uint8_t> batch;
+    if (!ps.header_sent) {
+        const wire_batch_header b{kBatchMagic, kWireVersion, window_seed};
+        const uint8_t *p = reinterpret_cast<const uint8_t *>(&b);
+        batch.insert(batch.end(), p, p + sizeof b);
+        ps.header_sent = true;
+    }
+    return batch;
+}
+
+void append_case(std::vector<uint8_t> &batch, const case_input &in) {
+    const uint8_t *p = reinterpret_cast<const uint8_t *>(&in);
+    batch.insert(batch.end(), p, p + sizeof(case_input));
+}
 
 bool start_probe(const run_options &o, probe_session &ps, std::string &error) {
     if (o.probe.empty()) {
@@ -191,15 +209,9 @@ bool start_probe(const run_options &o, probe_session &ps, std::string &error) {
 // that one case that kills the host costs that case and not the run.
 struct subject_probe {
     probe_session session;
-    bool header_sent = false;
     bool answered = false;  // has given a result at least once
     unsigned silent_starts = 0;
 };
-
-void append_case(std::vector<uint8_t> &batch, const case_input &in) {
-    const uint8_t *p = reinterpret_cast<const uint8_t *>(&in);
-    batch.insert(batch.end(), p, p + sizeof(case_input));
-}
 
 // Runs `inputs` through the subject probe, one result each. A case during which
 // the probe ended gets that as its result (signal, or 255 for an exit). False
@@ -216,16 +228,11 @@ bool run_subject_probe(const run_options &o, subject_probe &sp, uint64_t window_
                 error = "no probe for the host subject was built";
                 return false;
             }
+            sp.session = probe_session{};
             if (!start_child(o.subject_probe_command, sp.session.child, error)) return false;
             sp.session.started = true;
-            sp.header_sent = false;
         }
-        std::vector<uint8_t> batch;
-        if (!sp.header_sent) {
-            wire_batch_header b{kBatchMagic, kWireVersion, window_seed};
-            batch.insert(batch.end(), reinterpret_cast<uint8_t *>(&b), reinterpret_cast<uint8_t *>(&b) + sizeof b);
-            sp.header_sent = true;
-        }
+        std::vector<uint8_t> batch = begin_batch(sp.session, window_seed);
         for (size_t i = next; i < inputs.size(); ++i) append_case(batch, *inputs[i]);
         std::vector<uint8_t> out;
         const size_t awaited = inputs.size() - next;
@@ -233,11 +240,11 @@ bool run_subject_probe(const run_options &o, subject_probe &sp, uint64_t window_
         const size_t got = ok ? awaited : complete_results(out);
         size_t pos = 0;
         for (size_t k = 0; k < got; ++k) pos = parse_result(out, pos, results[next + k]);
+        if (got != 0) sp.answered = true;
         if (ok || got >= awaited) break;
 
         const int status = finish_child(sp.session.child);
         sp.session.started = false;
-        if (got != 0) sp.answered = true;
         // A probe that has never answered is more likely not to start at all
         // than to meet a killing case twice.
         if (!sp.answered && ++sp.silent_starts == 2) {
@@ -249,7 +256,6 @@ bool run_subject_probe(const run_options &o, subject_probe &sp, uint64_t window_
         dead.note = "the host's probe ended with status " + std::to_string(status) + " during this case";
         next += got + 1;
     }
-    if (!inputs.empty()) sp.answered = true;
     return true;
 }
 
@@ -346,7 +352,6 @@ int run_conformance(const run_options &o, run_summary &summary) {
     }
     probe_session probe;
     subject_probe host_probe;
-    bool header_sent = false;
     uint64_t slot = 0;
     int status = 0;
     for (selected_handler &s : chosen) {
@@ -358,19 +363,13 @@ int run_conformance(const run_options &o, run_summary &summary) {
             }
             std::vector<case_input> inputs(s.cases.size());
             std::vector<word_profile> profiles(s.cases.size());
-            std::vector<uint8_t> batch;
-            if (!header_sent) {
-                wire_batch_header b{kBatchMagic, kWireVersion, window_seed};
-                batch.insert(batch.end(), reinterpret_cast<uint8_t *>(&b), reinterpret_cast<uint8_t *>(&b) + sizeof b);
-                header_sent = true;
-            }
+            std::vector<uint8_t> batch = begin_batch(probe, window_seed);
             for (size_t i = 0; i < s.cases.size(); ++i) {
                 profiles[i] = profile_from_disassembly(s.cases[i].text);
                 generate_case(s.info->name, o.seed, s.cases[i].index, s.cases[i].word, profiles[i], inputs[i]);
                 inputs[i].regs.fpcr &= o.fpcr_case_mask;
                 inputs[i].header.pc = slot_pc(static_cast<unsigned>(slot++ % kCodeSlots));
-                const uint8_t *p = reinterpret_cast<const uint8_t *>(&inputs[i]);
-                batch.insert(batch.end(), p, p + sizeof(case_input));
+                append_case(batch, inputs[i]);
             }
             std::vector<uint8_t> results;
             if (!exchange(probe.child, batch.data(), batch.size(), results, enough_results, s.cases.size(), false)) {
@@ -398,7 +397,7 @@ int run_conformance(const run_options &o, run_summary &summary) {
                 }
             }
 
-            case_result sub;
+            case_result in_process;
             for (size_t i = 0; i < s.cases.size(); ++i) {
                 const case_result &ref = refs[i];
                 if (ref.signal == 4) {
@@ -418,11 +417,12 @@ int run_conformance(const run_options &o, run_summary &summary) {
                     }
                     continue;
                 }
+                const case_result *sub = &in_process;
                 if (host_index[i] != SIZE_MAX)
-                    sub = host_results[host_index[i]];
+                    sub = &host_results[host_index[i]];
                 else
-                    run_subject(o.subject, inputs[i], sub);
-                comparison cmp = compare_results(inputs[i], profiles[i], ref, sub, subject_pristine_window());
+                    run_subject(o.subject, inputs[i], in_process);
+                comparison cmp = compare_results(inputs[i], profiles[i], ref, *sub, subject_pristine_window());
                 ++out.run;
                 if (cmp.agree) {
                     ++out.agree;

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "client_test_support.h"
+#include "tests/common/failing_word.h"
 
 namespace {
 
@@ -150,17 +151,11 @@ TEST(Flags, FlagsSetByEmulatedInstructionReachNativeBranch) {
 
 // --- A handler that fails ------------------------------------------------------
 
-// A word the emulator recognises but cannot execute: one whose handler is still
-// a placeholder, else DUPM with a reserved bitmask immediate (N=0,
-// imms=0b111111), which the architecture leaves unallocated and the emulator
-// refuses rather than guess. 0 when there is neither.
+// A recognised word that fails to emulate (see tests/common/failing_word.h).
 uint32_t failing_word() {
     size_t n = 0;
     const sve_handler_info *all = sve_handler_catalog(&n);
-    for (size_t i = 0; i < n; ++i)
-        if (!all[i].implemented && entry_for(all[i].fixed_value) == &all[i]) return all[i].fixed_value;
-    constexpr uint32_t kDupmReservedImmediate = 0x05C007E0;
-    return entry_for(kDupmReservedImmediate) != nullptr ? kDupmReservedImmediate : 0;
+    return ::failing_word(all, n, entry_for);
 }
 
 TEST(FailedEmulation, PrintsTheMessageAndTheBlockGoesOn) {

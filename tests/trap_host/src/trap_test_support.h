@@ -15,6 +15,7 @@
 
 #include "sve/client/trap_host.h"
 #include "sve/decode/sve_utils.h"
+#include "tests/common/failing_word.h"
 
 namespace trap_test {
 
@@ -84,23 +85,14 @@ inline bool implemented(std::initializer_list<uint32_t> words) {
     return true;
 }
 
-// A word the emulator recognises as SVE but cannot execute: one whose handler
-// is still a placeholder, else DUPM with a reserved bitmask immediate (N=0,
-// imms=0b111111), which the architecture leaves unallocated and the emulator
-// refuses rather than guess. 0 when neither is recognised.
+// A recognised word that fails to emulate in the preloaded library (see
+// tests/common/failing_word.h).
 inline uint32_t failing_word() {
     using catalog_t = const sve_handler_info *(*)(size_t *);
     auto catalog = reinterpret_cast<catalog_t>(dlsym(RTLD_DEFAULT, "_Z19sve_handler_catalogPm"));
-    if (catalog == nullptr) return 0;
     size_t n = 0;
-    const sve_handler_info *all = catalog(&n);
-    for (size_t i = 0; i < n; ++i) {
-        if (all[i].implemented) continue;
-        const sve_handler_info *e = entry_for(all[i].fixed_value);
-        if (e == &all[i]) return all[i].fixed_value;
-    }
-    constexpr uint32_t kDupmReservedImmediate = 0x05C007E0;
-    return entry_for(kDupmReservedImmediate) != nullptr ? kDupmReservedImmediate : 0;
+    const sve_handler_info *all = catalog != nullptr ? catalog(&n) : nullptr;
+    return ::failing_word(all, n, entry_for);
 }
 
 #define SKIP_UNLESS_IMPLEMENTED(...)                                                    \
