@@ -30,6 +30,7 @@
 #include "sve/decode/sve_utils.h"
 #include "sve/state/cpu_state.h"
 #include "sve/state/guarded_memory.h"
+#include "sve/state/signal_levels.h"
 
 #if !defined(__aarch64__)
 #error "the trap host runs on AArch64 only"
@@ -74,6 +75,9 @@ struct trap_thread {
 };
 
 __attribute__((tls_model("initial-exec"))) thread_local trap_thread *tls_thread = nullptr;
+// The program's signal handlers running on this thread, and the SVE-only state
+// each of them interrupted once it runs SVE code itself.
+__attribute__((tls_model("initial-exec"))) thread_local sve_signal_levels tls_levels{};
 
 size_t g_page_bytes = 4096;
 pthread_key_t g_thread_key;
@@ -84,25 +88,31 @@ std::atomic<uint64_t> g_live_records{0};
 std::atomic<uint64_t> g_exited_traps{0};
 std::atomic<uint64_t> g_exited_instructions{0};
 
-// The program's own dispositions of the signals the library keeps for itself
-// (SIGILL for the traps; SIGSEGV and SIGBUS for the fault containment of the
-// core), as the program set them through sigaction or signal. Writers fill a
-// fresh slot and then publish its index, so a signal handler always copies a
-// complete action without taking a lock.
+// The program's own dispositions, as it set them through sigaction or signal.
+// The library keeps SIGILL (the traps), SIGSEGV and SIGBUS (the fault
+// containment of the core) for itself and runs the program's handlers of those
+// from its own. Every other handler of the program runs under a wrapper
+// (program_signal_entry) that keeps the interrupted code's SVE state across it,
+// as the kernel of an SVE processor does. Writers fill a fresh slot and then
+// publish its index, so a signal handler always copies a complete action
+// without taking a lock.
 constexpr unsigned kActionSlots = 8;
 struct app_disposition {
     struct sigaction slots[kActionSlots];
     std::atomic<unsigned> next{1};
     std::atomic<unsigned> current{0};
+    // For the other signals: the kernel runs program_signal_entry for it.
+    std::atomic<bool> wrapped{false};
 };
-app_disposition g_app_sigill, g_app_sigsegv, g_app_sigbus;
+app_disposition g_app[NSIG];
 
 bool kept_signal(int sig) { return sig == SIGILL || sig == SIGSEGV || sig == SIGBUS; }
-
-// Only for the kept signals.
-app_disposition &disposition_of(int sig) {
-    return sig == SIGSEGV ? g_app_sigsegv : sig == SIGBUS ? g_app_sigbus : g_app_sigill;
+bool valid_signal(int sig) { return sig > 0 && sig < NSIG; }
+bool is_handler(const struct sigaction &act) {
+    return act.sa_handler != SIG_DFL && act.sa_handler != SIG_IGN;
 }
+
+app_disposition &disposition_of(int sig) { return g_app[sig]; }
 
 struct sigaction current_app_action(int sig) {
     const app_disposition &d = disposition_of(sig);
@@ -140,6 +150,11 @@ size_t round_up_to_page(size_t n) { return (n + g_page_bytes - 1) & ~(g_page_byt
 
 void release_thread(void *p) {
     trap_thread *t = static_cast<trap_thread *>(p);
+    // A handler of the program that runs SVE code must not trap into the
+    // record or the save areas while they go away.
+    sigset_t all, before;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &before);
     bool in_use = false;
     if (t->altstack != nullptr) {
         stack_t cur;
@@ -155,11 +170,16 @@ void release_thread(void *p) {
             }
         }
     }
+    for (sve_upper_state *&copy : tls_levels.copies) {
+        if (copy != nullptr) munmap(copy, sizeof(sve_upper_state));
+        copy = nullptr;
+    }
     g_exited_traps.fetch_add(t->traps, std::memory_order_relaxed);
     g_exited_instructions.fetch_add(t->instructions, std::memory_order_relaxed);
     if (tls_thread == t) tls_thread = nullptr;
     g_live_records.fetch_sub(1, std::memory_order_relaxed);
     if (!in_use) munmap(t->map_base, t->map_bytes);
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
 // Maps the calling thread's record (zero-filled) and, unless the thread already
@@ -248,6 +268,42 @@ void restore_default(int sig) {
 
 bool sent_by_process(const siginfo_t *info) { return info->si_code <= 0; }
 
+// A save area for the SVE-only state a handler interrupted (mmap is
+// async-signal-safe and gives zeroed pages).
+sve_upper_state *map_upper_state_copy() {
+    void *p = mmap(nullptr, sizeof(sve_upper_state), PROT_READ | PROT_WRITE,
+                   MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return p == MAP_FAILED ? nullptr : static_cast<sve_upper_state *>(p);
+}
+
+// Where a handler entered with stack pointer `frame_sp` runs: the alternate
+// stack recorded in the signal frame tells whether that is on it.
+sve_handler_frame handler_frame(uintptr_t frame_sp, const ucontext_t *uc) {
+    sve_handler_frame f{frame_sp, 0, 0};
+    const stack_t &alt = uc->uc_stack;
+    if (!(alt.ss_flags & SS_DISABLE) && alt.ss_size != 0) {
+        f.alt_lo = reinterpret_cast<uintptr_t>(alt.ss_sp);
+        f.alt_hi = f.alt_lo + alt.ss_size;
+    }
+    return f;
+}
+
+// Calls the program's handler as the kernel would, between entering and
+// leaving its level: the SVE-only state the handler finds is copied at its
+// first SVE instruction and comes back when it returns.
+__attribute__((noinline)) void call_program_handler(int sig, const struct sigaction &app,
+                                                    siginfo_t *info, void *uctx) {
+    const ucontext_t *uc = static_cast<const ucontext_t *>(uctx);
+    const uintptr_t frame_sp = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+    sve_signal_levels_enter(tls_levels, handler_frame(frame_sp, uc), uc->uc_mcontext.sp);
+    if (app.sa_flags & SA_SIGINFO)
+        app.sa_sigaction(sig, info, uctx);
+    else
+        app.sa_handler(sig);
+    trap_thread *t = tls_thread;
+    sve_signal_levels_leave(tls_levels, frame_sp, t != nullptr ? &t->state : nullptr);
+}
+
 // Runs the program's own handler of `sig` with the mask it would have had.
 void run_program_handler(int sig, struct sigaction app, siginfo_t *info, void *uctx) {
     if (app.sa_flags & SA_RESETHAND) {
@@ -268,10 +324,7 @@ void run_program_handler(int sig, struct sigaction app, siginfo_t *info, void *u
     }
     if (!(app.sa_flags & SA_NODEFER)) sigaddset(&during, sig);
     pthread_sigmask(SIG_SETMASK, &during, &ours);
-    if (app.sa_flags & SA_SIGINFO)
-        app.sa_sigaction(sig, info, uctx);
-    else
-        app.sa_handler(sig);
+    call_program_handler(sig, app, info, uctx);
     pthread_sigmask(SIG_SETMASK, &ours, nullptr);
 }
 
@@ -335,6 +388,60 @@ bool forward_fault(int sig, siginfo_t *info, void *uctx) {
 }
 
 // ---------------------------------------------------------------------------
+// Handlers of the program for the signals the library does not keep.
+
+// What the kernel runs for such a signal: the program's handler, with the SVE
+// state it interrupts kept across it. The kernel has applied the program's own
+// flags and mask already.
+void program_signal_entry(int sig, siginfo_t *info, void *uctx) {
+    app_disposition &d = disposition_of(sig);
+    struct sigaction app = current_app_action(sig);
+    if (app.sa_flags & SA_RESETHAND) {
+        // The kernel has put the default action back; so does the program's view.
+        struct sigaction dfl;
+        std::memset(&dfl, 0, sizeof dfl);
+        dfl.sa_handler = SIG_DFL;
+        sigemptyset(&dfl.sa_mask);
+        d.wrapped.store(false, std::memory_order_relaxed);
+        publish_app_action(sig, dfl);
+    }
+    if (!is_handler(app)) {
+        // The program set SIG_DFL or SIG_IGN while this signal was on its way.
+        if (app.sa_handler == SIG_DFL) {
+            restore_default(sig);
+            raise(sig);
+        }
+        return;
+    }
+    call_program_handler(sig, app, info, uctx);
+}
+
+int set_program_action(int sig, const struct sigaction *act, struct sigaction *oact) {
+    app_disposition &d = disposition_of(sig);
+    struct sigaction previous;
+    // Also rejects what the C library reserves for itself.
+    if (__sigaction(sig, nullptr, &previous) != 0) return -1;
+    const bool wrapped = d.wrapped.load(std::memory_order_acquire);
+    if (wrapped) previous = current_app_action(sig);
+    if (act != nullptr) {
+        if (is_handler(*act) && sig != SIGKILL && sig != SIGSTOP) {
+            publish_app_action(sig, *act);
+            struct sigaction k = *act;
+            k.sa_sigaction = program_signal_entry;
+            k.sa_flags |= SA_SIGINFO;
+            if (__sigaction(sig, &k, nullptr) != 0) return -1;
+            d.wrapped.store(true, std::memory_order_release);
+        } else {
+            if (__sigaction(sig, act, nullptr) != 0) return -1;
+            d.wrapped.store(false, std::memory_order_release);
+            publish_app_action(sig, *act);
+        }
+    }
+    if (oact != nullptr) *oact = previous;
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
 // The trap.
 
 bool emulation_failed(int sig, siginfo_t *info, void *uctx, const uint32_t *at) {
@@ -375,6 +482,9 @@ bool handle_sigill(int sig, siginfo_t *info, void *uctx) {
     if (fp == nullptr) return emulation_failed(sig, info, uctx, at);
 
     cpu_state &st = t->state;
+    // Inside a handler of the program: its first SVE instruction copies the
+    // state the handler interrupted.
+    sve_signal_levels_before_sve(tls_levels, mc.sp, st, map_upper_state_copy);
     context_to_state(mc, *fp, st);
     uint64_t host_fpcr = read_fpcr();
     uint64_t host_fpsr = read_fpsr();
@@ -489,40 +599,31 @@ void sve_trap_host_thread_counters(sve_trap_host_counters *out) {
 
 uint64_t sve_trap_host_live_records(void) { return g_live_records.load(); }
 
-// The program sees and sets its own SIGILL, SIGSEGV and SIGBUS dispositions;
-// the library's handlers stay installed underneath and hand it every SIGILL that
-// is not emulated and every fault outside a first-fault or non-fault probe.
+// The program sees and sets its own dispositions. Of SIGILL, SIGSEGV and
+// SIGBUS the library's handlers stay installed underneath and hand the
+// program every SIGILL that is not emulated and every fault outside a
+// first-fault or non-fault probe; a handler of any other signal runs under a
+// wrapper that keeps the SVE state it interrupts.
 int sigaction(int sig, const struct sigaction *act, struct sigaction *oact) noexcept {
-    if (!kept_signal(sig) || !g_installed.load(std::memory_order_acquire))
+    if (!valid_signal(sig) || !g_installed.load(std::memory_order_acquire))
         return __sigaction(sig, act, oact);
+    if (!kept_signal(sig)) return set_program_action(sig, act, oact);
     struct sigaction previous = current_app_action(sig);
     if (act != nullptr) publish_app_action(sig, *act);
     if (oact != nullptr) *oact = previous;
     return 0;
 }
 
-using signal_fn = sighandler_t (*)(int, sighandler_t);
-
 sighandler_t signal(int sig, sighandler_t handler) noexcept {
-    if (!kept_signal(sig) || !g_installed.load(std::memory_order_acquire)) {
-        static std::atomic<signal_fn> next{nullptr};
-        signal_fn f = next.load(std::memory_order_acquire);
-        if (f == nullptr) {
-            f = reinterpret_cast<signal_fn>(dlsym(RTLD_NEXT, "signal"));
-            next.store(f, std::memory_order_release);
-        }
-        return f ? f(sig, handler) : SIG_ERR;
-    }
     // BSD semantics, as glibc's signal(): the handler stays installed, the signal
     // is blocked while it runs, interrupted system calls restart.
-    struct sigaction act;
+    struct sigaction act, previous;
     std::memset(&act, 0, sizeof act);
     act.sa_handler = handler;
     sigemptyset(&act.sa_mask);
-    sigaddset(&act.sa_mask, sig);
+    if (valid_signal(sig)) sigaddset(&act.sa_mask, sig);
     act.sa_flags = SA_RESTART;
-    struct sigaction previous = current_app_action(sig);
-    publish_app_action(sig, act);
+    if (sigaction(sig, &act, &previous) != 0) return SIG_ERR;
     return previous.sa_handler;
 }
 
