@@ -15,6 +15,9 @@
 
 #include <dlfcn.h>
 #include <pthread.h>
+#include <stdarg.h>
+#include <sys/auxv.h>
+#include <sys/prctl.h>
 #include <setjmp.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -442,6 +445,60 @@ int set_program_action(int sig, const struct sigaction *act, struct sigaction *o
 }
 
 // ---------------------------------------------------------------------------
+// What a program learns of the processor.
+
+constexpr unsigned long kHwcapSve = 1ul << 22;  // HWCAP_SVE
+constexpr unsigned long kVecLenMask = 0xffff;   // PR_SVE_VL_LEN_MASK
+constexpr unsigned long kVlInherit = 1ul << 17; // PR_SVE_VL_INHERIT
+constexpr unsigned long kSetVlOnExec = 1ul << 18;  // PR_SVE_SET_VL_ONEXEC
+
+unsigned long real_getauxval(unsigned long type) {
+    using fn_t = unsigned long (*)(unsigned long);
+    static std::atomic<fn_t> next{nullptr};
+    fn_t f = next.load(std::memory_order_acquire);
+    if (f == nullptr) {
+        f = reinterpret_cast<fn_t>(dlsym(RTLD_NEXT, "getauxval"));
+        next.store(f, std::memory_order_release);
+    }
+    return f != nullptr ? f(type) : 0;
+}
+
+int real_prctl(int option, unsigned long a2, unsigned long a3, unsigned long a4,
+               unsigned long a5) {
+    using fn_t = int (*)(int, ...);
+    static std::atomic<fn_t> next{nullptr};
+    fn_t f = next.load(std::memory_order_acquire);
+    if (f == nullptr) {
+        f = reinterpret_cast<fn_t>(dlsym(RTLD_NEXT, "prctl"));
+        next.store(f, std::memory_order_release);
+    }
+    if (f == nullptr) {
+        errno = ENOSYS;
+        return -1;
+    }
+    return f(option, a2, a3, a4, a5);
+}
+
+// The vector-length inheritance flag of PR_SVE_SET_VL. Linux keeps it per
+// thread and copies it to new threads and children; the library keeps one for
+// the process.
+std::atomic<bool> g_vl_inherit{false};
+
+// PR_SVE_GET_VL / PR_SVE_SET_VL: the result, or a negative errno.
+long sve_vector_length_prctl(int option, unsigned long arg) {
+    if (option == PR_SVE_SET_VL) {
+        const unsigned long vl = arg & kVecLenMask;
+        const unsigned long flags = arg & ~kVecLenMask;
+        if (flags & ~(kVlInherit | kSetVlOnExec)) return -EINVAL;
+        if (vl % 16 != 0 || vl < 16 || vl > 8192) return -EINVAL;
+        // Every valid request selects the one length there is.
+        g_vl_inherit.store((flags & kVlInherit) != 0, std::memory_order_relaxed);
+    }
+    return static_cast<long>(kVecBytes) |
+           (g_vl_inherit.load(std::memory_order_relaxed) ? static_cast<long>(kVlInherit) : 0);
+}
+
+// ---------------------------------------------------------------------------
 // The trap.
 
 bool emulation_failed(int sig, siginfo_t *info, void *uctx, const uint32_t *at) {
@@ -628,5 +685,33 @@ sighandler_t signal(int sig, sighandler_t handler) noexcept {
 }
 
 sighandler_t bsd_signal(int sig, sighandler_t handler) noexcept { return signal(sig, handler); }
+
+// A program that asks whether the processor has SVE is told it does.
+unsigned long getauxval(unsigned long type) noexcept {
+    unsigned long value = real_getauxval(type);
+    if (type == AT_HWCAP) value |= kHwcapSve;
+    return value;
+}
+
+// PR_SVE_GET_VL and PR_SVE_SET_VL answer as Linux does on a processor whose
+// only vector length is 2048 bits; every other option goes to the kernel.
+int prctl(int option, ...) noexcept {
+    va_list ap;
+    va_start(ap, option);
+    unsigned long a2 = va_arg(ap, unsigned long);
+    unsigned long a3 = va_arg(ap, unsigned long);
+    unsigned long a4 = va_arg(ap, unsigned long);
+    unsigned long a5 = va_arg(ap, unsigned long);
+    va_end(ap);
+    if (option == PR_SVE_GET_VL || option == PR_SVE_SET_VL) {
+        long r = sve_vector_length_prctl(option, a2);
+        if (r < 0) {
+            errno = static_cast<int>(-r);
+            return -1;
+        }
+        return static_cast<int>(r);
+    }
+    return real_prctl(option, a2, a3, a4, a5);
+}
 
 }  // extern "C"
