@@ -294,15 +294,19 @@ sve_handler_frame handler_frame(uintptr_t frame_sp, const ucontext_t *uc) {
 // Calls the program's handler as the kernel would, between entering and
 // leaving its level: the SVE-only state the handler finds is copied at its
 // first SVE instruction and comes back when it returns.
+// `app` may be a published slot: its fields are read once, up front.
 __attribute__((noinline)) void call_program_handler(int sig, const struct sigaction &app,
                                                     siginfo_t *info, void *uctx) {
+    const int flags = app.sa_flags;
+    const auto with_info = app.sa_sigaction;
+    const auto plain = app.sa_handler;
     const ucontext_t *uc = static_cast<const ucontext_t *>(uctx);
     const uintptr_t frame_sp = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
     sve_signal_levels_enter(tls_levels, handler_frame(frame_sp, uc), uc->uc_mcontext.sp);
-    if (app.sa_flags & SA_SIGINFO)
-        app.sa_sigaction(sig, info, uctx);
+    if (flags & SA_SIGINFO)
+        with_info(sig, info, uctx);
     else
-        app.sa_handler(sig);
+        plain(sig);
     trap_thread *t = tls_thread;
     sve_signal_levels_leave(tls_levels, frame_sp, t != nullptr ? &t->state : nullptr);
 }
@@ -398,7 +402,9 @@ bool forward_fault(int sig, siginfo_t *info, void *uctx) {
 // flags and mask already.
 void program_signal_entry(int sig, siginfo_t *info, void *uctx) {
     app_disposition &d = disposition_of(sig);
-    struct sigaction app = current_app_action(sig);
+    // The published action itself, not a copy.
+    const struct sigaction &app = d.slots[d.current.load(std::memory_order_acquire) % kActionSlots];
+    const sighandler_t handler = app.sa_handler;
     if (app.sa_flags & SA_RESETHAND) {
         // The kernel has put the default action back; so does the program's view.
         struct sigaction dfl;
@@ -408,9 +414,9 @@ void program_signal_entry(int sig, siginfo_t *info, void *uctx) {
         d.wrapped.store(false, std::memory_order_relaxed);
         publish_app_action(sig, dfl);
     }
-    if (!is_handler(app)) {
+    if (handler == SIG_DFL || handler == SIG_IGN) {
         // The program set SIG_DFL or SIG_IGN while this signal was on its way.
-        if (app.sa_handler == SIG_DFL) {
+        if (handler == SIG_DFL) {
             restore_default(sig);
             raise(sig);
         }
