@@ -5,8 +5,14 @@
 //
 // Besides the emulator's own exports (is_sve, execute_sve_instruction, the
 // handler catalogue), the library exports the counters below for tests and
-// measurements, and interposes sigaction/signal for SIGILL so that a handler the
-// program installs receives the SIGILLs that are not emulated SVE instructions.
+// measurements, and interposes:
+// - sigaction/signal/bsd_signal: a SIGILL, SIGSEGV or SIGBUS handler the program
+//   installs receives the SIGILLs that are not emulated SVE instructions and
+//   the faults outside first-fault and non-fault probes; the program's handlers
+//   of every other signal run under a wrapper that keeps the SVE state they
+//   interrupt, as the kernel of an SVE processor does;
+// - getauxval (AT_HWCAP has HWCAP_SVE) and prctl (PR_SVE_GET_VL, PR_SVE_SET_VL
+//   for a processor whose only vector length is 2048 bits).
 //
 // Environment: SVE_TRAP_STATS=1 prints the process's trap and instruction counts
 // on standard error at exit.
