@@ -336,6 +336,16 @@ dr_signal_action_t event_signal(void *drcontext, dr_siginfo_t *info) {
     return info->blocked ? DR_SIGNAL_DELIVER : DR_SIGNAL_BYPASS;
 }
 
+// Newer drmgr releases own the exit event (their drmgr.h turns DynamoRIO's
+// registration function into an error); older ones do not offer it.
+void register_exit_event(void (*func)()) {
+#if defined(dr_register_exit_event)
+    drmgr_register_exit_event(func);
+#else
+    dr_register_exit_event(func);
+#endif
+}
+
 void event_exit() {
     dr_log(nullptr, kLogAllCategories, 1, "SVE client exiting\n");
     if (!drmgr_unregister_bb_app2app_event(event_instruction_change) ||
@@ -367,7 +377,7 @@ DR_EXPORT void dr_client_main(client_id_t id, int argc, const char *argv[]) {
 
     drmgr_register_thread_init_event(event_thread_init);
     drmgr_register_thread_exit_event(event_thread_exit);
-    dr_register_exit_event(event_exit);
+    register_exit_event(event_exit);
     if (!drmgr_register_bb_app2app_event(event_instruction_change, nullptr))
         SVE_CLIENT_ASSERT(false);
     tls_idx = drmgr_register_tls_field();
