@@ -255,6 +255,11 @@ static NOINLINE int64_t sum_s64(const int64_t *v, long n) {
     }
     return svaddv_s64(svptrue_b64(), acc);
 }
+SCALAR static int64_t sum_s64_ref(const int64_t *v, long n) {
+    int64_t s = 0;
+    for (long i = 0; i < n; ++i) s += v[i];
+    return s;
+}
 
 static void fork_child_check(int which, const double *xd, const double *yd, long n) {
     int fds[2];
@@ -296,8 +301,7 @@ static void fork_child_check(int which, const double *xd, const double *yd, long
         fail("fork child report size", which, (long long)got, sizeof r);
         return;
     }
-    int64_t want_sum = 0;
-    for (int i = 0; i < kAlarmElems - which; ++i) want_sum += alarm_data[i];
+    int64_t want_sum = sum_s64_ref(alarm_data, kAlarmElems - which);
     if (r.sum != want_sum) fail("fork child sum", which, r.sum, want_sum);
     double want_dot = dot_f64_ref(xd, yd, n - which);
     if (r.dot != want_dot) fail("fork child dot product", which, (long long)r.dot, (long long)want_dot);
@@ -396,7 +400,7 @@ int main(void) {
     clock_gettime(CLOCK_MONOTONIC, &t0);
 
     for (int i = 0; i < kAlarmElems; ++i) alarm_data[i] = (int64_t)i * i - 1000 * (i % 7);
-    for (int i = 0; i < kAlarmElems; ++i) alarm_sum += alarm_data[i];
+    alarm_sum = sum_s64_ref(alarm_data, kAlarmElems);
 
     // Two pages: a pattern in the first, nothing readable in the second. The
     // first page's last byte is a terminator for the strlen checks.
