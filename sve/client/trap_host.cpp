@@ -9,7 +9,10 @@
 // Per thread: one record (cpu_state plus an alternate signal stack), mapped on
 // the thread's first trap and unmapped when the thread ends. The handler runs on
 // the alternate stack, so emulated code that moves SP and stores below the
-// interrupted SP cannot overwrite the handler's own frame.
+// interrupted SP cannot overwrite the handler's own frame. Where the frame is on
+// the interrupted code's stack after all (no alternate stack, or a handler of the
+// program running SVE code on it), a run ends at the first instruction that
+// moves SP down.
 
 #include "sve/client/trap_host.h"
 
@@ -68,6 +71,9 @@ struct trap_thread {
     void *map_base;
     size_t map_bytes;
     void *altstack;  // our alternate stack, or null when the thread had its own
+    // The alternate stack the kernel last put a trap's frame on (ours at first).
+    uintptr_t seen_altstack_low;
+    uintptr_t seen_altstack_high;
     // While a trap emulates: the interrupted program's context, and the way
     // back into the trap when a handler of the program returns from a fault of
     // an emulated access.
@@ -207,7 +213,11 @@ trap_thread *create_thread_record() {
         std::memset(&ss, 0, sizeof ss);
         ss.ss_sp = bytes + g_page_bytes;
         ss.ss_size = kAltStackBytes;
-        if (sigaltstack(&ss, nullptr) == 0) t->altstack = ss.ss_sp;
+        if (sigaltstack(&ss, nullptr) == 0) {
+            t->altstack = ss.ss_sp;
+            t->seen_altstack_low = reinterpret_cast<uintptr_t>(ss.ss_sp);
+            t->seen_altstack_high = t->seen_altstack_low + kAltStackBytes;
+        }
     }
     tls_thread = t;
     if (g_thread_key_usable) pthread_setspecific(g_thread_key, t);
@@ -222,6 +232,46 @@ sve_handler_fn recognise(trap_thread &t, uint32_t word) {
     slot.word = word;
     slot.filled = 1;
     return slot.fn;
+}
+
+// At the handler's return the kernel puts back the alternate stack recorded in
+// the frame: one installed from inside the handler is recorded there too, or it
+// is gone again after this trap.
+void keep_our_altstack(const trap_thread &t, ucontext_t *uc) {
+    uc->uc_stack.ss_sp = t.altstack;
+    uc->uc_stack.ss_size = kAltStackBytes;
+    uc->uc_stack.ss_flags = 0;
+}
+
+// True when the kernel put this trap's frame on the stack the interrupted code
+// runs on, just below its SP: there was no alternate stack, or the code was
+// already on it (a handler of the program running SVE code there). Emulated
+// code that moves SP down and stores below the old SP would write over the
+// frame and this handler's own stack.
+bool frame_on_program_stack(trap_thread &t, ucontext_t *uc) {
+    uintptr_t frame = reinterpret_cast<uintptr_t>(uc);
+    if (frame < t.seen_altstack_low || frame >= t.seen_altstack_high) {
+        stack_t cur;
+        if (sigaltstack(nullptr, &cur) != 0) return true;
+        if ((cur.ss_flags & SS_ONSTACK) == 0) {
+            // A handler of the program that ran this thread's first trap put
+            // back, at its return, the disabled stack it had recorded: install
+            // ours again for the next traps.
+            if (t.altstack != nullptr && (cur.ss_flags & SS_DISABLE) != 0) {
+                stack_t ours;
+                std::memset(&ours, 0, sizeof ours);
+                ours.ss_sp = t.altstack;
+                ours.ss_size = kAltStackBytes;
+                if (sigaltstack(&ours, nullptr) == 0) keep_our_altstack(t, uc);
+            }
+            return true;
+        }
+        // The program's own alternate stack.
+        t.seen_altstack_low = reinterpret_cast<uintptr_t>(cur.ss_sp);
+        t.seen_altstack_high = t.seen_altstack_low + cur.ss_size;
+    }
+    uintptr_t sp = uc->uc_mcontext.sp;
+    return sp > t.seen_altstack_low && sp <= t.seen_altstack_high;
 }
 
 // ---------------------------------------------------------------------------
@@ -539,7 +589,10 @@ bool handle_sigill(int sig, siginfo_t *info, void *uctx) {
             return emulation_failed(sig, info, uctx, at);
         }
         // Resume at the same word: it traps again, now onto the new stack.
-        if (t->altstack != nullptr) return false;
+        if (t->altstack != nullptr) {
+            keep_our_altstack(*t, uc);
+            return false;
+        }
     }
     fpsimd_context *fp = find_fpsimd(mc);
     if (fp == nullptr) return emulation_failed(sig, info, uctx, at);
@@ -563,6 +616,8 @@ bool handle_sigill(int sig, siginfo_t *info, void *uctx) {
         return true;
     }
     t->program_context = uc;
+    const uint64_t entry_sp = st.sp;
+    const bool frame_below_sp = frame_on_program_stack(*t, uc);
     aarch64_decode_rc rc;
     for (;;) {
         st.pc = reinterpret_cast<unsigned char *>(const_cast<uint32_t *>(at));
@@ -570,6 +625,9 @@ bool handle_sigill(int sig, siginfo_t *info, void *uctx) {
         if (rc != DECODE_OK) break;
         ++t->instructions;
         ++at;
+        // The next words may store below the new SP (an SVE frame being built)
+        // where this frame lies: they trap again, with the frame below it.
+        if (frame_below_sp && st.sp < entry_sp) break;
         // Stop at a page boundary: the next page may not be mapped, and if it is
         // the next word traps on its own.
         if ((reinterpret_cast<uintptr_t>(at) & (g_page_bytes - 1)) == 0) break;
