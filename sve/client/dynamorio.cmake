@@ -31,7 +31,11 @@ message(STATUS "libsve_2048.so (DynamoRIO client): building against ${DynamoRIO_
 sve_add_core_library(sve_core_dr)
 target_compile_definitions(sve_core_dr PRIVATE SVE_HOST_OWNS_SIGNALS)
 
-add_library(sve_2048 SHARED ${CMAKE_CURRENT_SOURCE_DIR}/sve_client.cpp)
+add_library(sve_2048 SHARED
+  ${CMAKE_CURRENT_SOURCE_DIR}/sve_client.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/dr_translation.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/dr_signal_frames.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/dr_processor_identity.cpp)
 target_include_directories(sve_2048 PRIVATE ${PROJECT_SOURCE_DIR})
 # The whole core, so that its load-time initialiser (the dispatch tables) is kept.
 # (DynamoRIO links with the plain signature, so this one does too.)
@@ -43,7 +47,6 @@ target_link_libraries(sve_2048 "$<LINK_LIBRARY:WHOLE_ARCHIVE,sve_core_dr>")
 function(sve_configure_dynamorio_client target)
   configure_DynamoRIO_client(${target})
   use_DynamoRIO_extension(${target} drmgr)
-  use_DynamoRIO_extension(${target} drreg)
 endfunction()
 sve_configure_dynamorio_client(sve_2048)
 

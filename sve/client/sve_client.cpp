@@ -13,6 +13,7 @@
 // there is turned into a SIGSEGV of the application, which the signal event
 // reports and ends with the default action.
 
+#include <atomic>
 #include <csignal>
 #include <cstddef>
 #include <cstdint>
@@ -21,10 +22,11 @@
 
 #include "dr_api.h"
 #include "drmgr.h"
-#include "drreg.h"
+#include "sve/client/dr_client.h"
 #include "sve/decode/sve_utils.h"
 #include "sve/state/cpu_state.h"
 #include "sve/state/guarded_memory.h"
+#include "sve/state/signal_levels.h"
 
 #if !defined(AARCH64)
 #error "libsve_2048.so is an AArch64 client"
@@ -51,12 +53,6 @@ namespace {
 // Every log category.
 constexpr uint kLogAllCategories = 0xFFFFFF;
 
-// The three registers the inline code uses as scratch live in these framework
-// spill slots between the inline code and emulate_instruction.
-constexpr dr_spill_slot_t kSlotX26 = static_cast<dr_spill_slot_t>(1);
-constexpr dr_spill_slot_t kSlotX27 = static_cast<dr_spill_slot_t>(2);
-constexpr dr_spill_slot_t kSlotX28 = static_cast<dr_spill_slot_t>(3);
-
 // The inline code addresses the record through X27 and moves values through X26.
 constexpr reg_id_t kRecordReg = DR_REG_X27;
 constexpr reg_id_t kScratchReg = DR_REG_X26;
@@ -70,10 +66,8 @@ constexpr uintptr_t kFaultRedirectPc = 0;
 // SVE instructions rewritten in one basic block at most.
 constexpr unsigned kMaxEmulatedPerBlock = 16;
 
+// The thread's dr_thread_data.
 int tls_idx = -1;
-// Per thread: the address of the SVE instruction whose emulation faulted and was
-// handed to the application as a signal, or null.
-int fault_tls_idx = -1;
 
 const char *const kFaultNotice =
     "tevra's SVESigHandler caught signal %s from the process being emulated, passing it to "
@@ -87,25 +81,28 @@ bool framework_safe_read(const void *address, void *out, size_t n) {
 const sve_memory_host kFrameworkMemory = {framework_safe_read};
 
 void event_thread_init(void *drcontext) {
-    void *data = dr_thread_alloc(drcontext, sizeof(cpu_state));
-    // A new thread starts with zeroed SVE state and no extra FP-control bits.
-    std::memset(data, 0, sizeof(cpu_state));
+    auto *data = static_cast<dr_thread_data *>(dr_thread_alloc(drcontext, sizeof(dr_thread_data)));
+    // A new thread starts with zeroed SVE state, no extra FP-control bits and
+    // no signal handler running.
+    std::memset(data, 0, sizeof(dr_thread_data));
     drmgr_set_tls_field(drcontext, tls_idx, data);
-    drmgr_set_tls_field(drcontext, fault_tls_idx, nullptr);
+    processor_identity_thread_init(drcontext, data);
 }
 
 void event_thread_exit(void *drcontext) {
-    void *data = drmgr_get_tls_field(drcontext, tls_idx);
+    auto *data = static_cast<dr_thread_data *>(drmgr_get_tls_field(drcontext, tls_idx));
     SVE_CLIENT_ASSERT(data != NULL);
-    dr_thread_free(drcontext, data, sizeof(cpu_state));
+    free_upper_states(drcontext, data->signal_levels);
+    dr_thread_free(drcontext, data, sizeof(dr_thread_data));
 }
 
 // Hands a fault of an emulated access to the application: the thread resumes
 // with the state the instruction left (registers as the handler wrote them) at
 // an unmapped address, where the framework raises SIGSEGV; event_signal then
 // recognises the thread and ends the process with the default action.
-[[noreturn]] void deliver_fault_to_application(void *drcontext, cpu_state *state) {
-    drmgr_set_tls_field(drcontext, fault_tls_idx, state->pc);
+[[noreturn]] void deliver_fault_to_application(void *drcontext, dr_thread_data *data) {
+    const cpu_state *state = &data->state;
+    data->faulted_pc = state->pc;
     dr_mcontext_t mc;
     std::memset(&mc, 0, sizeof mc);
     mc.size = sizeof mc;
@@ -125,12 +122,12 @@ void event_thread_exit(void *drcontext) {
 }
 
 // Runs the handler; a fault in one of its memory accesses does not return.
-aarch64_decode_rc run_handler(void *drcontext, cpu_state *state, unsigned int insn,
+aarch64_decode_rc run_handler(void *drcontext, dr_thread_data *data, unsigned int insn,
                               sve_handler_fn handler) {
     volatile aarch64_decode_rc rc = DECODE_OK;
     volatile bool faulted = false;
-    DR_TRY_EXCEPT(drcontext, { rc = handler(state, insn); }, { faulted = true; });
-    if (faulted) deliver_fault_to_application(drcontext, state);
+    DR_TRY_EXCEPT(drcontext, { rc = handler(&data->state, insn); }, { faulted = true; });
+    if (faulted) deliver_fault_to_application(drcontext, data);
     return rc;
 }
 
@@ -145,34 +142,45 @@ uint32_t current_word(const unsigned char *pc, uint32_t rewritten) {
 void emulate_instruction(unsigned int insn, unsigned char *pc,
                          aarch64_decode_rc (*handler)(cpu_state *, unsigned int)) {
     void *drcontext = dr_get_current_drcontext();
-    cpu_state *state = static_cast<cpu_state *>(drmgr_get_tls_field(drcontext, tls_idx));
+    dr_thread_data *data = client_thread_data(drcontext);
+    cpu_state *state = &data->state;
     state->pc = pc;
+    // X28 is in the record already (the inline code stored the framework's copy).
     state->x[26] = dr_read_saved_reg(drcontext, kSlotX26);
     state->x[27] = dr_read_saved_reg(drcontext, kSlotX27);
-    state->x[28] = dr_read_saved_reg(drcontext, kSlotX28);
-    const aarch64_decode_rc rc = run_handler(drcontext, state, insn, handler);
+    // Inside a program signal handler, the interrupted code's SVE-only state is
+    // copied before the handler's first SVE instruction changes it.
+    sve_signal_levels_before_sve(data->signal_levels, state->sp, *state, allocate_upper_state);
+    const aarch64_decode_rc rc = run_handler(drcontext, data, insn, handler);
     if (rc != DECODE_OK) {
         std::fprintf(stderr, "Error: failed to emulate SVE instruction 0x%08x at PC %p\n",
                      current_word(pc, insn), static_cast<void *>(pc));
     }
     dr_write_saved_reg(drcontext, kSlotX26, state->x[26]);
     dr_write_saved_reg(drcontext, kSlotX27, state->x[27]);
-    dr_write_saved_reg(drcontext, kSlotX28, state->x[28]);
+    // From here a thread stopped in this sequence has the instruction's results.
+    data->emulated = 1;
 }
 
 // Inserts a call of `callee` with three arguments before `where`, with the
 // guarantees the inline code relies on: the callee receives exactly these
 // values; control then goes on with `where`; and the spill slots and the
-// stolen-register value are as the callee left them. The framework's clean call
-// gives all three (it preserves every application register around the call, a
-// superset of what is needed) and leaves the client spill slots alone. `pc` is
-// the application address the call stands for; the clean call needs no
-// translation of its own.
+// stolen-register value are as the callee left them. The framework's call
+// preparation gives all three (it saves every application register on its own
+// stack around the call, a superset of what is needed) and leaves the client
+// spill slots alone. It is the clean call taken apart: the parts carry no
+// marks of the framework's own mangling, so that the caller can translate
+// every one of them to `pc`, the application address the call stands for.
 void dr_insert_call_tevra(void *drcontext, instrlist_t *ilist, instr_t *where, app_pc pc,
                           void *callee, uint num_args, opnd_t arg0, opnd_t arg1,
                           opnd_t arg2) {
     (void)pc;
-    dr_insert_clean_call(drcontext, ilist, where, callee, false, num_args, arg0, arg1, arg2);
+    const uint pushed = dr_prepare_for_call(drcontext, ilist, where);
+    // The call needs the framework's stack 16-byte aligned, which the
+    // preparation leaves it on AArch64.
+    SVE_CLIENT_ASSERT(pushed % 16 == 0);
+    dr_insert_call(drcontext, ilist, where, callee, num_args, arg0, arg1, arg2);
+    dr_cleanup_after_call(drcontext, ilist, where, 0);
 }
 
 // Builds the inline sequence that replaces one SVE instruction.
@@ -186,6 +194,28 @@ struct sequence_builder {
     void emit(instr_t *instr) const {
         instr_set_translation(instr, pc);
         instrlist_preinsert(bb, where, instr);
+    }
+
+    // Runs `insert`, which adds the framework's meta instructions before
+    // `where` (spills, TLS reads, the call), and translates them to the SVE
+    // instruction too: every instruction of the sequence has a translation, so
+    // that the framework can translate a thread stopped at any of them (rather
+    // than refuse, or take registers from a call frame that is only half
+    // written) and hand the state to the restore-state event, which rebuilds
+    // all of it.
+    template <typename Insert>
+    void framework(Insert insert) const {
+        instr_t *before = instr_get_prev(where);
+        insert();
+        for (instr_t *i = before != nullptr ? instr_get_next(before) : instrlist_first(bb);
+             i != where; i = instr_get_next(i)) {
+            if (!instr_is_label(i) && instr_get_app_pc(i) == nullptr) instr_set_translation(i, pc);
+        }
+    }
+
+    // Marks the position for the restore-state event.
+    void mark(sequence_mark m) const {
+        instrlist_meta_preinsert(bb, where, sequence_label(drcontext, m, pc));
     }
 
     static opnd_t field(size_t offset, opnd_size_t size) {
@@ -203,15 +233,20 @@ struct sequence_builder {
     // working thread-private code cache there), so the address comes from the
     // thread-local field at run time rather than from the building thread.
     void load_record_address() const {
-        drmgr_insert_read_tls_field(drcontext, tls_idx, bb, where, kRecordReg);
+        framework([&] { drmgr_insert_read_tls_field(drcontext, tls_idx, bb, where, kRecordReg); });
     }
 
     void save_state() const {
-        dr_save_reg(drcontext, bb, where, kScratchReg, kSlotX26);
-        dr_save_reg(drcontext, bb, where, kRecordReg, kSlotX27);
-        dr_insert_get_stolen_reg_value(drcontext, bb, where, kRecordReg);
-        dr_save_reg(drcontext, bb, where, kRecordReg, kSlotX28);
+        mark(kMarkStart);
+        framework([&] { dr_save_reg(drcontext, bb, where, kScratchReg, kSlotX26); });
+        mark(kMarkX26Saved);
+        framework([&] { dr_save_reg(drcontext, bb, where, kRecordReg, kSlotX27); });
+        mark(kMarkX27Saved);
         load_record_address();
+        emit(INSTR_CREATE_str(drcontext, field(offsetof(dr_thread_data, emulated), OPSZ_8),
+                              reg(DR_REG_XZR)));
+        framework([&] { dr_insert_get_stolen_reg_value(drcontext, bb, where, kScratchReg); });
+        emit(INSTR_CREATE_str(drcontext, field(x_offset(28), OPSZ_8), reg(kScratchReg)));
         emit(XINST_CREATE_move(drcontext, reg(kScratchReg), reg(DR_REG_XSP)));
         emit(INSTR_CREATE_str(drcontext, field(offsetof(cpu_state, sp), OPSZ_8),
                               reg(kScratchReg)));
@@ -236,11 +271,15 @@ struct sequence_builder {
 
     void call_emulation(uint32_t word, sve_handler_fn handler) const {
         void *callee = reinterpret_cast<void *>(emulate_instruction);
-        dr_insert_call_tevra(
-            drcontext, bb, where, pc, callee, 3,
-            opnd_create_immed_int(static_cast<ptr_int_t>(word), OPSZ_4),
-            opnd_create_immed_int(reinterpret_cast<ptr_int_t>(pc), OPSZ_PTR),
-            opnd_create_immed_int(reinterpret_cast<ptr_int_t>(handler), OPSZ_PTR));
+        mark(kMarkCall);
+        framework([&] {
+            dr_insert_call_tevra(
+                drcontext, bb, where, pc, callee, 3,
+                opnd_create_immed_int(static_cast<ptr_int_t>(word), OPSZ_4),
+                opnd_create_immed_int(reinterpret_cast<ptr_int_t>(pc), OPSZ_PTR),
+                opnd_create_immed_int(reinterpret_cast<ptr_int_t>(handler), OPSZ_PTR));
+        });
+        mark(kMarkLoadBack);
     }
 
     void restore_state() const {
@@ -265,10 +304,13 @@ struct sequence_builder {
         emit(INSTR_CREATE_ldr(drcontext, reg(kScratchReg),
                               field(offsetof(cpu_state, sp), OPSZ_8)));
         emit(XINST_CREATE_move(drcontext, reg(DR_REG_XSP), reg(kScratchReg)));
-        dr_restore_reg(drcontext, bb, where, kRecordReg, kSlotX28);
-        dr_insert_set_stolen_reg_value(drcontext, bb, where, kRecordReg);
-        dr_restore_reg(drcontext, bb, where, kRecordReg, kSlotX27);
-        dr_restore_reg(drcontext, bb, where, kScratchReg, kSlotX26);
+        emit(INSTR_CREATE_ldr(drcontext, reg(kScratchReg), field(x_offset(28), OPSZ_8)));
+        framework([&] {
+            dr_insert_set_stolen_reg_value(drcontext, bb, where, kScratchReg);
+            dr_restore_reg(drcontext, bb, where, kRecordReg, kSlotX27);
+            dr_restore_reg(drcontext, bb, where, kScratchReg, kSlotX26);
+        });
+        mark(kMarkEnd);
     }
 };
 
@@ -283,11 +325,15 @@ void truncate_block(void *drcontext, instrlist_t *bb, instr_t *first) {
     }
 }
 
+// Whether the process has built its first block yet.
+std::atomic<bool> first_block_seen{false};
+
 dr_emit_flags_t event_instruction_change(void *drcontext, void *tag, instrlist_t *bb,
                                          bool for_trace, bool translating) {
     (void)tag;
-    (void)for_trace;
-    (void)translating;
+    if (!for_trace && !translating && !first_block_seen.load(std::memory_order_relaxed) &&
+        !first_block_seen.exchange(true))
+        mark_sve_in_auxiliary_vector(drcontext);
     unsigned rewritten = 0;
     instr_t *next = nullptr;
     for (instr_t *instr = instrlist_first_app(bb); instr != nullptr; instr = next) {
@@ -297,7 +343,10 @@ dr_emit_flags_t event_instruction_change(void *drcontext, void *tag, instrlist_t
         uint32_t raw_word;
         std::memcpy(&raw_word, raw, sizeof raw_word);
         const sve_handler_fn handler = is_sve(raw_word);
-        if (handler == nullptr) continue;
+        if (handler == nullptr) {
+            rewrite_id_register_read(drcontext, bb, instr, raw_word);
+            continue;
+        }
 
         const app_pc pc = instr_get_app_pc(instr);
         const uint32_t word = current_word(pc, raw_word);
@@ -327,8 +376,9 @@ dr_emit_flags_t event_instruction_change(void *drcontext, void *tag, instrlist_t
 // to the application as usual.
 dr_signal_action_t event_signal(void *drcontext, dr_siginfo_t *info) {
     if (info->sig != SIGSEGV && info->sig != SIGBUS) return DR_SIGNAL_DELIVER;
-    if (drmgr_get_tls_field(drcontext, fault_tls_idx) == nullptr) return DR_SIGNAL_DELIVER;
-    drmgr_set_tls_field(drcontext, fault_tls_idx, nullptr);
+    dr_thread_data *data = client_thread_data(drcontext);
+    if (data->faulted_pc == nullptr) return DR_SIGNAL_DELIVER;
+    data->faulted_pc = nullptr;
     std::fprintf(stderr, kFaultNotice, info->sig == SIGSEGV ? "SIGSEGV" : "SIGBUS");
     std::fflush(stderr);
     // A blocked synchronous fault cannot be bypassed; delivering it ends the
@@ -347,14 +397,17 @@ void register_exit_event(void (*func)()) {
 }
 
 void event_exit() {
+    translation_exit();
     dr_log(nullptr, kLogAllCategories, 1, "SVE client exiting\n");
-    if (!drmgr_unregister_bb_app2app_event(event_instruction_change) ||
-        drreg_exit() != DRREG_SUCCESS)
-        SVE_CLIENT_ASSERT(false);
+    if (!drmgr_unregister_bb_app2app_event(event_instruction_change)) SVE_CLIENT_ASSERT(false);
     drmgr_exit();
 }
 
 }  // namespace
+
+dr_thread_data *client_thread_data(void *drcontext) {
+    return static_cast<dr_thread_data *>(drmgr_get_tls_field(drcontext, tls_idx));
+}
 
 DR_EXPORT void dr_client_main(client_id_t id, int argc, const char *argv[]) {
     (void)id;
@@ -370,10 +423,10 @@ DR_EXPORT void dr_client_main(client_id_t id, int argc, const char *argv[]) {
         dr_abort();
     }
 
-    drreg_options_t ops;
-    std::memset(&ops, 0, sizeof ops);
-    ops.struct_size = sizeof ops;
-    if (!drmgr_init() || drreg_init(&ops) != DRREG_SUCCESS) SVE_CLIENT_ASSERT(false);
+    if (!drmgr_init()) SVE_CLIENT_ASSERT(false);
+    // One store or load each, through the stolen register.
+    SVE_CLIENT_ASSERT(kSlotX26 <= dr_max_opnd_accessible_spill_slot() &&
+                      kSlotX27 <= dr_max_opnd_accessible_spill_slot());
 
     drmgr_register_thread_init_event(event_thread_init);
     drmgr_register_thread_exit_event(event_thread_exit);
@@ -391,9 +444,12 @@ DR_EXPORT void dr_client_main(client_id_t id, int argc, const char *argv[]) {
 
     // Faults: the framework's fault-safe reads for first-fault and non-fault
     // loads, its signal event for everything else.
-    fault_tls_idx = drmgr_register_tls_field();
     sve_set_memory_host(&kFrameworkMemory);
     drmgr_register_signal_event(event_signal);
+
+    translation_init();
+    signal_frames_init();
+    processor_identity_init();
 
     dr_log(nullptr, kLogAllCategories, 1, "SVE client initializing\n");
 }

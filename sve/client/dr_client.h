@@ -1,0 +1,87 @@
+// Parts of the DynamoRIO client libsve_2048.so shared between its files.
+//
+//   sve_client.cpp              start-up, threads, block rewriting, emulation entry
+//   dr_translation.cpp          the state of a thread stopped inside an inline sequence
+//   dr_signal_frames.cpp        the SVE-only state across the program's signal handlers
+//   dr_processor_identity.cpp   what the program learns about the processor: HWCAP,
+//                               the vector-length prctl calls, the ID registers
+#pragma once
+
+#include <cstdint>
+
+#include "dr_api.h"
+#include "sve/state/cpu_state.h"
+#include "sve/state/signal_levels.h"
+
+// Everything the client keeps per application thread, in one block from the
+// thread's own heap, zeroed when the thread starts.
+struct dr_thread_data {
+    // The register file the inline code stores into and loads from; it comes
+    // first, so that the inline code addresses its fields from the block's start.
+    cpu_state state;
+    // Non-zero from the moment emulate_instruction has written the results of
+    // the instruction into `state` until the inline code of the next emulated
+    // instruction clears it (before its call).
+    uint64_t emulated;
+    // The instruction whose emulated access faulted and was handed to the
+    // program as a signal, or null.
+    const unsigned char *faulted_pc;
+    // PR_SVE_VL_INHERIT as the thread last set it.
+    bool vl_inherit;
+    sve_signal_levels signal_levels;
+};
+
+// The inline code clears `emulated` through the record's base register.
+static_assert(offsetof(dr_thread_data, state) == 0);
+static_assert(offsetof(dr_thread_data, emulated) % 8 == 0 &&
+              offsetof(dr_thread_data, emulated) / 8 < 4096);
+
+// The calling thread's (or a stopped thread's) data.
+dr_thread_data *client_thread_data(void *drcontext);
+
+// The two registers the inline code borrows live in these framework spill
+// slots (both addressed from the stolen register, so that saving them takes one
+// instruction each) while it runs: X26 holds scratch values and X27 the record
+// address. X28, the framework's stolen register, has the application's value in
+// the framework's own copy, which the inline code moves to and from the record.
+inline constexpr dr_spill_slot_t kSlotX26 = static_cast<dr_spill_slot_t>(1);
+inline constexpr dr_spill_slot_t kSlotX27 = static_cast<dr_spill_slot_t>(2);
+
+// Positions in the inline sequence that replaces one SVE instruction, marked by
+// labels (notes from drmgr's range, the instruction's address in the label's
+// data) so that a stopped thread's position can be found in the fragment's
+// instruction list.
+enum sequence_mark : unsigned {
+    kMarkStart,      // nothing saved yet
+    kMarkX26Saved,   // X26 is in its slot
+    kMarkX27Saved,   // X27 too; the rest of the save half stores into the record
+    kMarkCall,       // the record holds the instruction's inputs; the call follows
+    kMarkLoadBack,   // the call has returned: the record holds the results
+    kMarkEnd,        // every register is the program's again
+    kMarkCount
+};
+
+// Creates the label for `mark` of the sequence standing for the instruction at `pc`.
+instr_t *sequence_label(void *drcontext, sequence_mark mark, app_pc pc);
+
+// Start-up of the parts in their own files.
+void translation_init();
+void translation_exit();
+void signal_frames_init();
+void processor_identity_init();
+void processor_identity_thread_init(void *drcontext, dr_thread_data *data);
+
+// Called for every application instruction of a new block, before SVE
+// instructions are rewritten: replaces reads of the ID registers that describe
+// SVE. Returns the instruction that now stands where `instr` was, or `instr`.
+instr_t *rewrite_id_register_read(void *drcontext, instrlist_t *bb, instr_t *instr,
+                                  uint32_t word);
+
+// Called with the first block the process builds, at its start: the program's
+// initial stack still holds the auxiliary vector its loader is about to read.
+void mark_sve_in_auxiliary_vector(void *drcontext);
+
+// The save areas for the SVE-only state across signal handlers: zeroed, from the
+// calling thread's heap; freed with the thread.
+sve_upper_state *allocate_upper_state();
+void free_upper_states(void *drcontext, sve_signal_levels &levels);
