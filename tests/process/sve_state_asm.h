@@ -2,10 +2,11 @@
  *
  * sve_hold_across(in, out, flag) loads Z0-Z31, P0-P15 and FFR from `in`, spins
  * on the 32-bit word at `flag` until it is non-zero (a signal handler sets it,
- * or the load faults and the handler makes the page readable), then stores the
- * registers to `out`. Nothing between the loads and the stores makes a system
- * call, so on an SVE processor the registers must come out exactly as they went
- * in, whatever the handler did. Needs a 2048-bit vector length. */
+ * or the load faults and the handler makes the page readable) or about four
+ * million rounds have passed, then stores the registers to `out` and returns
+ * the last value it read. Nothing between the loads and the stores makes a
+ * system call, so on an SVE processor the registers must come out exactly as
+ * they went in, whatever the handler did. Needs a 2048-bit vector length. */
 #pragma once
 
 #include <stdint.h>
@@ -16,8 +17,9 @@ struct sve_regs {
     uint8_t ffr[32];
 };
 
-static inline void sve_hold_across(const struct sve_regs *in, struct sve_regs *out,
-                                   volatile uint32_t *flag) {
+static inline uint32_t sve_hold_across(const struct sve_regs *in, struct sve_regs *out,
+                                       volatile uint32_t *flag) {
+    uint32_t seen;
     __asm__ volatile(
         /* FFR first, through P0. */
         "ldr p0, [%[inffr]]\n"
@@ -30,8 +32,12 @@ static inline void sve_hold_across(const struct sve_regs *in, struct sve_regs *o
         Z_LD(8) Z_LD(9) Z_LD(10) Z_LD(11) Z_LD(12) Z_LD(13) Z_LD(14) Z_LD(15)
         Z_LD(16) Z_LD(17) Z_LD(18) Z_LD(19) Z_LD(20) Z_LD(21) Z_LD(22) Z_LD(23)
         Z_LD(24) Z_LD(25) Z_LD(26) Z_LD(27) Z_LD(28) Z_LD(29) Z_LD(30) Z_LD(31)
-        "1: ldr w9, [%[flag]]\n"
-        "cbz w9, 1b\n"
+        "mov x10, #1 << 22\n"
+        "1: ldr %w[seen], [%[flag]]\n"
+        "cbnz %w[seen], 2f\n"
+        "subs x10, x10, #1\n"
+        "b.ne 1b\n"
+        "2:\n"
 #define Z_ST(n) "str z" #n ", [%[out], #" #n ", mul vl]\n"
         Z_ST(0) Z_ST(1) Z_ST(2) Z_ST(3) Z_ST(4) Z_ST(5) Z_ST(6) Z_ST(7)
         Z_ST(8) Z_ST(9) Z_ST(10) Z_ST(11) Z_ST(12) Z_ST(13) Z_ST(14) Z_ST(15)
@@ -42,10 +48,10 @@ static inline void sve_hold_across(const struct sve_regs *in, struct sve_regs *o
         P_ST(8) P_ST(9) P_ST(10) P_ST(11) P_ST(12) P_ST(13) P_ST(14) P_ST(15)
         "rdffr p0.b\n"
         "str p0, [%[outffr]]\n"
-        :
+        : [seen] "=&r"(seen)
         : [in] "r"(in->z), [inp] "r"(in->p), [inffr] "r"(in->ffr), [out] "r"(out->z),
           [outp] "r"(out->p), [outffr] "r"(out->ffr), [flag] "r"(flag)
-        : "x9", "memory", "cc",
+        : "x10", "memory", "cc",
           "z0", "z1", "z2", "z3", "z4", "z5", "z6", "z7", "z8", "z9", "z10", "z11", "z12", "z13",
           "z14", "z15", "z16", "z17", "z18", "z19", "z20", "z21", "z22", "z23", "z24", "z25",
           "z26", "z27", "z28", "z29", "z30", "z31", "p0", "p1", "p2", "p3", "p4", "p5", "p6",
@@ -54,6 +60,7 @@ static inline void sve_hold_across(const struct sve_regs *in, struct sve_regs *o
 #undef Z_LD
 #undef Z_ST
 #undef P_ST
+    return seen;
 }
 
 /* Overwrites every Z, P register and FFR with values derived from `seed`. */
