@@ -69,13 +69,12 @@ void translation_init();
 void translation_exit();
 void signal_frames_init();
 void processor_identity_init();
-void processor_identity_thread_init(void *drcontext, dr_thread_data *data);
+void processor_identity_thread_init(dr_thread_data *data);
 
-// Called for every application instruction of a new block, before SVE
-// instructions are rewritten: replaces reads of the ID registers that describe
-// SVE. Returns the instruction that now stands where `instr` was, or `instr`.
-instr_t *rewrite_id_register_read(void *drcontext, instrlist_t *bb, instr_t *instr,
-                                  uint32_t word);
+// Called for every application instruction of a new block that is not SVE:
+// replaces a read of an ID register that describes SVE (`word` is the
+// instruction's encoding) by the value an SVE processor gives.
+void rewrite_id_register_read(void *drcontext, instrlist_t *bb, instr_t *instr, uint32_t word);
 
 // Called with the first block the process builds, at its start: the program's
 // initial stack still holds the auxiliary vector its loader is about to read.

@@ -101,10 +101,9 @@ void processor_identity_init() {
     }
 }
 
-void processor_identity_thread_init(void *drcontext, dr_thread_data *data) {
+void processor_identity_thread_init(dr_thread_data *data) {
     // The process's first thread starts with the flag clear; a later one
     // inherits it from its creator.
-    (void)drcontext;
     data->vl_inherit = creator_vl_inherit.load();
 }
 
@@ -135,11 +134,10 @@ void mark_sve_in_auxiliary_vector(void *drcontext) {
     }
 }
 
-instr_t *rewrite_id_register_read(void *drcontext, instrlist_t *bb, instr_t *instr,
-                                  uint32_t word) {
+void rewrite_id_register_read(void *drcontext, instrlist_t *bb, instr_t *instr, uint32_t word) {
     const uint32_t rt = word & 0x1f;
     const uint32_t which = word & kMrsRtMask;
-    if (which != kMrsIdAa64Pfr0 && which != kMrsIdAa64Zfr0) return instr;
+    if (which != kMrsIdAa64Pfr0 && which != kMrsIdAa64Zfr0) return;
     const app_pc pc = instr_get_app_pc(instr);
     const opnd_t xt = opnd_create_reg(static_cast<reg_id_t>(DR_REG_X0 + rt));
     // The replacements are application instructions translated to the MRS: a
@@ -152,18 +150,15 @@ instr_t *rewrite_id_register_read(void *drcontext, instrlist_t *bb, instr_t *ins
             instrlist_preinsert(bb, next, added);
         else
             instrlist_append(bb, added);
-        return added;
     };
     if (which == kMrsIdAa64Zfr0 || rt == 31) {
         // The processor need not know ID_AA64ZFR0_EL1; a read into XZR is a no-op.
-        instr_t *replacement =
-            add(rt == 31 ? XINST_CREATE_nop(drcontext)
-                         : XINST_CREATE_load_int(drcontext, xt, OPND_CREATE_INT32(0)));
+        add(rt == 31 ? XINST_CREATE_nop(drcontext)
+                     : XINST_CREATE_load_int(drcontext, xt, OPND_CREATE_INT32(0)));
         instrlist_remove(bb, instr);
         instr_destroy(drcontext, instr);
-        return replacement;
+        return;
     }
     add(INSTR_CREATE_and(drcontext, xt, xt, opnd_create_immed_uint(~kPfr0SveField, OPSZ_8)));
     add(INSTR_CREATE_orr(drcontext, xt, xt, opnd_create_immed_uint(kPfr0SveImplemented, OPSZ_8)));
-    return instr;
 }

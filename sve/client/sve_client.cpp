@@ -86,7 +86,7 @@ void event_thread_init(void *drcontext) {
     // no signal handler running.
     std::memset(data, 0, sizeof(dr_thread_data));
     drmgr_set_tls_field(drcontext, tls_idx, data);
-    processor_identity_thread_init(drcontext, data);
+    processor_identity_thread_init(data);
 }
 
 void event_thread_exit(void *drcontext) {
