@@ -3,6 +3,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <map>
 
@@ -65,6 +67,17 @@ constexpr entry_source kEntries[kHandlerCount] = {
 
 sve_handler_info catalog[kHandlerCount];
 
+// The distinct handler functions in address order, so that a handler has a
+// small number (its index) that fits beside an instruction word in 64 bits.
+sve_handler_fn handler_fns[kHandlerCount];
+size_t handler_fn_count = 0;
+
+void number_handlers() {
+    for (size_t i = 0; i < kHandlerCount; ++i) handler_fns[i] = catalog[i].fn;
+    std::sort(handler_fns, handler_fns + kHandlerCount, std::less<>());
+    handler_fn_count = static_cast<size_t>(std::unique(handler_fns, handler_fns + kHandlerCount) - handler_fns);
+}
+
 void build_tables() {
 #define SVE_TABLE(name, ...) name = new decode_map;
 #include "sve/decode/sve_tables.def"
@@ -91,6 +104,7 @@ struct load_time_initialiser {
     load_time_initialiser() {
         page_size = static_cast<uint32_t>(sysconf(_SC_PAGESIZE));
         build_tables();
+        number_handlers();
         SVEInitialize();
     }
 };
@@ -112,8 +126,10 @@ const decode_table_ref kRecogniserOrder[kTableCount] = {
 #undef SVE_RECOGNISER_STEP
 };
 
-sve_handler_fn sve_cascade_lookup(uint32_t word) {
-    for (const decode_table_ref &t : kCascade) {
+namespace {
+
+sve_handler_fn walk(const decode_table_ref (&order)[kTableCount], uint32_t word) {
+    for (const decode_table_ref &t : order) {
         const decode_map &m = **t.map;
         const auto it = m.find(table_key(word, *t.fields));
         if (it != m.end()) return it->second;
@@ -121,10 +137,50 @@ sve_handler_fn sve_cascade_lookup(uint32_t word) {
     return nullptr;
 }
 
+// Words already looked up, one direct-mapped table per walk order. A slot is a
+// single 64-bit value, read and written whole, so threads share the tables
+// without a lock and never see half of an entry: the word in the upper half,
+// below it 0 (empty), 1 (no handler) or 2 + the handler's number.
+constexpr unsigned kRememberedBits = 12;
+struct remembered_words {
+    std::atomic<uint64_t> slot[1u << kRememberedBits];
+};
+remembered_words remembered_cascade, remembered_recogniser;
+
+sve_handler_fn remembered_lookup(remembered_words &r, const decode_table_ref (&order)[kTableCount], uint32_t word) {
+    std::atomic<uint64_t> &slot = r.slot[(word * 0x9E3779B1u) >> (32 - kRememberedBits)];
+    const uint64_t seen = slot.load(std::memory_order_relaxed);
+    if (seen >> 32 == word) {
+        const uint32_t code = static_cast<uint32_t>(seen);
+        if (code == 1) return nullptr;
+        if (code >= 2) return handler_fns[code - 2];
+    }
+    const sve_handler_fn fn = walk(order, word);
+    uint32_t code = 1;
+    if (fn != nullptr) {
+        const sve_handler_fn *at = std::lower_bound(handler_fns, handler_fns + handler_fn_count, fn, std::less<>());
+        if (at == handler_fns + handler_fn_count || *at != fn) return fn;
+        code = static_cast<uint32_t>(at - handler_fns) + 2;
+    }
+    slot.store(uint64_t{word} << 32 | code, std::memory_order_relaxed);
+    return fn;
+}
+
+}  // namespace
+
+sve_handler_fn sve_cascade_lookup(uint32_t word) { return walk(kCascade, word); }
+sve_handler_fn sve_recogniser_lookup(uint32_t word) { return walk(kRecogniserOrder, word); }
+sve_handler_fn sve_remembered_cascade_lookup(uint32_t word) {
+    return remembered_lookup(remembered_cascade, kCascade, word);
+}
+sve_handler_fn sve_remembered_recogniser_lookup(uint32_t word) {
+    return remembered_lookup(remembered_recogniser, kRecogniserOrder, word);
+}
+
 extern "C" aarch64_decode_rc execute_sve_instruction(cpu_state *state) {
     uint32_t word;
     std::memcpy(&word, state->pc, sizeof word);
-    const sve_handler_fn handler = sve_cascade_lookup(word);
+    const sve_handler_fn handler = sve_remembered_cascade_lookup(word);
     if (handler == nullptr) return DECODE_UNIMPLEMENTED;
     const aarch64_decode_rc rc = handler(state, word);
     if (rc == DECODE_OK) state->pc += 4;

@@ -20,6 +20,12 @@ extern uint32_t page_size;
 
 // The handler the decode cascade finds for a word (null if none), without running it.
 sve_handler_fn sve_cascade_lookup(uint32_t word);
+// The handler the recogniser's order of tables finds for a word (null if none).
+sve_handler_fn sve_recogniser_lookup(uint32_t word);
+// The same two answers, remembered per word after the first walk through the
+// tables (what execute_sve_instruction and is_sve use). Safe from any thread.
+sve_handler_fn sve_remembered_cascade_lookup(uint32_t word);
+sve_handler_fn sve_remembered_recogniser_lookup(uint32_t word);
 
 // One dispatch entry as the tools see it.
 struct sve_handler_info {

@@ -2,11 +2,14 @@
 // the decode cascade / recogniser behaviour at their edges.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <map>
 #include <random>
 #include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "sve/decode/decode_tables.h"
 #include "sve/decode/sve_utils.h"
@@ -174,6 +177,43 @@ TEST(DispatchTables, RecogniserAndCascadeAgreeOnRandomWords) {
         ASSERT_EQ(w & e->fixed_mask, e->fixed_value) << e->name << " " << std::hex << w;
     }
     EXPECT_GT(recognised, count / 8);
+}
+
+// The remembered lookups answer as the walks do: on a word's first and later
+// lookups, for words that share a slot and push each other out, and while
+// several threads fill the same slots at once.
+TEST(DispatchTables, RememberedLookupsAnswerAsTheWalksFromManyThreads) {
+    size_t n = 0;
+    const sve_handler_info *h = catalog(n);
+    std::mt19937 rng(77);
+    std::vector<uint32_t> words;
+    for (size_t i = 0; i < n; ++i) {
+        words.push_back(h[i].fixed_value);
+        words.push_back(h[i].fixed_value | (rng() & ~h[i].fixed_mask));
+    }
+    for (int k = 0; k < 6000; ++k) words.push_back(rng());  // mostly not SVE
+    std::vector<sve_handler_fn> cascade(words.size()), recogniser(words.size());
+    for (size_t i = 0; i < words.size(); ++i) {
+        cascade[i] = sve_cascade_lookup(words[i]);
+        recogniser[i] = sve_recogniser_lookup(words[i]);
+    }
+    std::atomic<long> wrong{0};
+    std::vector<std::thread> threads;
+    for (unsigned t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            std::mt19937 order(t);
+            for (int round = 0; round < 3; ++round) {
+                for (size_t k = 0; k < words.size(); ++k) {
+                    const size_t i = (k * (2 * t + 1) + order()) % words.size();
+                    if (sve_remembered_cascade_lookup(words[i]) != cascade[i]) ++wrong;
+                    if (sve_remembered_recogniser_lookup(words[i]) != recogniser[i]) ++wrong;
+                    if (is_sve(words[i]) != recogniser[i]) ++wrong;
+                }
+            }
+        });
+    }
+    for (std::thread &t : threads) t.join();
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST(DecodeCascade, SetffrIsTheWholeWordTableAndAdvancesPc) {
