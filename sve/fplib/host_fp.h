@@ -14,6 +14,14 @@
 
 #include "sve/fplib/fp_types.h"
 
+#if defined(__aarch64__)
+#include <arm_neon.h>
+
+#include <type_traits>
+#else
+#include "sve/fplib/fplib.h"
+#endif
+
 // True when the functions below run on the processor's floating-point unit.
 inline constexpr bool kHostFPIsHardware =
 #if defined(__aarch64__)
@@ -91,3 +99,350 @@ template <typename T>
 T host_fp_rsqrt_step(T a, T b, uint32_t fpcr, uint32_t *fpsr);
 template <typename T>
 T host_fp_recpx(T x, uint32_t fpcr, uint32_t *fpsr);
+
+// ---- One FPCR set-up for a whole instruction --------------------------------
+//
+// host_fp_begin puts the emulated FPCR in place (on AArch64: the hardware FPCR,
+// FPSR cleared; elsewhere a local FPSCR), the host_fp_raw_* operations then
+// compute one element each under it, and host_fp_end ORs the cumulative flags
+// they raised into *fpsr and restores the host's FPCR and FPSR. Nothing else
+// may use the floating-point unit in between.
+
+#if defined(__aarch64__)
+
+namespace host_fp_hw {
+
+// FPCR fields taken from the emulated FPCR: AHP, DN, FZ, RMode and FZ16.
+// Trap enables stay clear.
+inline constexpr uint64_t kHostFPCRControls = 0x07C80000;
+
+// The instructions, one template per shape; every asm is volatile so that it
+// stays between the FPCR write and the FPSR read.
+#define HOST_FP_ASM_UNARY(fn, insn)                                                      \
+    template <typename T>                                                                \
+    inline T fn(T a) {                                                                   \
+        T r;                                                                             \
+        if constexpr (sizeof(T) == 4)                                                    \
+            asm volatile(insn " %s0, %s1" : "=w"(r) : "w"(a));                           \
+        else                                                                             \
+            asm volatile(insn " %d0, %d1" : "=w"(r) : "w"(a));                           \
+        return r;                                                                        \
+    }
+#define HOST_FP_ASM_BINARY(fn, insn)                                                     \
+    template <typename T>                                                                \
+    inline T fn(T a, T b) {                                                              \
+        T r;                                                                             \
+        if constexpr (sizeof(T) == 4)                                                    \
+            asm volatile(insn " %s0, %s1, %s2" : "=w"(r) : "w"(a), "w"(b));              \
+        else                                                                             \
+            asm volatile(insn " %d0, %d1, %d2" : "=w"(r) : "w"(a), "w"(b));              \
+        return r;                                                                        \
+    }
+#define HOST_FP_ASM_TO_INT(fn, insn)                                                     \
+    template <typename To, typename T>                                                   \
+    inline To fn(T a) {                                                                  \
+        To r;                                                                            \
+        if constexpr (sizeof(To) == 4 && sizeof(T) == 4)                                 \
+            asm volatile(insn " %w0, %s1" : "=r"(r) : "w"(a));                           \
+        else if constexpr (sizeof(To) == 4)                                              \
+            asm volatile(insn " %w0, %d1" : "=r"(r) : "w"(a));                           \
+        else if constexpr (sizeof(T) == 4)                                               \
+            asm volatile(insn " %x0, %s1" : "=r"(r) : "w"(a));                           \
+        else                                                                             \
+            asm volatile(insn " %x0, %d1" : "=r"(r) : "w"(a));                           \
+        return r;                                                                        \
+    }
+
+HOST_FP_ASM_BINARY(hw_fadd, "fadd")
+HOST_FP_ASM_BINARY(hw_fsub, "fsub")
+HOST_FP_ASM_BINARY(hw_fmul, "fmul")
+HOST_FP_ASM_BINARY(hw_fmulx, "fmulx")
+HOST_FP_ASM_BINARY(hw_fdiv, "fdiv")
+HOST_FP_ASM_BINARY(hw_fmax, "fmax")
+HOST_FP_ASM_BINARY(hw_fmin, "fmin")
+HOST_FP_ASM_BINARY(hw_fmaxnm, "fmaxnm")
+HOST_FP_ASM_BINARY(hw_fminnm, "fminnm")
+HOST_FP_ASM_BINARY(hw_fcmeq, "fcmeq")
+HOST_FP_ASM_BINARY(hw_fcmge, "fcmge")
+HOST_FP_ASM_BINARY(hw_fcmgt, "fcmgt")
+HOST_FP_ASM_BINARY(hw_frecps, "frecps")
+HOST_FP_ASM_BINARY(hw_frsqrts, "frsqrts")
+HOST_FP_ASM_UNARY(hw_fsqrt, "fsqrt")
+HOST_FP_ASM_UNARY(hw_frecpe, "frecpe")
+HOST_FP_ASM_UNARY(hw_frsqrte, "frsqrte")
+HOST_FP_ASM_UNARY(hw_frecpx, "frecpx")
+HOST_FP_ASM_UNARY(hw_frintn, "frintn")
+HOST_FP_ASM_UNARY(hw_frintp, "frintp")
+HOST_FP_ASM_UNARY(hw_frintm, "frintm")
+HOST_FP_ASM_UNARY(hw_frintz, "frintz")
+HOST_FP_ASM_UNARY(hw_frinta, "frinta")
+HOST_FP_ASM_UNARY(hw_frintx, "frintx")
+HOST_FP_ASM_TO_INT(hw_fcvtns, "fcvtns")
+HOST_FP_ASM_TO_INT(hw_fcvtps, "fcvtps")
+HOST_FP_ASM_TO_INT(hw_fcvtms, "fcvtms")
+HOST_FP_ASM_TO_INT(hw_fcvtzs, "fcvtzs")
+HOST_FP_ASM_TO_INT(hw_fcvtas, "fcvtas")
+HOST_FP_ASM_TO_INT(hw_fcvtnu, "fcvtnu")
+HOST_FP_ASM_TO_INT(hw_fcvtpu, "fcvtpu")
+HOST_FP_ASM_TO_INT(hw_fcvtmu, "fcvtmu")
+HOST_FP_ASM_TO_INT(hw_fcvtzu, "fcvtzu")
+HOST_FP_ASM_TO_INT(hw_fcvtau, "fcvtau")
+
+#undef HOST_FP_ASM_UNARY
+#undef HOST_FP_ASM_BINARY
+#undef HOST_FP_ASM_TO_INT
+
+template <typename T>
+inline T hw_fmadd(T addend, T a, T b) {
+    T r;
+    if constexpr (sizeof(T) == 4)
+        asm volatile("fmadd %s0, %s1, %s2, %s3" : "=w"(r) : "w"(a), "w"(b), "w"(addend));
+    else
+        asm volatile("fmadd %d0, %d1, %d2, %d3" : "=w"(r) : "w"(a), "w"(b), "w"(addend));
+    return r;
+}
+
+template <typename T>
+inline int hw_fcmp(T a, T b, bool signal_nans) {
+    uint64_t nzcv;
+    if constexpr (sizeof(T) == 4) {
+        if (signal_nans)
+            asm volatile("fcmpe %s1, %s2\n\tmrs %0, nzcv" : "=r"(nzcv) : "w"(a), "w"(b) : "cc");
+        else
+            asm volatile("fcmp %s1, %s2\n\tmrs %0, nzcv" : "=r"(nzcv) : "w"(a), "w"(b) : "cc");
+    } else {
+        if (signal_nans)
+            asm volatile("fcmpe %d1, %d2\n\tmrs %0, nzcv" : "=r"(nzcv) : "w"(a), "w"(b) : "cc");
+        else
+            asm volatile("fcmp %d1, %d2\n\tmrs %0, nzcv" : "=r"(nzcv) : "w"(a), "w"(b) : "cc");
+    }
+    return int(nzcv >> 28);
+}
+
+template <typename To>
+inline To hw_scvtf(uint64_t x) {
+    To r;
+    if constexpr (sizeof(To) == 4)
+        asm volatile("scvtf %s0, %x1" : "=w"(r) : "r"(x));
+    else
+        asm volatile("scvtf %d0, %x1" : "=w"(r) : "r"(x));
+    return r;
+}
+
+template <typename To>
+inline To hw_ucvtf(uint64_t x) {
+    To r;
+    if constexpr (sizeof(To) == 4)
+        asm volatile("ucvtf %s0, %x1" : "=w"(r) : "r"(x));
+    else
+        asm volatile("ucvtf %d0, %x1" : "=w"(r) : "r"(x));
+    return r;
+}
+
+template <typename From, typename To>
+inline To hw_fcvt(From x) {
+    To r;
+    constexpr int f = int(sizeof(From)), t = int(sizeof(To));
+    if constexpr (f == 2 && t == 4)
+        asm volatile("fcvt %s0, %h1" : "=w"(r) : "w"(x));
+    else if constexpr (f == 2 && t == 8)
+        asm volatile("fcvt %d0, %h1" : "=w"(r) : "w"(x));
+    else if constexpr (f == 4 && t == 2)
+        asm volatile("fcvt %h0, %s1" : "=w"(r) : "w"(x));
+    else if constexpr (f == 4 && t == 8)
+        asm volatile("fcvt %d0, %s1" : "=w"(r) : "w"(x));
+    else if constexpr (f == 8 && t == 2)
+        asm volatile("fcvt %h0, %d1" : "=w"(r) : "w"(x));
+    else
+        asm volatile("fcvt %s0, %d1" : "=w"(r) : "w"(x));
+    return r;
+}
+
+template <typename To, typename T>
+inline To hw_to_int(T x, bool is_unsigned, FPRounding rounding) {
+    switch (rounding) {
+    case FPRounding_TIEEVEN: return is_unsigned ? hw_fcvtnu<To>(x) : hw_fcvtns<To>(x);
+    case FPRounding_POSINF: return is_unsigned ? hw_fcvtpu<To>(x) : hw_fcvtps<To>(x);
+    case FPRounding_NEGINF: return is_unsigned ? hw_fcvtmu<To>(x) : hw_fcvtms<To>(x);
+    case FPRounding_TIEAWAY: return is_unsigned ? hw_fcvtau<To>(x) : hw_fcvtas<To>(x);
+    default: return is_unsigned ? hw_fcvtzu<To>(x) : hw_fcvtzs<To>(x);
+    }
+}
+
+// Advanced SIMD forms over 16 bytes: four singles or two doubles, the same
+// results and cumulative flags as the scalar instructions lane by lane.
+template <typename T>
+using vec_t = std::conditional_t<sizeof(T) == 4, uint32x4_t, uint64x2_t>;
+
+#define HOST_FP_VASM_UNARY(fn, insn)                                                     \
+    inline uint32x4_t fn(uint32x4_t a) {                                                 \
+        uint32x4_t r;                                                                    \
+        asm volatile(insn " %0.4s, %1.4s" : "=w"(r) : "w"(a));                           \
+        return r;                                                                        \
+    }                                                                                    \
+    inline uint64x2_t fn(uint64x2_t a) {                                                 \
+        uint64x2_t r;                                                                    \
+        asm volatile(insn " %0.2d, %1.2d" : "=w"(r) : "w"(a));                           \
+        return r;                                                                        \
+    }
+#define HOST_FP_VASM_BINARY(fn, insn)                                                    \
+    inline uint32x4_t fn(uint32x4_t a, uint32x4_t b) {                                   \
+        uint32x4_t r;                                                                    \
+        asm volatile(insn " %0.4s, %1.4s, %2.4s" : "=w"(r) : "w"(a), "w"(b));           \
+        return r;                                                                        \
+    }                                                                                    \
+    inline uint64x2_t fn(uint64x2_t a, uint64x2_t b) {                                   \
+        uint64x2_t r;                                                                    \
+        asm volatile(insn " %0.2d, %1.2d, %2.2d" : "=w"(r) : "w"(a), "w"(b));           \
+        return r;                                                                        \
+    }
+
+HOST_FP_VASM_BINARY(v_fadd, "fadd")
+HOST_FP_VASM_BINARY(v_fsub, "fsub")
+HOST_FP_VASM_BINARY(v_fmul, "fmul")
+HOST_FP_VASM_BINARY(v_fdiv, "fdiv")
+HOST_FP_VASM_BINARY(v_fmax, "fmax")
+HOST_FP_VASM_BINARY(v_fmaxnm, "fmaxnm")
+HOST_FP_VASM_BINARY(v_fminnm, "fminnm")
+HOST_FP_VASM_BINARY(v_frecps, "frecps")
+HOST_FP_VASM_UNARY(v_fsqrt, "fsqrt")
+HOST_FP_VASM_UNARY(v_frinta, "frinta")
+HOST_FP_VASM_UNARY(v_frecpe, "frecpe")
+
+#undef HOST_FP_VASM_UNARY
+#undef HOST_FP_VASM_BINARY
+
+// addend + a * b with one rounding.
+inline uint32x4_t v_fmla(uint32x4_t addend, uint32x4_t a, uint32x4_t b) {
+    asm volatile("fmla %0.4s, %1.4s, %2.4s" : "+w"(addend) : "w"(a), "w"(b));
+    return addend;
+}
+inline uint64x2_t v_fmla(uint64x2_t addend, uint64x2_t a, uint64x2_t b) {
+    asm volatile("fmla %0.2d, %1.2d, %2.2d" : "+w"(addend) : "w"(a), "w"(b));
+    return addend;
+}
+
+// Bit operations (no floating-point behaviour).
+inline uint32x4_t v_splat(uint32_t x) { return vdupq_n_u32(x); }
+inline uint64x2_t v_splat(uint64_t x) { return vdupq_n_u64(x); }
+inline uint32x4_t v_neg(uint32x4_t a) { return veorq_u32(a, vdupq_n_u32(0x80000000u)); }
+inline uint64x2_t v_neg(uint64x2_t a) { return veorq_u64(a, vdupq_n_u64(0x8000000000000000ull)); }
+// Lanes of `yes` where the mask is set, of `no` elsewhere.
+inline uint32x4_t v_select(uint32x4_t m, uint32x4_t yes, uint32x4_t no) { return vbslq_u32(m, yes, no); }
+inline uint64x2_t v_select(uint64x2_t m, uint64x2_t yes, uint64x2_t no) { return vbslq_u64(m, yes, no); }
+// All ones in the lanes whose lowest bit is set.
+inline uint32x4_t v_low_bit(uint32x4_t a) { return vtstq_u32(a, vdupq_n_u32(1)); }
+inline uint64x2_t v_low_bit(uint64x2_t a) { return vtstq_u64(a, vdupq_n_u64(1)); }
+
+}  // namespace host_fp_hw
+
+struct host_fp_scope {
+    uint64_t host_fpcr;  // the host's FPCR and FPSR, restored by host_fp_end
+    uint64_t host_fpsr;
+    uint64_t used;  // the FPCR the operations run under
+};
+
+inline host_fp_scope host_fp_begin(uint32_t fpcr) {
+    host_fp_scope s;
+    asm volatile("mrs %0, fpcr" : "=r"(s.host_fpcr));
+    asm volatile("mrs %0, fpsr" : "=r"(s.host_fpsr));
+    s.used = fpcr & host_fp_hw::kHostFPCRControls;
+    if (s.used != s.host_fpcr) asm volatile("msr fpcr, %0" : : "r"(s.used));
+    asm volatile("msr fpsr, %0" : : "r"(uint64_t(0)));
+    return s;
+}
+
+inline void host_fp_end(const host_fp_scope &s, uint32_t *fpsr) {
+    uint64_t raised;
+    asm volatile("mrs %0, fpsr" : "=r"(raised));
+    *fpsr |= uint32_t(raised) & FPSCR_FLAGS;
+    if (s.used != s.host_fpcr) asm volatile("msr fpcr, %0" : : "r"(s.host_fpcr));
+    asm volatile("msr fpsr, %0" : : "r"(s.host_fpsr));
+}
+
+#define HOST_FP_RAW(hw_expr, sw_expr) \
+    (void)scope;                      \
+    return hw_expr
+
+#else
+
+struct host_fp_scope {
+    FPSCR fpscr;  // the emulated FPCR, the raised flags ORed in
+};
+
+inline host_fp_scope host_fp_begin(uint32_t fpcr) { return host_fp_scope{fpcr}; }
+inline void host_fp_end(const host_fp_scope &s, uint32_t *fpsr) { *fpsr |= s.fpscr & FPSCR_FLAGS; }
+
+#define HOST_FP_RAW(hw_expr, sw_expr) return sw_expr
+
+#endif
+
+template <typename T>
+inline T host_fp_raw_add(host_fp_scope &scope, T a, T b) {
+    HOST_FP_RAW(host_fp_hw::hw_fadd(a, b), FPAdd(a, b, scope.fpscr));
+}
+template <typename T>
+inline T host_fp_raw_sub(host_fp_scope &scope, T a, T b) {
+    HOST_FP_RAW(host_fp_hw::hw_fsub(a, b), FPSub(a, b, scope.fpscr));
+}
+template <typename T>
+inline T host_fp_raw_mul(host_fp_scope &scope, T a, T b) {
+    HOST_FP_RAW(host_fp_hw::hw_fmul(a, b), FPMul(a, b, scope.fpscr));
+}
+template <typename T>
+inline T host_fp_raw_div(host_fp_scope &scope, T a, T b) {
+    HOST_FP_RAW(host_fp_hw::hw_fdiv(a, b), FPDiv(a, b, scope.fpscr));
+}
+template <typename T>
+inline T host_fp_raw_sqrt(host_fp_scope &scope, T a) {
+    HOST_FP_RAW(host_fp_hw::hw_fsqrt(a), FPSqrt(a, scope.fpscr));
+}
+// addend + a * b with one rounding.
+template <typename T>
+inline T host_fp_raw_muladd(host_fp_scope &scope, T addend, T a, T b) {
+    HOST_FP_RAW(host_fp_hw::hw_fmadd(addend, a, b), FPMulAdd(addend, a, b, scope.fpscr));
+}
+template <typename T>
+inline T host_fp_raw_max(host_fp_scope &scope, T a, T b) {
+    HOST_FP_RAW(host_fp_hw::hw_fmax(a, b), FPMax(a, b, scope.fpscr));
+}
+template <typename T>
+inline T host_fp_raw_maxnum(host_fp_scope &scope, T a, T b) {
+    HOST_FP_RAW(host_fp_hw::hw_fmaxnm(a, b), FPMaxNum(a, b, scope.fpscr));
+}
+template <typename T>
+inline T host_fp_raw_minnum(host_fp_scope &scope, T a, T b) {
+    HOST_FP_RAW(host_fp_hw::hw_fminnm(a, b), FPMinNum(a, b, scope.fpscr));
+}
+// Round to integral, ties away from zero, IXC not raised.
+template <typename T>
+inline T host_fp_raw_round_tieaway(host_fp_scope &scope, T a) {
+    HOST_FP_RAW(host_fp_hw::hw_frinta(a), FPRoundInt(a, FPRounding_TIEAWAY, false, scope.fpscr));
+}
+template <typename T>
+inline T host_fp_raw_recip_estimate(host_fp_scope &scope, T a) {
+    HOST_FP_RAW(host_fp_hw::hw_frecpe(a), FPRecipEstimate(a, scope.fpscr));
+}
+// 2 - a * b, one rounding.
+template <typename T>
+inline T host_fp_raw_recip_step(host_fp_scope &scope, T a, T b) {
+    HOST_FP_RAW(host_fp_hw::hw_frecps(a, b), FPRecipStepFused(a, b, scope.fpscr));
+}
+template <typename T>
+inline bool host_fp_raw_compare_eq(host_fp_scope &scope, T a, T b) {
+    HOST_FP_RAW(host_fp_hw::hw_fcmeq(a, b) != 0, FPCompareEQ(a, b, scope.fpscr));
+}
+template <typename T>
+inline bool host_fp_raw_compare_ge(host_fp_scope &scope, T a, T b) {
+    HOST_FP_RAW(host_fp_hw::hw_fcmge(a, b) != 0, FPCompareGE(a, b, scope.fpscr));
+}
+template <typename T>
+inline bool host_fp_raw_compare_gt(host_fp_scope &scope, T a, T b) {
+    HOST_FP_RAW(host_fp_hw::hw_fcmgt(a, b) != 0, FPCompareGT(a, b, scope.fpscr));
+}
+template <typename T>
+inline bool host_fp_raw_compare_un(host_fp_scope &scope, T a, T b) {
+    HOST_FP_RAW(host_fp_hw::hw_fcmp(a, b, false) == 3, FPCompareUN(a, b, scope.fpscr));
+}
+
+#undef HOST_FP_RAW
