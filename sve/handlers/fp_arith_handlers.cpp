@@ -73,9 +73,12 @@ aarch64_decode_rc fneg_vm(cpu_state *s, uint32_t i) {
 // FMLA family (Zda 4..0, Zn 9..5, Zm 20..16): Zda = [-]Zda + [-]Zn * Zm.
 template <typename T, bool NegAcc, bool NegProduct>
 aarch64_decode_rc fmla_vvvm(cpu_state *s, uint32_t insn) {
-    if constexpr (sizeof(T) != 2 && NegAcc && NegProduct)
-        return delegate_fp(s, insn, sve_fnmla_zpzz, zfield<T>(insn, 0), pfield<T>(insn, 12, 10), zfield<T>(insn, 5),
+    if constexpr (sizeof(T) != 2) {
+        constexpr auto kernel = NegAcc ? (NegProduct ? sve_fnmla_zpzz : sve_fnmls_zpzz)
+                                       : (NegProduct ? sve_fmls_zpzz : sve_fmla_zpzz);
+        return delegate_fp(s, insn, kernel, zfield<T>(insn, 0), pfield<T>(insn, 12, 10), zfield<T>(insn, 5),
                            zfield<T>(insn, 16));
+    }
     return fp_ternary_merge<T>(s, insn, [](T acc, T n, T m, FPSCR &f) {
         return FPMulAdd(NegAcc ? FPNeg(acc) : acc, NegProduct ? FPNeg(n) : n, m, f);
     });
@@ -83,6 +86,12 @@ aarch64_decode_rc fmla_vvvm(cpu_state *s, uint32_t insn) {
 // FMAD family (Zdn 4..0, Zm 9..5, Za 20..16): Zdn = [-]Za + [-]Zdn * Zm.
 template <typename T, bool NegAcc, bool NegProduct>
 aarch64_decode_rc fmad_vvvm(cpu_state *s, uint32_t insn) {
+    if constexpr (sizeof(T) != 2) {
+        constexpr auto kernel = NegAcc ? (NegProduct ? sve_fnmad_zpzz : sve_fnmsb_zpzz)
+                                       : (NegProduct ? sve_fmsb_zpzz : sve_fmad_zpzz);
+        return delegate_fp(s, insn, kernel, zfield<T>(insn, 0), pfield<T>(insn, 12, 10), zfield<T>(insn, 5),
+                           zfield<T>(insn, 16));
+    }
     return fp_ternary_merge<T>(s, insn, [](T dn, T m, T za, FPSCR &f) {
         return FPMulAdd(NegAcc ? FPNeg(za) : za, NegProduct ? FPNeg(dn) : dn, m, f);
     });

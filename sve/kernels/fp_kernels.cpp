@@ -1,5 +1,7 @@
 // Single- and double-precision element operations on the host's floating-point
-// unit, under the emulated FPCR, reporting the exception flags they raise.
+// unit, under the emulated FPCR, reporting the exception flags they raise. The
+// FPCR is set up once per instruction; on AArch64 the element-wise kernels run
+// Advanced SIMD instructions on sixteen bytes at a time.
 #include "sve/kernels/fp_kernels.h"
 
 #include <cstring>
@@ -34,71 +36,106 @@ constexpr T half_or_two(unsigned i1) {
         return i1 ? 0x4000000000000000ull : 0x3FE0000000000000ull;
 }
 
-// Zd = op(Zn[i], Zm[i]) for every element.
-template <typename Op>
-aarch64_decode_rc each_zzz(cpu_state *s, aarch64_z_reg zd, aarch64_z_reg zn, aarch64_z_reg zm, Op op) {
-    return with_fp_type(zd.qual, [&](auto t) {
-        using T = decltype(t);
-        vec_buf r;
-        const unsigned char *a = zreg(s, zn), *b = zreg(s, zm);
-        for (unsigned i = 0; i < elem_count<T>; ++i) elem_set<T>(r.b, i, T(op(elem_get<T>(a, i), elem_get<T>(b, i))));
-        std::memcpy(zreg(s, zd), r.b, kVecBytes);
-        return DECODE_OK;
-    });
+#if defined(__aarch64__)
+#define FP_VEC(...) __VA_ARGS__
+#else
+#define FP_VEC(...) nullptr
+#endif
+
+#if defined(__aarch64__)
+// 64 bytes in four registers.
+inline uint32x4x4_t load4(const unsigned char *p, uint32_t) { return vld1q_u32_x4(reinterpret_cast<const uint32_t *>(p)); }
+inline uint64x2x4_t load4(const unsigned char *p, uint64_t) { return vld1q_u64_x4(reinterpret_cast<const uint64_t *>(p)); }
+inline void store4(unsigned char *p, uint32x4x4_t v) { vst1q_u32_x4(reinterpret_cast<uint32_t *>(p), v); }
+inline void store4(unsigned char *p, uint64x2x4_t v) { vst1q_u64_x4(reinterpret_cast<uint64_t *>(p), v); }
+#endif
+
+// True when every element of size T is active in g.
+template <typename T>
+bool all_active(const unsigned char *g) {
+#if defined(__aarch64__)
+    // LD4 of bytes (words: halfwords) gathers the first byte of every element
+    // into its first register.
+    if constexpr (sizeof(T) == 4) {
+        uint8x16_t acc = vld4q_u8(g).val[0];
+        for (unsigned off = 64; off < kVecBytes; off += 64) acc = vandq_u8(acc, vld4q_u8(g + off).val[0]);
+        return vminvq_u8(vandq_u8(acc, vdupq_n_u8(1))) != 0;
+    } else {
+        const uint16_t *h = reinterpret_cast<const uint16_t *>(g);
+        uint16x8_t acc = vld4q_u16(h).val[0];
+        for (unsigned off = 32; off < kVecBytes / 2; off += 32) acc = vandq_u16(acc, vld4q_u16(h + off).val[0]);
+        return vminvq_u16(vandq_u16(acc, vdupq_n_u16(1))) != 0;
+    }
+#else
+    for (unsigned i = 0; i < elem_count<T>; ++i)
+        if (!pred_active<T>(g, i)) return false;
+    return true;
+#endif
 }
 
-// Zd = op(Zn[i]) for every element.
-template <typename Op>
-aarch64_decode_rc each_zz(cpu_state *s, aarch64_z_reg zd, aarch64_z_reg zn, Op op) {
-    return with_fp_type(zd.qual, [&](auto t) {
-        using T = decltype(t);
-        vec_buf r;
-        const unsigned char *a = zreg(s, zn);
-        for (unsigned i = 0; i < elem_count<T>; ++i) elem_set<T>(r.b, i, T(op(elem_get<T>(a, i))));
-        std::memcpy(zreg(s, zd), r.b, kVecBytes);
-        return DECODE_OK;
-    });
+// r[i] = sop(scope, a[i], b[i], c[i]) for every element (g null) or for the
+// elements active in g, under one FPCR set-up; inactive elements keep r and run
+// nothing. Element i of r is written after element i of the sources is read
+// and nothing else, so r may be one of them. On AArch64 vop(x, y, z) computes
+// 16 bytes of elements at once; inactive lanes compute from 1.0, which raises
+// no flag in any operation here, and are then discarded.
+template <typename T, typename S, typename V>
+void run_elements(uint32_t fpcr, uint32_t *raised, const unsigned char *g, unsigned char *r, const unsigned char *a,
+                  const unsigned char *b, const unsigned char *c, S sop, V vop) {
+    if (g != nullptr && all_active<T>(g)) g = nullptr;
+    host_fp_scope scope = host_fp_begin(fpcr);
+#if defined(__aarch64__)
+    (void)sop;
+    using Vt = host_fp_hw::vec_t<T>;
+    Vt x, y, z, old, m;
+    if (g == nullptr) {
+        // 64 bytes at a time: one LD1 per source, one ST1.
+#pragma GCC unroll 1
+        for (const unsigned char *end = a + kVecBytes; a != end; a += 64, b += 64, c += 64, r += 64) {
+            const auto xs = load4(a, T{}), ys = load4(b, T{}), zs = load4(c, T{});
+            auto rs = xs;
+            for (unsigned k = 0; k < 4; ++k) rs.val[k] = vop(xs.val[k], ys.val[k], zs.val[k]);
+            store4(r, rs);
+        }
+    } else {
+        constexpr T kOne = sizeof(T) == 4 ? T(0x3F800000u) : T(0x3FF0000000000000ull);
+        const Vt one = host_fp_hw::v_splat(kOne);
+        for (unsigned off = 0; off < kVecBytes; off += 16) {
+            std::memcpy(&m, g + off, 16);
+            m = host_fp_hw::v_low_bit(m);
+            std::memcpy(&x, a + off, 16);
+            std::memcpy(&y, b + off, 16);
+            std::memcpy(&z, c + off, 16);
+            std::memcpy(&old, r + off, 16);
+            const Vt res = vop(host_fp_hw::v_select(m, x, one), host_fp_hw::v_select(m, y, one),
+                               host_fp_hw::v_select(m, z, one));
+            const Vt out = host_fp_hw::v_select(m, res, old);
+            std::memcpy(r + off, &out, 16);
+        }
+    }
+#else
+    (void)vop;
+    for (unsigned i = 0; i < elem_count<T>; ++i)
+        if (g == nullptr || pred_active<T>(g, i))
+            elem_set<T>(r, i, T(sop(scope, elem_get<T>(a, i), elem_get<T>(b, i), elem_get<T>(c, i))));
+#endif
+    host_fp_end(scope, raised);
 }
 
-// Zd = op(Zd[i], Zn[i]) for active elements, Zd kept for inactive ones (a
-// unary operation ignores its first argument).
+// Pd = op(scope, Zn[i], Zm[i]) for active elements, false otherwise (the #0.0
+// forms pass zm = null and compare with +0.0).
 template <typename Op>
-aarch64_decode_rc each_zpz(cpu_state *s, aarch64_z_reg zd, aarch64_p_reg pg, aarch64_z_reg zn, Op op) {
-    return with_fp_type(zd.qual, [&](auto t) {
-        using T = decltype(t);
-        vec_buf r;
-        std::memcpy(r.b, zreg(s, zd), kVecBytes);
-        const unsigned char *a = zreg(s, zn), *g = preg(s, pg);
-        for (unsigned i = 0; i < elem_count<T>; ++i)
-            if (pred_active<T>(g, i)) elem_set<T>(r.b, i, T(op(elem_get<T>(r.b, i), elem_get<T>(a, i))));
-        std::memcpy(zreg(s, zd), r.b, kVecBytes);
-        return DECODE_OK;
-    });
-}
-
-// Pd = op(Zn[i], Zm[i]) for active elements, false otherwise.
-template <typename Op>
-aarch64_decode_rc each_ppzz(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_z_reg zn, aarch64_z_reg zm, Op op) {
+aarch64_decode_rc each_ppzz(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_z_reg zn, const aarch64_z_reg *zm,
+                            uint32_t fpcr, uint32_t *raised, Op op) {
     return with_fp_type(zn.qual, [&](auto t) {
         using T = decltype(t);
         vec_buf r;
-        const unsigned char *a = zreg(s, zn), *b = zreg(s, zm), *g = preg(s, pg);
+        const unsigned char *a = zreg(s, zn), *b = zm ? zreg(s, *zm) : nullptr, *g = preg(s, pg);
+        host_fp_scope scope = host_fp_begin(fpcr);
         for (unsigned i = 0; i < elem_count<T>; ++i)
-            pred_write(r.b, i, sizeof(T), pred_active<T>(g, i) && op(elem_get<T>(a, i), elem_get<T>(b, i)));
-        std::memcpy(preg(s, pd), r.b, kVecBytes);
-        return DECODE_OK;
-    });
-}
-
-// Pd = op(Zn[i], +0.0) for active elements, false otherwise.
-template <typename Op>
-aarch64_decode_rc each_ppz(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_z_reg zn, Op op) {
-    return with_fp_type(zn.qual, [&](auto t) {
-        using T = decltype(t);
-        vec_buf r;
-        const unsigned char *a = zreg(s, zn), *g = preg(s, pg);
-        for (unsigned i = 0; i < elem_count<T>; ++i)
-            pred_write(r.b, i, sizeof(T), pred_active<T>(g, i) && op(elem_get<T>(a, i), T(0)));
+            pred_write(r.b, i, sizeof(T),
+                       pred_active<T>(g, i) && op(scope, elem_get<T>(a, i), b ? elem_get<T>(b, i) : T(0)));
+        host_fp_end(scope, raised);
         std::memcpy(preg(s, pd), r.b, kVecBytes);
         return DECODE_OK;
     });
@@ -106,15 +143,18 @@ aarch64_decode_rc each_ppz(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aar
 
 // Pairwise-tree reduction of the active elements, inactive ones the default NaN.
 template <typename Op>
-aarch64_decode_rc reduce_tree(cpu_state *s, unsigned vd, aarch64_p_reg pg, aarch64_z_reg zn, Op op) {
+aarch64_decode_rc reduce_tree(cpu_state *s, unsigned vd, aarch64_p_reg pg, aarch64_z_reg zn, uint32_t fpcr, uint32_t *raised,
+                              Op op) {
     return with_fp_type(zn.qual, [&](auto t) {
         using T = decltype(t);
         constexpr T kDefaultNaN = sizeof(T) == 4 ? T(0x7FC00000u) : T(0x7FF8000000000000ull);
         T work[elem_count<T>];
         const unsigned char *a = zreg(s, zn), *g = preg(s, pg);
         for (unsigned i = 0; i < elem_count<T>; ++i) work[i] = pred_active<T>(g, i) ? elem_get<T>(a, i) : kDefaultNaN;
+        host_fp_scope scope = host_fp_begin(fpcr);
         for (unsigned n = elem_count<T>; n > 1; n /= 2)
-            for (unsigned i = 0; i < n / 2; ++i) work[i] = T(op(work[2 * i], work[2 * i + 1]));
+            for (unsigned i = 0; i < n / 2; ++i) work[i] = T(op(scope, work[2 * i], work[2 * i + 1]));
+        host_fp_end(scope, raised);
         unsigned char *d = s->z[vd & 31];
         std::memset(d, 0, kVecBytes);
         std::memcpy(d, &work[0], sizeof(T));
@@ -144,118 +184,196 @@ aarch64_decode_rc int_to_fp(cpu_state *s, aarch64_z_reg zd, aarch64_p_reg pg, aa
 
 }  // namespace
 
-#define FP_ZZZ(name, fn)                                                                                      \
-    aarch64_decode_rc name(cpu_state *s, aarch64_z_reg zd, aarch64_z_reg zn, aarch64_z_reg zm, uint32_t fpcr, \
-                           uint32_t *raised) {                                                                \
-        return each_zzz(s, zd, zn, zm, [&](auto a, auto b) { return fn(a, b, fpcr, raised); });               \
+// Zd = fn(Zn, Zm), every element.
+#define FP_ZZZ(name, fn, vfn)                                                                                        \
+    aarch64_decode_rc name(cpu_state *s, aarch64_z_reg zd, aarch64_z_reg zn, aarch64_z_reg zm, uint32_t fpcr,        \
+                           uint32_t *raised) {                                                                       \
+        return with_fp_type(zd.qual, [&](auto t) {                                                                   \
+            using T = decltype(t);                                                                                   \
+            const unsigned char *a = zreg(s, zn), *b = zreg(s, zm);                                                  \
+            run_elements<T>(                                                                                         \
+                fpcr, raised, nullptr, zreg(s, zd), a, b, b, [](host_fp_scope &sc, T x, T y, T) { return fn(sc, x, y); }, \
+                FP_VEC([](auto x, auto y, auto) { return host_fp_hw::vfn(x, y); }));                                 \
+            return DECODE_OK;                                                                                        \
+        });                                                                                                          \
     }
-FP_ZZZ(sve_fadd_zzz, host_fp_add)
-FP_ZZZ(sve_fsub_zzz, host_fp_sub)
-FP_ZZZ(sve_fmul_zzz, host_fp_mul)
-FP_ZZZ(sve_frecps_zzz, host_fp_recip_step)
+FP_ZZZ(sve_fadd_zzz, host_fp_raw_add, v_fadd)
+FP_ZZZ(sve_fsub_zzz, host_fp_raw_sub, v_fsub)
+FP_ZZZ(sve_fmul_zzz, host_fp_raw_mul, v_fmul)
+FP_ZZZ(sve_frecps_zzz, host_fp_raw_recip_step, v_frecps)
 #undef FP_ZZZ
 
 aarch64_decode_rc sve_frecpe_zz(cpu_state *s, aarch64_z_reg zd, aarch64_z_reg zn, uint32_t fpcr, uint32_t *raised) {
-    return each_zz(s, zd, zn, [&](auto a) { return host_fp_recip_estimate(a, fpcr, raised); });
-}
-
-// Zdn op Zm (forward) or Zm op Zdn (reversed).
-#define FP_ZPZ(name, fn, reversed)                                                                                   \
-    aarch64_decode_rc name(cpu_state *s, aarch64_z_reg zdn, aarch64_p_reg pg, aarch64_z_reg zm, uint32_t fpcr,       \
-                           uint32_t *raised) {                                                                       \
-        return each_zpz(s, zdn, pg, zm,                                                                              \
-                        [&](auto d, auto m) { return reversed ? fn(m, d, fpcr, raised) : fn(d, m, fpcr, raised); }); \
-    }
-FP_ZPZ(sve_fadd_zpz, host_fp_add, false)
-FP_ZPZ(sve_fsub_zpz, host_fp_sub, false)
-FP_ZPZ(sve_fsubr_zpz, host_fp_sub, true)
-FP_ZPZ(sve_fmul_zpz, host_fp_mul, false)
-FP_ZPZ(sve_fdiv_zpz, host_fp_div, false)
-FP_ZPZ(sve_fdivr_zpz, host_fp_div, true)
-FP_ZPZ(sve_fmax_zpz, host_fp_max, false)
-FP_ZPZ(sve_fmaxnm_zpz, host_fp_maxnum, false)
-FP_ZPZ(sve_fminnm_zpz, host_fp_minnum, false)
-#undef FP_ZPZ
-
-// Zdn op imm (forward) or imm op Zdn (reversed), imm chosen by `pick`.
-#define FP_ZPI(name, fn, pick, reversed)                                                                                      \
-    aarch64_decode_rc name(cpu_state *s, aarch64_z_reg zdn, aarch64_p_reg pg, unsigned i1, uint32_t fpcr, uint32_t *raised) { \
-        return each_zpz(s, zdn, pg, zdn, [&](auto d, auto) {                                                                  \
-            const auto imm = pick<decltype(d)>(i1);                                                                           \
-            return reversed ? fn(imm, d, fpcr, raised) : fn(d, imm, fpcr, raised);                                            \
-        });                                                                                                                   \
-    }
-FP_ZPI(sve_fadd_zpi, host_fp_add, half_or_one, false)
-FP_ZPI(sve_fsub_zpi, host_fp_sub, half_or_one, false)
-FP_ZPI(sve_fsubr_zpi, host_fp_sub, half_or_one, true)
-FP_ZPI(sve_fmul_zpi, host_fp_mul, half_or_two, false)
-#undef FP_ZPI
-
-aarch64_decode_rc sve_fsqrt_zpz(cpu_state *s, aarch64_z_reg zd, aarch64_p_reg pg, aarch64_z_reg zn, uint32_t fpcr,
-                                uint32_t *raised) {
-    return each_zpz(s, zd, pg, zn, [&](auto, auto a) { return host_fp_sqrt(a, fpcr, raised); });
-}
-aarch64_decode_rc sve_frinta_zpz(cpu_state *s, aarch64_z_reg zd, aarch64_p_reg pg, aarch64_z_reg zn, uint32_t fpcr,
-                                 uint32_t *raised) {
-    return each_zpz(s, zd, pg, zn, [&](auto, auto a) { return host_fp_round_int(a, FPRounding_TIEAWAY, false, fpcr, raised); });
-}
-aarch64_decode_rc sve_fneg_zpz(cpu_state *s, aarch64_z_reg zd, aarch64_p_reg pg, aarch64_z_reg zn) {
-    return each_zpz(s, zd, pg, zn, [&](auto, auto a) {
-        using T = decltype(a);
-        return T(a ^ (T(1) << (8 * sizeof(T) - 1)));
-    });
-}
-
-aarch64_decode_rc sve_fnmla_zpzz(cpu_state *s, aarch64_z_reg zda, aarch64_p_reg pg, aarch64_z_reg zn, aarch64_z_reg zm,
-                                 uint32_t fpcr, uint32_t *raised) {
-    return with_fp_type(zda.qual, [&](auto t) {
+    return with_fp_type(zd.qual, [&](auto t) {
         using T = decltype(t);
-        constexpr T kSign = T(T(1) << (8 * sizeof(T) - 1));
-        vec_buf r;
-        std::memcpy(r.b, zreg(s, zda), kVecBytes);
-        const unsigned char *n = zreg(s, zn), *m = zreg(s, zm), *g = preg(s, pg);
-        // -(a + n*m) = (-a) + (-n)*m with one rounding.
-        for (unsigned i = 0; i < elem_count<T>; ++i)
-            if (pred_active<T>(g, i))
-                elem_set<T>(r.b, i,
-                            host_fp_muladd(T(elem_get<T>(r.b, i) ^ kSign), T(elem_get<T>(n, i) ^ kSign), elem_get<T>(m, i), fpcr,
-                                           raised));
-        std::memcpy(zreg(s, zda), r.b, kVecBytes);
+        const unsigned char *a = zreg(s, zn);
+        run_elements<T>(
+            fpcr, raised, nullptr, zreg(s, zd), a, a, a,
+            [](host_fp_scope &sc, T x, T, T) { return host_fp_raw_recip_estimate(sc, x); },
+            FP_VEC([](auto x, auto, auto) { return host_fp_hw::v_frecpe(x); }));
         return DECODE_OK;
     });
 }
 
+// Zdn = fn(Zdn, Zm) (forward) or fn(Zm, Zdn) (reversed), active elements.
+#define FP_ZPZ(name, fn, vfn, reversed)                                                                              \
+    aarch64_decode_rc name(cpu_state *s, aarch64_z_reg zdn, aarch64_p_reg pg, aarch64_z_reg zm, uint32_t fpcr,       \
+                           uint32_t *raised) {                                                                       \
+        return with_fp_type(zdn.qual, [&](auto t) {                                                                  \
+            using T = decltype(t);                                                                                   \
+            unsigned char *d = zreg(s, zdn);                                                                         \
+            const unsigned char *m = zreg(s, zm);                                                                    \
+            run_elements<T>(                                                                                         \
+                fpcr, raised, preg(s, pg), d, d, m, m,                                                               \
+                [](host_fp_scope &sc, T x, T y, T) { return reversed ? fn(sc, y, x) : fn(sc, x, y); },               \
+                FP_VEC([](auto x, auto y, auto) { return reversed ? host_fp_hw::vfn(y, x) : host_fp_hw::vfn(x, y); })); \
+            return DECODE_OK;                                                                                        \
+        });                                                                                                          \
+    }
+FP_ZPZ(sve_fadd_zpz, host_fp_raw_add, v_fadd, false)
+FP_ZPZ(sve_fsub_zpz, host_fp_raw_sub, v_fsub, false)
+FP_ZPZ(sve_fsubr_zpz, host_fp_raw_sub, v_fsub, true)
+FP_ZPZ(sve_fmul_zpz, host_fp_raw_mul, v_fmul, false)
+FP_ZPZ(sve_fdiv_zpz, host_fp_raw_div, v_fdiv, false)
+FP_ZPZ(sve_fdivr_zpz, host_fp_raw_div, v_fdiv, true)
+FP_ZPZ(sve_fmax_zpz, host_fp_raw_max, v_fmax, false)
+FP_ZPZ(sve_fmaxnm_zpz, host_fp_raw_maxnum, v_fmaxnm, false)
+FP_ZPZ(sve_fminnm_zpz, host_fp_raw_minnum, v_fminnm, false)
+#undef FP_ZPZ
+
+// Zdn = fn(Zdn, imm) (forward) or fn(imm, Zdn) (reversed), active elements,
+// imm chosen by `pick`.
+#define FP_ZPI(name, fn, vfn, pick, reversed)                                                                                 \
+    aarch64_decode_rc name(cpu_state *s, aarch64_z_reg zdn, aarch64_p_reg pg, unsigned i1, uint32_t fpcr, uint32_t *raised) { \
+        return with_fp_type(zdn.qual, [&](auto t) {                                                                           \
+            using T = decltype(t);                                                                                            \
+            const T imm = pick<T>(i1);                                                                                        \
+            unsigned char *d = zreg(s, zdn);                                                                                  \
+            run_elements<T>(                                                                                                  \
+                fpcr, raised, preg(s, pg), d, d, d, d,                                                                        \
+                [imm](host_fp_scope &sc, T x, T, T) { return reversed ? fn(sc, imm, x) : fn(sc, x, imm); },                   \
+                FP_VEC([imm](auto x, auto, auto) {                                                                            \
+                    const auto v = host_fp_hw::v_splat(imm);                                                                  \
+                    return reversed ? host_fp_hw::vfn(v, x) : host_fp_hw::vfn(x, v);                                          \
+                }));                                                                                                          \
+            return DECODE_OK;                                                                                                 \
+        });                                                                                                                   \
+    }
+FP_ZPI(sve_fadd_zpi, host_fp_raw_add, v_fadd, half_or_one, false)
+FP_ZPI(sve_fsub_zpi, host_fp_raw_sub, v_fsub, half_or_one, false)
+FP_ZPI(sve_fsubr_zpi, host_fp_raw_sub, v_fsub, half_or_one, true)
+FP_ZPI(sve_fmul_zpi, host_fp_raw_mul, v_fmul, half_or_two, false)
+#undef FP_ZPI
+
+// Zd = fn(Zn), active elements.
+#define FP_UNARY_ZPZ(name, fn, vfn)                                                                                 \
+    aarch64_decode_rc name(cpu_state *s, aarch64_z_reg zd, aarch64_p_reg pg, aarch64_z_reg zn, uint32_t fpcr,       \
+                           uint32_t *raised) {                                                                      \
+        return with_fp_type(zd.qual, [&](auto t) {                                                                  \
+            using T = decltype(t);                                                                                  \
+            const unsigned char *a = zreg(s, zn);                                                                   \
+            run_elements<T>(                                                                                        \
+                fpcr, raised, preg(s, pg), zreg(s, zd), a, a, a, [](host_fp_scope &sc, T x, T, T) { return fn(sc, x); }, \
+                FP_VEC([](auto x, auto, auto) { return host_fp_hw::vfn(x); }));                                     \
+            return DECODE_OK;                                                                                       \
+        });                                                                                                         \
+    }
+FP_UNARY_ZPZ(sve_fsqrt_zpz, host_fp_raw_sqrt, v_fsqrt)
+FP_UNARY_ZPZ(sve_frinta_zpz, host_fp_raw_round_tieaway, v_frinta)
+#undef FP_UNARY_ZPZ
+
+aarch64_decode_rc sve_fneg_zpz(cpu_state *s, aarch64_z_reg zd, aarch64_p_reg pg, aarch64_z_reg zn) {
+    return with_fp_type(zd.qual, [&](auto t) {
+        using T = decltype(t);
+        unsigned char *d = zreg(s, zd);
+        const unsigned char *a = zreg(s, zn), *g = preg(s, pg);
+        for (unsigned i = 0; i < elem_count<T>; ++i)
+            if (pred_active<T>(g, i)) elem_set<T>(d, i, T(elem_get<T>(a, i) ^ (T(1) << (8 * sizeof(T) - 1))));
+        return DECODE_OK;
+    });
+}
+
+namespace {
+
+// Zdst = [-]acc + [-]x * y with one rounding for active elements, the negations
+// flipping signs (NaNs included) before the operation.
+template <bool NegAcc, bool NegProduct>
+aarch64_decode_rc muladd_zpzz(cpu_state *s, aarch64_z_reg zdst, aarch64_p_reg pg, aarch64_z_reg acc, aarch64_z_reg x,
+                              aarch64_z_reg y, uint32_t fpcr, uint32_t *raised) {
+    return with_fp_type(zdst.qual, [&](auto t) {
+        using T = decltype(t);
+        constexpr T kSign = T(T(1) << (8 * sizeof(T) - 1));
+        run_elements<T>(
+            fpcr, raised, preg(s, pg), zreg(s, zdst), zreg(s, acc), zreg(s, x), zreg(s, y),
+            [](host_fp_scope &sc, T a, T n, T m) {
+                return host_fp_raw_muladd(sc, NegAcc ? T(a ^ kSign) : a, NegProduct ? T(n ^ kSign) : n, m);
+            },
+            FP_VEC([](auto a, auto n, auto m) {
+                if constexpr (NegAcc) a = host_fp_hw::v_neg(a);
+                if constexpr (NegProduct) n = host_fp_hw::v_neg(n);
+                return host_fp_hw::v_fmla(a, n, m);
+            }));
+        return DECODE_OK;
+    });
+}
+
+}  // namespace
+
+// Zda = [-]Zda + [-]Zn * Zm.
+#define FP_MLA(name, neg_acc, neg_product)                                                                      \
+    aarch64_decode_rc name(cpu_state *s, aarch64_z_reg zda, aarch64_p_reg pg, aarch64_z_reg zn, aarch64_z_reg zm, \
+                           uint32_t fpcr, uint32_t *raised) {                                                   \
+        return muladd_zpzz<neg_acc, neg_product>(s, zda, pg, zda, zn, zm, fpcr, raised);                        \
+    }
+FP_MLA(sve_fmla_zpzz, false, false)
+FP_MLA(sve_fmls_zpzz, false, true)
+FP_MLA(sve_fnmla_zpzz, true, true)
+FP_MLA(sve_fnmls_zpzz, true, false)
+#undef FP_MLA
+
+// Zdn = [-]Za + [-]Zdn * Zm.
+#define FP_MAD(name, neg_acc, neg_product)                                                                      \
+    aarch64_decode_rc name(cpu_state *s, aarch64_z_reg zdn, aarch64_p_reg pg, aarch64_z_reg zm, aarch64_z_reg za, \
+                           uint32_t fpcr, uint32_t *raised) {                                                   \
+        return muladd_zpzz<neg_acc, neg_product>(s, zdn, pg, za, zdn, zm, fpcr, raised);                        \
+    }
+FP_MAD(sve_fmad_zpzz, false, false)
+FP_MAD(sve_fmsb_zpzz, false, true)
+FP_MAD(sve_fnmad_zpzz, true, true)
+FP_MAD(sve_fnmsb_zpzz, true, false)
+#undef FP_MAD
+
 #define FP_PPZZ(name, expr)                                                                                                     \
     aarch64_decode_rc name(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_z_reg zn, aarch64_z_reg zm, uint32_t fpcr, \
                            uint32_t *raised) {                                                                                  \
-        return each_ppzz(s, pd, pg, zn, zm, [&](auto a, auto b) { return expr; });                                              \
+        return each_ppzz(s, pd, pg, zn, &zm, fpcr, raised, [](host_fp_scope &sc, auto a, auto b) { return expr; });             \
     }
-FP_PPZZ(sve_fcmeq_ppzz, host_fp_compare_eq(a, b, fpcr, raised))
-FP_PPZZ(sve_fcmne_ppzz, !host_fp_compare_eq(a, b, fpcr, raised))
-FP_PPZZ(sve_fcmge_ppzz, host_fp_compare_ge(a, b, fpcr, raised))
-FP_PPZZ(sve_fcmgt_ppzz, host_fp_compare_gt(a, b, fpcr, raised))
-FP_PPZZ(sve_fcmuo_ppzz, host_fp_compare_un(a, b, fpcr, raised))
+FP_PPZZ(sve_fcmeq_ppzz, host_fp_raw_compare_eq(sc, a, b))
+FP_PPZZ(sve_fcmne_ppzz, !host_fp_raw_compare_eq(sc, a, b))
+FP_PPZZ(sve_fcmge_ppzz, host_fp_raw_compare_ge(sc, a, b))
+FP_PPZZ(sve_fcmgt_ppzz, host_fp_raw_compare_gt(sc, a, b))
+FP_PPZZ(sve_fcmuo_ppzz, host_fp_raw_compare_un(sc, a, b))
 #undef FP_PPZZ
 
-#define FP_PPZ(name, expr)                                                                                    \
-    aarch64_decode_rc name(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_z_reg zn, uint32_t fpcr, \
-                           uint32_t *raised) {                                                                \
-        return each_ppz(s, pd, pg, zn, [&](auto a, auto zero) { return expr; });                              \
+#define FP_PPZ(name, expr)                                                                                         \
+    aarch64_decode_rc name(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_z_reg zn, uint32_t fpcr,      \
+                           uint32_t *raised) {                                                                     \
+        return each_ppzz(s, pd, pg, zn, nullptr, fpcr, raised, [](host_fp_scope &sc, auto a, auto zero) { return expr; }); \
     }
-FP_PPZ(sve_fcmeq_ppz, host_fp_compare_eq(a, zero, fpcr, raised))
-FP_PPZ(sve_fcmge_ppz, host_fp_compare_ge(a, zero, fpcr, raised))
-FP_PPZ(sve_fcmgt_ppz, host_fp_compare_gt(a, zero, fpcr, raised))
-FP_PPZ(sve_fcmle_ppz, host_fp_compare_ge(zero, a, fpcr, raised))
-FP_PPZ(sve_fcmlt_ppz, host_fp_compare_gt(zero, a, fpcr, raised))
+FP_PPZ(sve_fcmeq_ppz, host_fp_raw_compare_eq(sc, a, zero))
+FP_PPZ(sve_fcmge_ppz, host_fp_raw_compare_ge(sc, a, zero))
+FP_PPZ(sve_fcmgt_ppz, host_fp_raw_compare_gt(sc, a, zero))
+FP_PPZ(sve_fcmle_ppz, host_fp_raw_compare_ge(sc, zero, a))
+FP_PPZ(sve_fcmlt_ppz, host_fp_raw_compare_gt(sc, zero, a))
 #undef FP_PPZ
 
 aarch64_decode_rc sve_fmaxnmv_vpz(cpu_state *s, unsigned int vd, aarch64_p_reg pg, aarch64_z_reg zn, uint32_t fpcr,
                                   uint32_t *raised) {
-    return reduce_tree(s, vd, pg, zn, [&](auto a, auto b) { return host_fp_maxnum(a, b, fpcr, raised); });
+    return reduce_tree(s, vd, pg, zn, fpcr, raised, [](host_fp_scope &sc, auto a, auto b) { return host_fp_raw_maxnum(sc, a, b); });
 }
 aarch64_decode_rc sve_fminnmv_vpz(cpu_state *s, unsigned int vd, aarch64_p_reg pg, aarch64_z_reg zn, uint32_t fpcr,
                                   uint32_t *raised) {
-    return reduce_tree(s, vd, pg, zn, [&](auto a, auto b) { return host_fp_minnum(a, b, fpcr, raised); });
+    return reduce_tree(s, vd, pg, zn, fpcr, raised, [](host_fp_scope &sc, auto a, auto b) { return host_fp_raw_minnum(sc, a, b); });
 }
 
 aarch64_decode_rc sve_scvtf_s2s_zpz(cpu_state *s, aarch64_z_reg zd, aarch64_p_reg pg, aarch64_z_reg zn, uint32_t fpcr,

@@ -8,8 +8,8 @@
 // by its active elements into *raised; the caller merges them into FPSR.
 // Element size comes from Zd's qualifier (kQualS binary32, kQualD binary64;
 // compares and reductions: Zn's), except for the conversions, whose sizes are
-// in their names. Predicated forms merge, all results are staged, so a
-// destination may equal a source.
+// in their names. Predicated forms merge; each element is written after it is
+// read, so a destination may equal a source.
 #pragma once
 
 #include <cstdint>
@@ -68,9 +68,27 @@ aarch64_decode_rc sve_frinta_zpz(cpu_state *state, aarch64_z_reg zd, aarch64_p_r
 // Sign flipped, NaNs included; raises nothing.
 aarch64_decode_rc sve_fneg_zpz(cpu_state *state, aarch64_z_reg zd, aarch64_p_reg pg, aarch64_z_reg zn);
 
-// Zda = -(Zda + Zn * Zm), one rounding, predicated.
-aarch64_decode_rc sve_fnmla_zpzz(cpu_state *state, aarch64_z_reg zda, aarch64_p_reg pg, aarch64_z_reg zn, aarch64_z_reg zm,
-                                 uint32_t fpcr, uint32_t *raised);
+// The multiply-adds, one rounding, predicated; negation flips the sign (NaNs
+// included) before the operation. FMLA family: Zda = [-]Zda + [-]Zn * Zm
+// (fmla: Zda + Zn*Zm, fmls: Zda - Zn*Zm, fnmla: -Zda - Zn*Zm, fnmls: -Zda + Zn*Zm).
+#define SVE_FP_MLA_KERNEL(name)                                                                                            \
+    aarch64_decode_rc name(cpu_state *state, aarch64_z_reg zda, aarch64_p_reg pg, aarch64_z_reg zn, aarch64_z_reg zm, \
+                           uint32_t fpcr, uint32_t *raised);
+SVE_FP_MLA_KERNEL(sve_fmla_zpzz)
+SVE_FP_MLA_KERNEL(sve_fmls_zpzz)
+SVE_FP_MLA_KERNEL(sve_fnmla_zpzz)
+SVE_FP_MLA_KERNEL(sve_fnmls_zpzz)
+#undef SVE_FP_MLA_KERNEL
+// FMAD family: Zdn = [-]Za + [-]Zdn * Zm (fmad: Za + Zdn*Zm, fmsb: Za - Zdn*Zm,
+// fnmad: -Za - Zdn*Zm, fnmsb: -Za + Zdn*Zm).
+#define SVE_FP_MAD_KERNEL(name)                                                                                            \
+    aarch64_decode_rc name(cpu_state *state, aarch64_z_reg zdn, aarch64_p_reg pg, aarch64_z_reg zm, aarch64_z_reg za, \
+                           uint32_t fpcr, uint32_t *raised);
+SVE_FP_MAD_KERNEL(sve_fmad_zpzz)
+SVE_FP_MAD_KERNEL(sve_fmsb_zpzz)
+SVE_FP_MAD_KERNEL(sve_fnmad_zpzz)
+SVE_FP_MAD_KERNEL(sve_fnmsb_zpzz)
+#undef SVE_FP_MAD_KERNEL
 
 // Pd = Zn cmp Zm (or #0.0) for active elements, false for inactive ones; no
 // condition flags.
