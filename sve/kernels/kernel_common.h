@@ -4,6 +4,7 @@
 // may also be a source.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
@@ -85,4 +86,45 @@ inline void xwrite(cpu_state *s, aarch64_i_rsp_reg r, uint64_t v) {
 inline void set_nzcv_bits(cpu_state *s, bool n, bool z, bool c, bool v) {
     s->nzcv = (s->nzcv & ~uint64_t{0xF0000000}) | (uint64_t(n) << 31) | (uint64_t(z) << 30) |
               (uint64_t(c) << 29) | (uint64_t(v) << 28);
+}
+
+// Predicates a word at a time: word w holds predicate bytes 8w..8w+7, and the
+// lane mask has bit 0 of each element's first byte at an element size.
+inline constexpr unsigned kPredWords = kVecBytes / 8;
+inline constexpr uint64_t pred_lane_mask(unsigned esize) {
+    return esize == 1 ? 0x0101010101010101u
+         : esize == 2 ? 0x0001000100010001u
+         : esize == 4 ? 0x0000000100000001u
+                      : 0x0000000000000001u;
+}
+inline uint64_t pred_word(const unsigned char *pred, unsigned w) {
+    uint64_t v;
+    std::memcpy(&v, pred + w * 8, 8);
+    return v;
+}
+inline void pred_word_set(unsigned char *pred, unsigned w, uint64_t v) { std::memcpy(pred + w * 8, &v, 8); }
+// log2 of esize_of(qual).
+inline constexpr unsigned esize_log2(uint32_t qual) {
+    static_assert(kQualB == 0 && kQualH == 1 && kQualS == 2 && kQualD == 3);
+    return qual <= kQualD ? qual : 0;
+}
+
+// The flags of a predicate result R under G at element size `esize`, given
+// whether any element active in G is true in R: N = the first active element
+// of R, Z = none true, C = the last active element not true, V = 0. The first
+// and last active elements come from word scans from either end.
+inline void pred_test_flags(cpu_state *s, const unsigned char *g, const unsigned char *r, unsigned esize, bool any) {
+    const uint64_t lanes = pred_lane_mask(esize);
+    unsigned first = 0;
+    while (first < kPredWords && !(pred_word(g, first) & lanes)) ++first;
+    if (first == kPredWords) {
+        set_nzcv_bits(s, false, true, true, false);
+        return;
+    }
+    unsigned last = kPredWords - 1;
+    while (!(pred_word(g, last) & lanes)) --last;
+    // Bit 8k of a masked word is bit 0 of its byte k.
+    const bool n = (pred_word(r, first) >> std::countr_zero(pred_word(g, first) & lanes)) & 1;
+    const bool rlast = (pred_word(r, last) >> (63 - std::countl_zero(pred_word(g, last) & lanes))) & 1;
+    set_nzcv_bits(s, n, !any, !rlast, false);
 }

@@ -1,5 +1,7 @@
 #include "sve/kernels/predicate_kernels.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "sve/kernels/kernel_common.h"
@@ -10,18 +12,10 @@ unsigned pattern_element_count(unsigned pattern, unsigned esize) {
 }
 
 void sve_ptest(cpu_state *s, const unsigned char *g, const unsigned char *r, unsigned esize) {
-    const unsigned n = kVecBytes / esize;
-    int first = -1, last = -1;
-    bool any = false;
-    for (unsigned e = 0; e < n; ++e) {
-        if (!pred_active(g, e, esize)) continue;
-        if (first < 0) first = static_cast<int>(e);
-        last = static_cast<int>(e);
-        any = any || pred_active(r, e, esize);
-    }
-    const bool nflag = first >= 0 && pred_active(r, static_cast<unsigned>(first), esize);
-    const bool cflag = last < 0 || !pred_active(r, static_cast<unsigned>(last), esize);
-    set_nzcv_bits(s, nflag, !any, cflag, false);
+    const uint64_t lanes = pred_lane_mask(esize);
+    uint64_t any = 0;
+    for (unsigned w = 0; w < kPredWords; ++w) any |= pred_word(g, w) & pred_word(r, w) & lanes;
+    pred_test_flags(s, g, r, esize, any != 0);
 }
 
 namespace {
@@ -33,14 +27,38 @@ const unsigned char kAllTrue[kVecBytes] = {
 #undef SVE_ONES16
 };
 
-// Byte-wise predicate logic: op on (Pn, Pm) bits for active bytes of Pg.
+// For each element size, 256 bytes with the first byte of every element 1 and
+// the others 0, then 256 zero bytes: the 256 bytes from kVecBytes - k*esize on
+// are a predicate with its first k elements true.
+struct alignas(16) prefix_table {
+    unsigned char b[4][2 * kVecBytes];
+};
+constexpr prefix_table make_prefix_table() {
+    prefix_table t{};
+    for (unsigned k = 0; k < 4; ++k)
+        for (unsigned j = 0; j < kVecBytes; ++j) t.b[k][j] = j % (1u << k) == 0;
+    return t;
+}
+constexpr prefix_table kPrefix = make_prefix_table();
+
+// Writes P with its first `count` elements (at most the element count) true,
+// at element size 1 << lg bytes.
+void write_prefix(unsigned char *p, unsigned count, unsigned lg) {
+    std::memcpy(p, kPrefix.b[lg] + kVecBytes - (count << lg), kVecBytes);
+}
+
+// Byte-wise predicate logic: op on (Pn, Pm) bits for active bytes of Pg, a word
+// at a time (only bit 0 of each byte is kept).
 template <typename Op>
 aarch64_decode_rc logic(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_p_reg pn, aarch64_p_reg pm, Op op) {
     vec_buf r;
     const unsigned char *g = preg(s, pg), *a = preg(s, pn), *b = preg(s, pm), *d = preg(s, pd);
-    const bool zeroing = pg.qual == kQualZeroing;
-    for (unsigned j = 0; j < kVecBytes; ++j)
-        r.b[j] = (g[j] & 1) ? (op(a[j] & 1, b[j] & 1) ? 1 : 0) : (zeroing ? 0 : d[j] & 1);
+    const uint64_t ones = pred_lane_mask(1);
+    const uint64_t keep = pg.qual == kQualZeroing ? 0 : ones;
+    for (unsigned w = 0; w < kPredWords; ++w) {
+        const uint64_t gw = pred_word(g, w) & ones;
+        pred_word_set(r.b, w, ((gw & op(pred_word(a, w), pred_word(b, w))) | (~gw & keep & pred_word(d, w))) & ones);
+    }
     std::memcpy(preg(s, pd), r.b, kVecBytes);
     return DECODE_OK;
 }
@@ -70,8 +88,9 @@ aarch64_decode_rc brk(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_
 
 // Whether the last active byte of G is true in P (false when G has none).
 bool last_active_true(const unsigned char *g, const unsigned char *p) {
-    for (unsigned j = kVecBytes; j-- > 0;)
-        if (g[j] & 1) return p[j] & 1;
+    const uint64_t ones = pred_lane_mask(1);
+    for (unsigned w = kPredWords; w-- > 0;)
+        if (const uint64_t gw = pred_word(g, w) & ones) return (pred_word(p, w) >> (63 - std::countl_zero(gw))) & 1;
     return false;
 }
 
@@ -102,31 +121,26 @@ aarch64_decode_rc brkpb(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch6
 
 // Counts elements active in both predicates at the element size.
 unsigned count_active(const unsigned char *g, const unsigned char *p, unsigned esize) {
+    const uint64_t lanes = pred_lane_mask(esize);
     unsigned n = 0;
-    for (unsigned e = 0; e < kVecBytes / esize; ++e) n += pred_active(g, e, esize) && pred_active(p, e, esize);
+    for (unsigned w = 0; w < kPredWords; ++w) n += std::popcount(pred_word(g, w) & pred_word(p, w) & lanes);
     return n;
 }
 
-// WHILE: counter = Rn + i at the register width; element i true while cond holds
-// for it and every earlier element.
-template <typename Cond>
-aarch64_decode_rc loop_predicate(cpu_state *s, aarch64_p_reg pd, aarch64_i_reg rn, aarch64_i_reg rm, Cond cond) {
+// WHILE: counter = Rn + i at the register width; element i is true while the
+// condition holds for it and every earlier element. count_of(counter, limit,
+// bits, n, mask) gives that number of leading true elements out of n. The flags
+// are PTEST's under an all-true predicate: N = first true, Z = none, C = last false.
+template <typename Count>
+aarch64_decode_rc loop_predicate(cpu_state *s, aarch64_p_reg pd, aarch64_i_reg rn, aarch64_i_reg rm, Count count_of) {
     const bool x = rn.qual == kQualX;
     const uint64_t mask = x ? ~uint64_t{0} : 0xFFFFFFFFu;
     const unsigned bits = x ? 64 : 32;
-    uint64_t counter = xread(s, rn) & mask;
-    const uint64_t limit = xread(s, rm) & mask;
-    const unsigned esize = esize_of(pd.qual);
-    vec_buf r;
-    std::memset(r.b, 0, kVecBytes);
-    bool last = true;
-    for (unsigned i = 0; i < kVecBytes / esize; ++i) {
-        last = last && cond(counter, limit, bits);
-        pred_write(r.b, i, esize, last);
-        counter = (counter + 1) & mask;
-    }
-    sve_ptest(s, kAllTrue, r.b, esize);
-    std::memcpy(preg(s, pd), r.b, kVecBytes);
+    const uint64_t counter = xread(s, rn) & mask, limit = xread(s, rm) & mask;
+    const unsigned lg = esize_log2(pd.qual), n = kVecBytes >> lg;
+    const unsigned count = count_of(counter, limit, bits, n, mask);
+    set_nzcv_bits(s, count != 0, count == 0, count < n, false);
+    write_prefix(preg(s, pd), count, lg);
     return DECODE_OK;
 }
 
@@ -143,10 +157,8 @@ aarch64_decode_rc sve_pfalse_p(cpu_state *state, aarch64_p_reg pd) {
 }
 
 aarch64_decode_rc sve_ptrue_pi(cpu_state *state, aarch64_p_reg pd, int pattern) {
-    const unsigned esize = esize_of(pd.qual);
-    const unsigned count = pattern_element_count(static_cast<unsigned>(pattern), esize);
-    unsigned char *p = preg(state, pd);
-    for (unsigned i = 0; i < kVecBytes / esize; ++i) pred_write(p, i, esize, i < count);
+    const unsigned lg = esize_log2(pd.qual);
+    write_prefix(preg(state, pd), pattern_element_count(static_cast<unsigned>(pattern), 1u << lg), lg);
     return DECODE_OK;
 }
 
@@ -157,43 +169,54 @@ aarch64_decode_rc sve_ptest_pp(cpu_state *s, aarch64_p_reg pg, aarch64_p_reg pn)
 
 aarch64_decode_rc sve_pnext_pp(cpu_state *s, aarch64_p_reg pdn, aarch64_p_reg pg) {
     const unsigned esize = esize_of(pdn.qual);
-    const unsigned n = kVecBytes / esize;
+    const uint64_t lanes = pred_lane_mask(esize);
     const unsigned char *g = preg(s, pg), *d = preg(s, pdn);
-    unsigned next = 0;
-    for (unsigned e = n; e-- > 0;)
-        if (pred_active(d, e, esize)) {
-            next = e + 1;
+    // The first byte after the last active element of Pdn (0 when none).
+    unsigned from = 0;
+    for (unsigned w = kPredWords; w-- > 0;)
+        if (const uint64_t dw = pred_word(d, w) & lanes) {
+            from = w * 8 + (63 - std::countl_zero(dw)) / 8 + esize;
             break;
         }
-    while (next < n && !pred_active(g, next, esize)) ++next;
     vec_buf r;
     std::memset(r.b, 0, kVecBytes);
-    if (next < n) pred_write(r.b, next, esize, true);
+    for (unsigned w = from / 8; w < kPredWords; ++w) {
+        uint64_t gw = pred_word(g, w) & lanes;
+        if (w == from / 8) gw &= ~uint64_t{0} << (from % 8 * 8);
+        if (gw) {
+            r.b[w * 8 + std::countr_zero(gw) / 8] = 1;
+            break;
+        }
+    }
     sve_ptest(s, g, r.b, esize);
     std::memcpy(preg(s, pdn), r.b, kVecBytes);
     return DECODE_OK;
 }
 
 aarch64_decode_rc sve_and_pppp(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_p_reg pn, aarch64_p_reg pm) {
-    return logic(s, pd, pg, pn, pm, [](int a, int b) { return a && b; });
+    return logic(s, pd, pg, pn, pm, [](uint64_t a, uint64_t b) { return a & b; });
 }
 aarch64_decode_rc sve_orr_pppp(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_p_reg pn, aarch64_p_reg pm) {
-    return logic(s, pd, pg, pn, pm, [](int a, int b) { return a || b; });
+    return logic(s, pd, pg, pn, pm, [](uint64_t a, uint64_t b) { return a | b; });
 }
 aarch64_decode_rc sve_eor_pppp(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_p_reg pn, aarch64_p_reg pm) {
-    return logic(s, pd, pg, pn, pm, [](int a, int b) { return a != b; });
+    return logic(s, pd, pg, pn, pm, [](uint64_t a, uint64_t b) { return a ^ b; });
 }
 aarch64_decode_rc sve_bic_pppp(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_p_reg pn, aarch64_p_reg pm) {
-    return logic(s, pd, pg, pn, pm, [](int a, int b) { return a && !b; });
+    return logic(s, pd, pg, pn, pm, [](uint64_t a, uint64_t b) { return a & ~b; });
 }
 aarch64_decode_rc sve_nor_pppp(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_p_reg pn, aarch64_p_reg pm) {
-    return logic(s, pd, pg, pn, pm, [](int a, int b) { return !(a || b); });
+    return logic(s, pd, pg, pn, pm, [](uint64_t a, uint64_t b) { return ~(a | b); });
 }
 
 aarch64_decode_rc sve_sel_pppp(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_p_reg pn, aarch64_p_reg pm) {
     vec_buf r;
     const unsigned char *g = preg(s, pg), *a = preg(s, pn), *b = preg(s, pm);
-    for (unsigned j = 0; j < kVecBytes; ++j) r.b[j] = ((g[j] & 1) ? a[j] : b[j]) & 1;
+    const uint64_t ones = pred_lane_mask(1);
+    for (unsigned w = 0; w < kPredWords; ++w) {
+        const uint64_t gw = pred_word(g, w) & ones;
+        pred_word_set(r.b, w, ((gw & pred_word(a, w)) | (~gw & pred_word(b, w))) & ones);
+    }
     std::memcpy(preg(s, pd), r.b, kVecBytes);
     return DECODE_OK;
 }
@@ -228,12 +251,23 @@ aarch64_decode_rc sve_incp_rp(cpu_state *s, aarch64_i_reg xdn, aarch64_p_reg pm)
     return DECODE_OK;
 }
 
+// Once the counter reaches the limit no later element is true, and it does so
+// before it could wrap, except for WHILELS with the limit at the register's
+// maximum: every counter is then at or below it, wrapped or not.
 aarch64_decode_rc sve_whilelt_prr(cpu_state *s, aarch64_p_reg pd, aarch64_i_reg rn, aarch64_i_reg rm) {
-    return loop_predicate(s, pd, rn, rm, [](uint64_t c, uint64_t l, unsigned b) { return as_signed(c, b) < as_signed(l, b); });
+    return loop_predicate(s, pd, rn, rm, [](uint64_t c, uint64_t l, unsigned b, unsigned n, uint64_t) {
+        const int64_t sc = as_signed(c, b), sl = as_signed(l, b);
+        return sc < sl ? static_cast<unsigned>(std::min<uint64_t>(n, static_cast<uint64_t>(sl) - static_cast<uint64_t>(sc))) : 0u;
+    });
 }
 aarch64_decode_rc sve_whilelo_prr(cpu_state *s, aarch64_p_reg pd, aarch64_i_reg rn, aarch64_i_reg rm) {
-    return loop_predicate(s, pd, rn, rm, [](uint64_t c, uint64_t l, unsigned) { return c < l; });
+    return loop_predicate(s, pd, rn, rm, [](uint64_t c, uint64_t l, unsigned, unsigned n, uint64_t) {
+        return c < l ? static_cast<unsigned>(std::min<uint64_t>(n, l - c)) : 0u;
+    });
 }
 aarch64_decode_rc sve_whilels_prr(cpu_state *s, aarch64_p_reg pd, aarch64_i_reg rn, aarch64_i_reg rm) {
-    return loop_predicate(s, pd, rn, rm, [](uint64_t c, uint64_t l, unsigned) { return c <= l; });
+    return loop_predicate(s, pd, rn, rm, [](uint64_t c, uint64_t l, unsigned, unsigned n, uint64_t mask) {
+        if (c > l) return 0u;
+        return l == mask || l - c >= n - 1 ? n : static_cast<unsigned>(l - c + 1);
+    });
 }
