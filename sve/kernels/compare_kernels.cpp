@@ -4,22 +4,27 @@
 #include <type_traits>
 
 #include "sve/kernels/kernel_common.h"
-#include "sve/kernels/predicate_kernels.h"
 
 namespace {
 
 // Pd[i] = active and cond(Zn[i], operand i); flags from the result under Pg.
 // The element size is Pd's qualifier. `operand(i)` yields the second operand.
+// Each result element is written whole as 0 or 1 (its first byte the bit, the
+// others 0), so the loop works lane-wise on elements of the compared type.
 template <typename Cond, typename Operand>
 aarch64_decode_rc compare(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_z_reg zn, Cond cond, Operand operand) {
     return with_element_type(pd.qual, [&](auto t) {
         using T = decltype(t);
         vec_buf r;
-        std::memset(r.b, 0, kVecBytes);
         const unsigned char *g = preg(s, pg), *a = zreg(s, zn);
-        for (unsigned i = 0; i < elem_count<T>; ++i)
-            if (pred_active<T>(g, i) && cond(elem_get<T>(a, i), static_cast<T>(operand(T{}, i)))) r.b[i * sizeof(T)] = 1;
-        sve_ptest(s, g, r.b, sizeof(T));
+        T any = 0;
+        for (unsigned i = 0; i < elem_count<T>; ++i) {
+            const T active = elem_get<T>(g, i) & 1;
+            const T v = static_cast<T>(active & T(cond(elem_get<T>(a, i), static_cast<T>(operand(T{}, i)))));
+            elem_set<T>(r.b, i, v);
+            any |= v;
+        }
+        pred_test_flags(s, g, r.b, sizeof(T), any != 0);
         std::memcpy(preg(s, pd), r.b, kVecBytes);
         return DECODE_OK;
     });
