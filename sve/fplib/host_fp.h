@@ -348,7 +348,7 @@ inline host_fp_scope host_fp_begin(uint32_t fpcr) {
     asm volatile("mrs %0, fpsr" : "=r"(s.host_fpsr));
     s.used = fpcr & host_fp_hw::kHostFPCRControls;
     if (s.used != s.host_fpcr) asm volatile("msr fpcr, %0" : : "r"(s.used));
-    asm volatile("msr fpsr, %0" : : "r"(uint64_t(0)));
+    asm volatile("msr fpsr, %x0" : : "rZ"(uint64_t(0)));
     return s;
 }
 

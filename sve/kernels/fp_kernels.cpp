@@ -78,28 +78,34 @@ bool all_active(const unsigned char *g) {
 // nothing. Element i of r is written after element i of the sources is read
 // and nothing else, so r may be one of them. On AArch64 vop(x, y, z) computes
 // 16 bytes of elements at once; inactive lanes compute from 1.0, which raises
-// no flag in any operation here, and are then discarded.
-template <typename T, typename S, typename V>
-void run_elements(uint32_t fpcr, uint32_t *raised, const unsigned char *g, unsigned char *r, const unsigned char *a,
+// no flag in any operation here, and are then discarded. Accumulates: vop
+// writes its result over x (the multiply-adds).
+template <typename T, bool Accumulates = false, typename S, typename V>
+[[gnu::always_inline]] inline void run_elements(uint32_t fpcr, uint32_t *raised, const unsigned char *g, unsigned char *r, const unsigned char *a,
                   const unsigned char *b, const unsigned char *c, S sop, V vop) {
     if (g != nullptr && all_active<T>(g)) g = nullptr;
     host_fp_scope scope = host_fp_begin(fpcr);
 #if defined(__aarch64__)
     (void)sop;
     using Vt = host_fp_hw::vec_t<T>;
-    Vt x, y, z, old, m;
     if (g == nullptr) {
-        // 64 bytes at a time: one LD1 per source, one ST1.
+        // 64 bytes at a time.
 #pragma GCC unroll 1
         for (const unsigned char *end = a + kVecBytes; a != end; a += 64, b += 64, c += 64, r += 64) {
             const auto xs = load4(a, T{}), ys = load4(b, T{}), zs = load4(c, T{});
-            auto rs = xs;
-            for (unsigned k = 0; k < 4; ++k) rs.val[k] = vop(xs.val[k], ys.val[k], zs.val[k]);
-            store4(r, rs);
+            for (unsigned k = 0; k < 4; ++k) {
+                Vt x = xs.val[k];
+                // An accumulating operation gets its first operand in a
+                // register of its own (not one of LD1's four).
+                if constexpr (Accumulates) std::memcpy(&x, a + 16 * k, 16);
+                const Vt res = vop(x, ys.val[k], zs.val[k]);
+                std::memcpy(r + 16 * k, &res, 16);
+            }
         }
     } else {
         constexpr T kOne = sizeof(T) == 4 ? T(0x3F800000u) : T(0x3FF0000000000000ull);
         const Vt one = host_fp_hw::v_splat(kOne);
+        Vt x, y, z, old, m;
         for (unsigned off = 0; off < kVecBytes; off += 16) {
             std::memcpy(&m, g + off, 16);
             m = host_fp_hw::v_low_bit(m);
@@ -303,7 +309,7 @@ aarch64_decode_rc muladd_zpzz(cpu_state *s, aarch64_z_reg zdst, aarch64_p_reg pg
     return with_fp_type(zdst.qual, [&](auto t) {
         using T = decltype(t);
         constexpr T kSign = T(T(1) << (8 * sizeof(T) - 1));
-        run_elements<T>(
+        run_elements<T, true>(
             fpcr, raised, preg(s, pg), zreg(s, zdst), zreg(s, acc), zreg(s, x), zreg(s, y),
             [](host_fp_scope &sc, T a, T n, T m) {
                 return host_fp_raw_muladd(sc, NegAcc ? T(a ^ kSign) : a, NegProduct ? T(n ^ kSign) : n, m);
