@@ -158,7 +158,9 @@ aarch64_decode_rc sve_pfalse_p(cpu_state *state, aarch64_p_reg pd) {
 
 aarch64_decode_rc sve_ptrue_pi(cpu_state *state, aarch64_p_reg pd, int pattern) {
     const unsigned lg = esize_log2(pd.qual);
-    write_prefix(preg(state, pd), pattern_element_count(static_cast<unsigned>(pattern), 1u << lg), lg);
+    // ALL, by far the most common pattern, without the pattern decoder.
+    const unsigned count = (pattern & 31) == 31 ? kVecBytes >> lg : pattern_element_count(static_cast<unsigned>(pattern), 1u << lg);
+    write_prefix(preg(state, pd), count, lg);
     return DECODE_OK;
 }
 
