@@ -19,9 +19,9 @@ struct dr_thread_data {
     // The register file the inline code stores into and loads from; it comes
     // first, so that the inline code addresses its fields from the block's start.
     cpu_state state;
-    // Non-zero from the moment emulate_instruction has written the results of
-    // the instruction into `state` until the inline code of the next emulated
-    // instruction clears it (before its call).
+    // Non-zero from the moment emulate_run has written the results of its run
+    // of instructions into `state` until the inline code of the next run
+    // clears it (before its call).
     uint64_t emulated;
     // The instruction whose emulated access faulted and was handed to the
     // program as a signal, or null.
@@ -47,22 +47,23 @@ dr_thread_data *client_thread_data(void *drcontext);
 inline constexpr dr_spill_slot_t kSlotX26 = static_cast<dr_spill_slot_t>(1);
 inline constexpr dr_spill_slot_t kSlotX27 = static_cast<dr_spill_slot_t>(2);
 
-// Positions in the inline sequence that replaces one SVE instruction, marked by
-// labels (notes from drmgr's range, the instruction's address in the label's
-// data) so that a stopped thread's position can be found in the fragment's
-// instruction list.
+// Positions in the inline sequence that replaces a run of SVE instructions,
+// marked by labels (notes from drmgr's range, the run's first address and the
+// address after it in the label's data) so that a stopped thread's position
+// can be found in the fragment's instruction list.
 enum sequence_mark : unsigned {
     kMarkStart,      // nothing saved yet
     kMarkX26Saved,   // X26 is in its slot
     kMarkX27Saved,   // X27 too; the rest of the save half stores into the record
-    kMarkCall,       // the record holds the instruction's inputs; the call follows
+    kMarkCall,       // the record holds the run's inputs; the call follows
     kMarkLoadBack,   // the call has returned: the record holds the results
     kMarkEnd,        // every register is the program's again
     kMarkCount
 };
 
-// Creates the label for `mark` of the sequence standing for the instruction at `pc`.
-instr_t *sequence_label(void *drcontext, sequence_mark mark, app_pc pc);
+// Creates the label for `mark` of the sequence standing for the run of SVE
+// instructions from `pc` to `end` (the address after the run's last one).
+instr_t *sequence_label(void *drcontext, sequence_mark mark, app_pc pc, app_pc end);
 
 // Start-up of the parts in their own files.
 void translation_init();

@@ -2,7 +2,7 @@
 // signal handlers, as an SVE processor's kernel keeps it: the framework tells
 // us about every delivery to a program handler and every sigreturn through its
 // kernel-transfer event, and the thread's sve_signal_levels does the rest
-// (emulate_instruction takes the copy before a handler's first SVE
+// (emulate_run takes the copy before a handler's first SVE
 // instruction). Bytes 0-15 of each Z register are the V register, which the
 // framework itself restores from the frame at sigreturn.
 //

@@ -1,5 +1,5 @@
 // The application state of a thread that the framework stops inside the inline
-// sequence standing for an SVE instruction.
+// sequence standing for a run of SVE instructions.
 //
 // The framework translates a thread's code-cache state into application state
 // when it delivers a signal that cannot wait for the fragment to end (a fault,
@@ -7,18 +7,22 @@
 // suspends threads (flushes, detach) and when it relocates one. Inside our
 // sequence its own translation is wrong twice over: X26 and X27 hold scratch
 // values, and once the call has run the registers are a mix of results and
-// inputs while every instruction of the sequence says "at the SVE instruction".
+// inputs while every instruction of the sequence says "at the run's first SVE
+// instruction".
 // The restore-state event puts a consistent architectural state in their place:
 //
-//   before emulate_instruction has finished (the save half, the call's
-//       preparation and the call): the state before the instruction, PC at
-//       the instruction. X26 and X27 come from their slots once saved; from
+//   before emulate_run has finished (the save half, the call's preparation
+//       and the call): the state before the run, PC at its first instruction. X26 and X27 come from their slots once saved; from
 //       the call on, every register comes from the record, which the save
 //       half has completed (the call's preparation moves registers around).
 //   after it (the rest of the call and the load-back half): the state after
-//       the instruction, every register from the record, PC at the next
-//       instruction. The instruction's memory effects have happened, and its
-//       results are in the record only.
+//       the run, every register from the record, PC at the instruction after
+//       it. The run's memory effects have happened, and its results are in
+//       the record only.
+//
+// A thread is never found between two instructions of a run: the run is
+// emulated inside one call, in client code, where the framework does not
+// translate threads.
 //
 // X28 (the framework's stolen register) is the framework's business until the
 // load-back half: the framework's copy holds the application's value.
@@ -26,11 +30,11 @@
 // The position comes from the marks the block event put around the sequence
 // (sequence_label), found by walking the fragment's recreated instruction list
 // the way the framework does; the call is split by the `emulated` word of the
-// thread's data, which the save half clears and emulate_instruction sets.
+// thread's data, which the save half clears and emulate_run sets.
 //
 // Not ours to fix: the framework cannot translate a thread stopped in a
 // fragment's prefix at all, and a signal that arrives while the thread runs
-// emulate_instruction (client code) waits until the thread next leaves the
+// emulate_run (client code) waits until the thread next leaves the
 // code cache.
 
 #include <atomic>
@@ -50,12 +54,20 @@ bool note_range_reserved = false;
 std::atomic<uint64_t> translated_before{0};
 std::atomic<uint64_t> translated_after{0};
 
-bool mark_of(instr_t *instr, sequence_mark *mark, app_pc *pc) {
+// A run's first address and the address after it.
+struct run_span {
+    app_pc pc;
+    app_pc end;
+};
+
+bool mark_of(instr_t *instr, sequence_mark *mark, run_span *run) {
     if (!instr_is_label(instr)) return false;
     const ptr_int_t note = reinterpret_cast<ptr_int_t>(instr_get_note(instr));
     if (note < note_base || note >= note_base + kMarkCount) return false;
     *mark = static_cast<sequence_mark>(note - note_base);
-    *pc = reinterpret_cast<app_pc>(instr_get_label_data_area(instr)->data[0]);
+    const dr_instr_label_data_t *data = instr_get_label_data_area(instr);
+    run->pc = reinterpret_cast<app_pc>(data->data[0]);
+    run->end = reinterpret_cast<app_pc>(data->data[1]);
     return true;
 }
 
@@ -63,17 +75,17 @@ bool mark_of(instr_t *instr, sequence_mark *mark, app_pc *pc) {
 // walking `ilist` from `cache_start` with the framework's own lengths. False
 // when the thread is outside every sequence.
 bool find_position(void *drcontext, instrlist_t *ilist, byte *cache_start, byte *target,
-                   sequence_mark *mark, app_pc *pc) {
+                   sequence_mark *mark, run_span *run) {
     bool inside = false;
     byte *cpc = cache_start;
     for (instr_t *instr = instrlist_first(ilist); instr != nullptr;
          instr = instr_get_next(instr)) {
         sequence_mark m;
-        app_pc p;
-        if (mark_of(instr, &m, &p)) {
+        run_span r;
+        if (mark_of(instr, &m, &r)) {
             inside = m != kMarkEnd;
             *mark = m;
-            *pc = p;
+            *run = r;
             continue;
         }
         const int length = instr_length(drcontext, instr);
@@ -110,16 +122,16 @@ bool event_restore_state(void *drcontext, bool restore_memory, dr_restore_state_
     }
 
     sequence_mark mark = kMarkEnd;
-    app_pc pc = nullptr;
+    run_span run{nullptr, nullptr};
     if (!find_position(drcontext, info->fragment_info.ilist, info->fragment_info.cache_start_pc,
-                       info->raw_mcontext->pc, &mark, &pc))
+                       info->raw_mcontext->pc, &mark, &run))
         return true;
 
     const dr_thread_data *data = client_thread_data(drcontext);
     const bool after = mark == kMarkLoadBack || (mark == kMarkCall && data->emulated != 0);
     if (after) {
         set_from_record(mc, data->state);
-        mc->pc = pc + 4;
+        mc->pc = run.end;
         if (translated_after.fetch_add(1, std::memory_order_relaxed) == 0)
             dr_log(nullptr, DR_LOG_ALL, 1,
                    "SVE client: translated a thread inside an emulation sequence, after its call\n");
@@ -134,7 +146,7 @@ bool event_restore_state(void *drcontext, bool restore_memory, dr_restore_state_
     if (mark != kMarkStart) reg_set_value(DR_REG_X26, mc, dr_read_saved_reg(drcontext, kSlotX26));
     if (mark != kMarkStart && mark != kMarkX26Saved)
         reg_set_value(DR_REG_X27, mc, dr_read_saved_reg(drcontext, kSlotX27));
-    mc->pc = pc;
+    mc->pc = run.pc;
     if (translated_before.fetch_add(1, std::memory_order_relaxed) == 0)
         dr_log(nullptr, DR_LOG_ALL, 1,
                "SVE client: translated a thread inside an emulation sequence, before its call\n");
@@ -143,10 +155,12 @@ bool event_restore_state(void *drcontext, bool restore_memory, dr_restore_state_
 
 }  // namespace
 
-instr_t *sequence_label(void *drcontext, sequence_mark mark, app_pc pc) {
+instr_t *sequence_label(void *drcontext, sequence_mark mark, app_pc pc, app_pc end) {
     instr_t *label = INSTR_CREATE_label(drcontext);
     instr_set_note(label, reinterpret_cast<void *>(note_base + mark));
-    instr_get_label_data_area(label)->data[0] = reinterpret_cast<ptr_uint_t>(pc);
+    dr_instr_label_data_t *data = instr_get_label_data_area(label);
+    data->data[0] = reinterpret_cast<ptr_uint_t>(pc);
+    data->data[1] = reinterpret_cast<ptr_uint_t>(end);
     return label;
 }
 

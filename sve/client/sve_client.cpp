@@ -1,10 +1,10 @@
 // The DynamoRIO client libsve_2048.so.
 //
 // The framework hands every new basic block to event_instruction_change, which
-// replaces each SVE instruction by inline code: the application's registers are
-// stored into the thread's cpu_state, emulate_instruction runs the handler that
-// the recogniser chose when the block was built, and the registers are loaded
-// back. Everything else runs natively.
+// replaces each run of consecutive SVE instructions by inline code: the
+// application's registers are stored into the thread's cpu_state, emulate_run
+// runs the handler of each instruction of the run in turn, and the registers are
+// loaded back. Everything else runs natively.
 //
 // Faults. The framework owns signal handling, so the core is built without its
 // own handlers (SVE_HOST_OWNS_SIGNALS). First-fault and non-fault loads read
@@ -63,8 +63,8 @@ constexpr reg_id_t kScratchRegW = DR_REG_W26;
 // SIGSEGV for the application there.
 constexpr uintptr_t kFaultRedirectPc = 0;
 
-// SVE instructions rewritten in one basic block at most.
-constexpr unsigned kMaxEmulatedPerBlock = 16;
+// Runs of SVE instructions rewritten in one basic block at most.
+constexpr unsigned kMaxRunsPerBlock = 16;
 
 // The thread's dr_thread_data.
 int tls_idx = -1;
@@ -121,48 +121,48 @@ void event_thread_exit(void *drcontext) {
     __builtin_unreachable();
 }
 
-// Runs the handler; a fault in one of its memory accesses does not return.
-aarch64_decode_rc run_handler(void *drcontext, dr_thread_data *data, unsigned int insn,
-                              sve_handler_fn handler) {
-    volatile aarch64_decode_rc rc = DECODE_OK;
-    volatile bool faulted = false;
-    DR_TRY_EXCEPT(drcontext, { rc = handler(&data->state, insn); }, { faulted = true; });
-    if (faulted) deliver_fault_to_application(drcontext, data);
-    return rc;
-}
-
-// The word now in application memory at pc (the rewritten word if pc cannot be read).
-uint32_t current_word(const unsigned char *pc, uint32_t rewritten) {
-    uint32_t word;
-    return framework_safe_read(pc, &word, sizeof word) ? word : rewritten;
-}
-
-// The emulation entry, called from the inline code with the instruction word, its
-// application address and its handler.
-void emulate_instruction(unsigned int insn, unsigned char *pc,
-                         aarch64_decode_rc (*handler)(cpu_state *, unsigned int)) {
+// The emulation entry, called from the inline code with the application address
+// of the first instruction of a run of `count` consecutive SVE instructions. The
+// instructions are read from application memory, where the block was built
+// from, and their handlers come from the recogniser's remembered answers.
+void emulate_run(unsigned char *first, unsigned int count) {
     void *drcontext = dr_get_current_drcontext();
     dr_thread_data *data = client_thread_data(drcontext);
     cpu_state *state = &data->state;
-    state->pc = pc;
     // X28 is in the record already (the inline code stored the framework's copy).
     state->x[26] = dr_read_saved_reg(drcontext, kSlotX26);
     state->x[27] = dr_read_saved_reg(drcontext, kSlotX27);
     // Inside a program signal handler, the interrupted code's SVE-only state is
     // copied before the handler's first SVE instruction changes it.
     sve_signal_levels_before_sve(data->signal_levels, state->sp, *state, allocate_upper_state);
-    const aarch64_decode_rc rc = run_handler(drcontext, data, insn, handler);
-    if (rc != DECODE_OK) {
-        std::fprintf(stderr, "Error: failed to emulate SVE instruction 0x%08x at PC %p\n",
-                     current_word(pc, insn), static_cast<void *>(pc));
-    }
+    // The handlers run under the framework's try/except: a fault in one of
+    // their memory accesses, or in reading an instruction, does not return
+    // (state->pc says which instruction it was).
+    volatile bool faulted = false;
+    DR_TRY_EXCEPT(
+        drcontext,
+        {
+            for (unsigned int i = 0; i < count; ++i) {
+                unsigned char *pc = first + 4 * i;
+                state->pc = pc;
+                uint32_t word;
+                std::memcpy(&word, pc, sizeof word);
+                const sve_handler_fn handler = is_sve(word);
+                if (handler == nullptr || handler(state, word) != DECODE_OK) {
+                    std::fprintf(stderr, "Error: failed to emulate SVE instruction 0x%08x at PC %p\n", word,
+                                 static_cast<void *>(pc));
+                }
+            }
+        },
+        { faulted = true; });
+    if (faulted) deliver_fault_to_application(drcontext, data);
     dr_write_saved_reg(drcontext, kSlotX26, state->x[26]);
     dr_write_saved_reg(drcontext, kSlotX27, state->x[27]);
-    // From here a thread stopped in this sequence has the instruction's results.
+    // From here a thread stopped in this sequence has the run's results.
     data->emulated = 1;
 }
 
-// Inserts a call of `callee` with three arguments before `where`, with the
+// Inserts a call of `callee` with two arguments before `where`, with the
 // guarantees the inline code relies on: the callee receives exactly these
 // values; control then goes on with `where`; and the spill slots and the
 // stolen-register value are as the callee left them. The framework's call
@@ -170,29 +170,37 @@ void emulate_instruction(unsigned int insn, unsigned char *pc,
 // stack around the call, a superset of what is needed) and leaves the client
 // spill slots alone. It is the clean call taken apart: the parts carry no
 // marks of the framework's own mangling, so that the caller can translate
-// every one of them to `pc`, the application address the call stands for.
+// every one of them to the run the call stands for.
 void dr_insert_call_tevra(void *drcontext, instrlist_t *ilist, instr_t *where, app_pc pc,
-                          void *callee, uint num_args, opnd_t arg0, opnd_t arg1,
-                          opnd_t arg2) {
+                          void *callee, opnd_t arg0, opnd_t arg1) {
     (void)pc;
     const uint pushed = dr_prepare_for_call(drcontext, ilist, where);
     // The call needs the framework's stack 16-byte aligned, which the
     // preparation leaves it on AArch64.
     SVE_CLIENT_ASSERT(pushed % 16 == 0);
-    dr_insert_call(drcontext, ilist, where, callee, num_args, arg0, arg1, arg2);
+    dr_insert_call(drcontext, ilist, where, callee, 2, arg0, arg1);
     dr_cleanup_after_call(drcontext, ilist, where, 0);
 }
 
-// Builds the inline sequence that replaces one SVE instruction.
+// Builds the inline sequence that replaces a run of SVE instructions: from
+// `pc`, the first one's address, to `end`, the address after the last.
+//
+// Our instructions are application instructions to the framework, translated
+// to the run: those up to the call to its first instruction, those after it to
+// its last. The framework takes the end of a block whose tail we removed (see
+// truncate_block) from the last of them, so the block goes on after the run.
 struct sequence_builder {
     void *drcontext;
     instrlist_t *bb;
     instr_t *where;
     app_pc pc;
+    app_pc end;
+    // The translation of the instructions inserted now.
+    app_pc at;
 
-    // Inserts an instruction of our own, translated to the SVE instruction.
+    // Inserts an instruction of our own, translated to the run.
     void emit(instr_t *instr) const {
-        instr_set_translation(instr, pc);
+        instr_set_translation(instr, at);
         instrlist_preinsert(bb, where, instr);
     }
 
@@ -209,13 +217,13 @@ struct sequence_builder {
         insert();
         for (instr_t *i = before != nullptr ? instr_get_next(before) : instrlist_first(bb);
              i != where; i = instr_get_next(i)) {
-            if (!instr_is_label(i) && instr_get_app_pc(i) == nullptr) instr_set_translation(i, pc);
+            if (!instr_is_label(i) && instr_get_app_pc(i) == nullptr) instr_set_translation(i, at);
         }
     }
 
     // Marks the position for the restore-state event.
     void mark(sequence_mark m) const {
-        instrlist_meta_preinsert(bb, where, sequence_label(drcontext, m, pc));
+        instrlist_meta_preinsert(bb, where, sequence_label(drcontext, m, pc, end));
     }
 
     static opnd_t field(size_t offset, opnd_size_t size) {
@@ -269,20 +277,20 @@ struct sequence_builder {
                               reg(kScratchRegW)));
     }
 
-    void call_emulation(uint32_t word, sve_handler_fn handler) const {
-        void *callee = reinterpret_cast<void *>(emulate_instruction);
+    void call_emulation() const {
+        void *callee = reinterpret_cast<void *>(emulate_run);
+        const ptr_int_t count = (end - pc) / 4;
         mark(kMarkCall);
         framework([&] {
-            dr_insert_call_tevra(
-                drcontext, bb, where, pc, callee, 3,
-                opnd_create_immed_int(static_cast<ptr_int_t>(word), OPSZ_4),
-                opnd_create_immed_int(reinterpret_cast<ptr_int_t>(pc), OPSZ_PTR),
-                opnd_create_immed_int(reinterpret_cast<ptr_int_t>(handler), OPSZ_PTR));
+            dr_insert_call_tevra(drcontext, bb, where, pc, callee,
+                                 opnd_create_immed_int(reinterpret_cast<ptr_int_t>(pc), OPSZ_PTR),
+                                 opnd_create_immed_int(count, OPSZ_4));
         });
         mark(kMarkLoadBack);
     }
 
-    void restore_state() const {
+    void restore_state() {
+        at = end - 4;
         load_record_address();
         emit(INSTR_CREATE_ldr(drcontext, reg(kScratchRegW),
                               field(offsetof(cpu_state, fpcr), OPSZ_4)));
@@ -325,6 +333,14 @@ void truncate_block(void *drcontext, instrlist_t *bb, instr_t *first) {
     }
 }
 
+// The encoding of an application instruction, when it has one.
+bool raw_word_of(instr_t *instr, uint32_t *word) {
+    const byte *raw = instr_get_raw_bits(instr);
+    if (raw == nullptr) return false;
+    std::memcpy(word, raw, sizeof *word);
+    return true;
+}
+
 // Whether the process has built its first block yet.
 std::atomic<bool> first_block_seen{false};
 
@@ -334,36 +350,42 @@ dr_emit_flags_t event_instruction_change(void *drcontext, void *tag, instrlist_t
     if (!for_trace && !translating && !first_block_seen.load(std::memory_order_relaxed) &&
         !first_block_seen.exchange(true))
         mark_sve_in_auxiliary_vector(drcontext);
-    unsigned rewritten = 0;
+    unsigned runs = 0;
     instr_t *next = nullptr;
     for (instr_t *instr = instrlist_first_app(bb); instr != nullptr; instr = next) {
         next = instr_get_next_app(instr);
-        const byte *raw = instr_get_raw_bits(instr);
-        if (raw == nullptr) continue;
         uint32_t raw_word;
-        std::memcpy(&raw_word, raw, sizeof raw_word);
-        const sve_handler_fn handler = is_sve(raw_word);
-        if (handler == nullptr) {
+        if (!raw_word_of(instr, &raw_word)) continue;
+        if (is_sve(raw_word) == nullptr) {
             rewrite_id_register_read(drcontext, bb, instr, raw_word);
             continue;
         }
-
-        const app_pc pc = instr_get_app_pc(instr);
-        const uint32_t word = current_word(pc, raw_word);
         SVE_CLIENT_ASSERT(dr_get_stolen_reg() == DR_REG_X28);
 
-        const sequence_builder seq{drcontext, bb, instr, pc};
+        // The run: this instruction and the SVE instructions that follow it
+        // directly in memory.
+        const app_pc pc = instr_get_app_pc(instr);
+        instr_t *last = instr;
+        while (next != nullptr && instr_get_app_pc(next) == instr_get_app_pc(last) + 4 &&
+               raw_word_of(next, &raw_word) && is_sve(raw_word) != nullptr) {
+            last = next;
+            next = instr_get_next_app(next);
+        }
+        sequence_builder seq{drcontext, bb, instr, pc, instr_get_app_pc(last) + 4, pc};
         seq.save_state();
-        seq.call_emulation(word, handler);
+        seq.call_emulation();
         seq.restore_state();
-        instr_t *after = instr_get_next(instr);
-        instrlist_remove(bb, instr);
-        instr_destroy(drcontext, instr);
+        instr_t *after = instr_get_next(last);
+        for (instr_t *i = instr; i != after;) {
+            instr_t *following = instr_get_next(i);
+            instrlist_remove(bb, i);
+            instr_destroy(drcontext, i);
+            i = following;
+        }
         // A block of the framework's code cache is limited in size (32 KiB on
-        // AArch64) and every emulated instruction expands to a few hundred bytes;
-        // a block with many SVE instructions is split, the rest of it goes to
-        // the next block.
-        if (++rewritten == kMaxEmulatedPerBlock) {
+        // AArch64) and every run expands to a few hundred bytes; a block with
+        // many runs is split, the rest of it goes to the next block.
+        if (++runs == kMaxRunsPerBlock) {
             truncate_block(drcontext, bb, after);
             break;
         }

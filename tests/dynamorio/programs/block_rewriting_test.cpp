@@ -84,6 +84,37 @@ TEST(BlockRewriting, TwoConsecutiveVectorInstructions) {
     for (int b = 0; b < 16; ++b) EXPECT_EQ(v[b], 6) << "byte " << b;
 }
 
+// Runs of consecutive SVE instructions are emulated together. Each of the 40
+// runs here adds 2 (INCD twice: x 32 at 2048 bits) to X1 and the native ADD
+// between runs 1 to X2; the block holds more runs than the client rewrites in
+// one block, so it is split after a run, and nothing may run twice or not at
+// all. Z0 counts the runs element-wise, with an SVE ADD inside each run.
+#define SVE_RUN_OF_THREE "incd x1\n add z0.d, z0.d, z1.d\n incd x1\n add x2, x2, #1\n"
+#define SVE_RUNS_8 SVE_RUN_OF_THREE SVE_RUN_OF_THREE SVE_RUN_OF_THREE SVE_RUN_OF_THREE \
+    SVE_RUN_OF_THREE SVE_RUN_OF_THREE SVE_RUN_OF_THREE SVE_RUN_OF_THREE
+TEST(BlockRewriting, ManyRunsInOneStraightLineBlock) {
+    uint64_t x1, x2, z0[2];
+    asm volatile(
+        ".arch_extension sve\n"
+        "mov x1, #0\n"
+        "mov x2, #0\n"
+        "mov z0.d, #0\n"
+        "mov z1.d, #1\n"
+        SVE_RUNS_8 SVE_RUNS_8 SVE_RUNS_8 SVE_RUNS_8 SVE_RUNS_8
+        "mov %0, x1\n"
+        "mov %1, x2\n"
+        "str q0, [%2]\n"
+        : "=&r"(x1), "=&r"(x2)
+        : "r"(z0)
+        : "x1", "x2", "v0", "v1", "memory");
+    EXPECT_EQ(x1, 40u * 64u);
+    EXPECT_EQ(x2, 40u);
+    EXPECT_EQ(z0[0], 40u);
+    EXPECT_EQ(z0[1], 40u);
+}
+#undef SVE_RUNS_8
+#undef SVE_RUN_OF_THREE
+
 // --- Condition flags -----------------------------------------------------------
 
 // NZCV after msr nzcv, <flags>; an emulated instruction; and what a native
