@@ -56,6 +56,56 @@ inline aarch64_decode_rc store_elements(cpu_state *s, unsigned zt, const unsigne
     return DECODE_OK;
 }
 
+// Whole-register contiguous transfers. When every element is active, the
+// memory element is as wide as the register element and no 16-byte piece of
+// the block crosses a page boundary that an element would not cross (the block
+// is 16-byte aligned, or lies within one 4 KiB page), the 256 bytes move in
+// ascending 16-byte pieces: the same bytes, in the same order, with the same
+// first fault and the same part of the transfer done before it as the element
+// loops below. Anything else takes the element loops.
+inline bool whole_register_transfer(const unsigned char *pg, unsigned esize, uint64_t start) {
+    if ((start & 15) != 0 && (start & 4095) > 4096 - kVecBytes) return false;
+    const uint64_t lanes = pred_lane_mask(esize);
+    uint64_t missing = 0;
+    for (unsigned w = 0; w < kPredWords; ++w) missing |= (pred_word(pg, w) & lanes) ^ lanes;
+    return missing == 0;
+}
+
+// Copies 16 bytes; on AArch64 one load and one store that the compiler keeps
+// in program order, so that the pieces of a transfer fault in ascending order.
+inline void copy_piece16(void *to, const void *from) {
+#if defined(__aarch64__)
+    __asm__ volatile("ldr q16, [%1]\n\tstr q16, [%0]" : : "r"(to), "r"(from) : "v16", "memory");
+#else
+    std::memcpy(to, from, 16);
+    __asm__ volatile("" : : : "memory");
+#endif
+}
+
+template <typename M, typename E, bool Signed>
+inline aarch64_decode_rc contiguous_load(cpu_state *s, unsigned zt, const unsigned char *pg, uint64_t start) {
+    if constexpr (sizeof(M) == sizeof(E)) {
+        if (whole_register_transfer(pg, sizeof(E), start)) {
+            unsigned char *d = s->z[zt & 31];
+            for (unsigned k = 0; k < kVecBytes; k += 16) copy_piece16(d + k, reinterpret_cast<const void *>(start + k));
+            return DECODE_OK;
+        }
+    }
+    return load_elements<M, E, Signed>(s, zt, pg, [=](unsigned i) { return start + uint64_t{i} * sizeof(M); });
+}
+
+template <typename M, typename E>
+inline aarch64_decode_rc contiguous_store(cpu_state *s, unsigned zt, const unsigned char *pg, uint64_t start) {
+    if constexpr (sizeof(M) == sizeof(E)) {
+        if (whole_register_transfer(pg, sizeof(E), start)) {
+            const unsigned char *src = s->z[zt & 31];
+            for (unsigned k = 0; k < kVecBytes; k += 16) copy_piece16(reinterpret_cast<void *>(start + k), src + k);
+            return DECODE_OK;
+        }
+    }
+    return store_elements<M, E>(s, zt, pg, [=](unsigned i) { return start + uint64_t{i} * sizeof(M); });
+}
+
 // Structure load/store of N consecutive registers (numbers wrap at 32), memory
 // interleaved element by element.
 template <typename T, unsigned N>

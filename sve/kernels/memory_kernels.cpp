@@ -16,7 +16,7 @@ inline uint64_t simm(int imm) { return static_cast<uint64_t>(static_cast<int64_t
 #define SVE_MEM_LD1_SI(name, M, E, S, N)                                                                   \
     aarch64_decode_rc name(cpu_state *s, aarch64_z_reg zt, aarch64_p_reg pg, aarch64_i_rsp_reg rn, int imm) { \
         const uint64_t start = xread(s, rn) + simm(imm) * (kVecBytes / sizeof(E)) * sizeof(M);               \
-        return load_elements<M, E, S>(s, zt.num, preg(s, pg), [=](unsigned i) { return start + uint64_t{i} * sizeof(M); }); \
+        return contiguous_load<M, E, S>(s, zt.num, preg(s, pg), start);                                   \
     }
 #define SVE_MEM_LDNF1_SI(name, M, E, S, N)                                                                 \
     aarch64_decode_rc name(cpu_state *s, aarch64_z_reg zt, aarch64_p_reg pg, aarch64_i_rsp_reg rn, int imm) { \
@@ -27,7 +27,7 @@ inline uint64_t simm(int imm) { return static_cast<uint64_t>(static_cast<int64_t
 #define SVE_MEM_ST1_SI(name, M, E, S, N)                                                                   \
     aarch64_decode_rc name(cpu_state *s, aarch64_z_reg zt, aarch64_p_reg pg, aarch64_i_rsp_reg rn, int imm) { \
         const uint64_t start = xread(s, rn) + simm(imm) * (kVecBytes / sizeof(E)) * sizeof(M);               \
-        return store_elements<M, E>(s, zt.num, preg(s, pg), [=](unsigned i) { return start + uint64_t{i} * sizeof(M); }); \
+        return contiguous_store<M, E>(s, zt.num, preg(s, pg), start);                                     \
     }
 // Structures: the immediate counts whole groups of N registers.
 #define SVE_MEM_LDN_SI(name, M, E, S, N)                                                                   \
@@ -47,7 +47,7 @@ inline uint64_t simm(int imm) { return static_cast<uint64_t>(static_cast<int64_t
 #define SVE_MEM_LD1_SS(name, M, E, S, N)                                                                   \
     aarch64_decode_rc name(cpu_state *s, aarch64_z_reg zt, aarch64_p_reg pg, aarch64_i_rsp_reg rn, aarch64_i_reg rm) {                                                          \
         const uint64_t start = xread(s, rn) + xread(s, rm) * sizeof(M);                                      \
-        return load_elements<M, E, S>(s, zt.num, preg(s, pg), [=](unsigned i) { return start + uint64_t{i} * sizeof(M); }); \
+        return contiguous_load<M, E, S>(s, zt.num, preg(s, pg), start);                                   \
     }
 #define SVE_MEM_LDFF1_SS(name, M, E, S, N)                                                                 \
     aarch64_decode_rc name(cpu_state *s, aarch64_z_reg zt, aarch64_p_reg pg, aarch64_i_rsp_reg rn, aarch64_i_reg rm) {                                                          \
@@ -58,7 +58,7 @@ inline uint64_t simm(int imm) { return static_cast<uint64_t>(static_cast<int64_t
 #define SVE_MEM_ST1_SS(name, M, E, S, N)                                                                   \
     aarch64_decode_rc name(cpu_state *s, aarch64_z_reg zt, aarch64_p_reg pg, aarch64_i_rsp_reg rn, aarch64_i_reg rm) {                                                          \
         const uint64_t start = xread(s, rn) + xread(s, rm) * sizeof(M);                                      \
-        return store_elements<M, E>(s, zt.num, preg(s, pg), [=](unsigned i) { return start + uint64_t{i} * sizeof(M); }); \
+        return contiguous_store<M, E>(s, zt.num, preg(s, pg), start);                                     \
     }
 #define SVE_MEM_LDN_SS(name, M, E, S, N)                                                                   \
     aarch64_decode_rc name(cpu_state *s, aarch64_z_reg zt, aarch64_p_reg pg, aarch64_i_rsp_reg rn, aarch64_i_reg rm) {                                                          \
