@@ -29,26 +29,19 @@ static uint64_t buffer[256] __attribute__((aligned(256)));
     "mov x1, #0\n"                                \
     "mov x2, #1000\n"
 
-/* One function per kind and run length; INSN is the instruction's text. */
-#define KIND(name, insn)                                                      \
-    static void name##_1(uint64_t n) {                                        \
+/* The loop of one kind at one run length: REPS copies of INSN per iteration. */
+#define KIND_RUN(fn, insn, reps)                                              \
+    static void fn(uint64_t n) {                                              \
         __asm__ volatile(".arch armv8-a+sve\n" SETUP                          \
-                         "1:\n" insn "\n"                                     \
-                         "subs %0, %0, #1\nb.ne 1b\n"                         \
-                         : "+r"(n)                                            \
-                         : "r"(buffer)                                        \
-                         : "x1", "x2", "memory", "cc", "z1", "z2", "z3", "z4", \
-                           "z5", "z6", "z7", "p0", "p1", "ffr");              \
-    }                                                                         \
-    static void name##_8(uint64_t n) {                                        \
-        __asm__ volatile(".arch armv8-a+sve\n" SETUP                          \
-                         "1:\n.rept 8\n" insn "\n.endr\n"                     \
+                         "1:\n.rept " #reps "\n" insn "\n.endr\n"            \
                          "subs %0, %0, #1\nb.ne 1b\n"                         \
                          : "+r"(n)                                            \
                          : "r"(buffer)                                        \
                          : "x1", "x2", "memory", "cc", "z1", "z2", "z3", "z4", \
                            "z5", "z6", "z7", "p0", "p1", "ffr");              \
     }
+/* One function per kind and run length; INSN is the instruction's text. */
+#define KIND(name, insn) KIND_RUN(name##_1, insn, 1) KIND_RUN(name##_8, insn, 8)
 
 KIND(add, "add z1.s, z2.s, z3.s")
 KIND(ld1w, "ld1w {z1.s}, p0/z, [%1]")

@@ -1,16 +1,15 @@
 // Contiguous LD1W/ST1W with every element active, over the boundary between a
-// readable page and one that is not: whichever way the kernel moves the bytes,
+// readable page and an unmapped one: whichever way the kernel moves the bytes,
 // the fault is at the boundary and exactly the elements below it have moved.
 #include <gtest/gtest.h>
 #include <setjmp.h>
 #include <signal.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstring>
 
 #include "sve/kernels/memory_kernels.h"
+#include "tests/common/guard_pages.h"
 #include "tests/common/test_state.h"
 
 namespace {
@@ -37,23 +36,6 @@ uintptr_t fault_of(F f) {
     return fault_address;
 }
 
-struct pages {
-    unsigned char *base = nullptr;
-    size_t size = 0;
-    pages() {
-        size = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-        void *m = mmap(nullptr, 2 * size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (m == MAP_FAILED) return;
-        base = static_cast<unsigned char *>(m);
-        for (size_t i = 0; i < size; ++i) base[i] = static_cast<unsigned char>(i * 7 + 3);
-        mprotect(base + size, size, PROT_NONE);
-    }
-    ~pages() {
-        if (base != nullptr) munmap(base, 2 * size);
-    }
-    unsigned char *boundary() const { return base + size; }
-};
-
 // Every word of P0 true at 32-bit elements, Z1 filled with 0xAA.
 void prepare(cpu_state *s) {
     std::memset(s->p[0], 0, sizeof s->p[0]);
@@ -62,7 +44,7 @@ void prepare(cpu_state *s) {
 }
 
 TEST(ContiguousTransfer, LoadOverAPageBoundaryFaultsThereWithTheElementsBelowLoaded) {
-    pages m;
+    guard_pages m;
     ASSERT_NE(m.base, nullptr);
     // 16-byte aligned (whole-register pieces) and only 4-byte aligned (element loop).
     for (unsigned below : {128u, 132u, 4u, 252u}) {
@@ -80,27 +62,27 @@ TEST(ContiguousTransfer, LoadOverAPageBoundaryFaultsThereWithTheElementsBelowLoa
 }
 
 TEST(ContiguousTransfer, StoreOverAPageBoundaryFaultsThereWithTheElementsBelowStored) {
-    pages m;
+    guard_pages m;
     ASSERT_NE(m.base, nullptr);
     for (unsigned below : {128u, 132u, 4u, 252u}) {
         auto s = new_state();
         prepare(s.get());
         for (unsigned b = 0; b < kVecBytes; ++b) s->z[1][b] = static_cast<unsigned char>(b + 1);
-        std::memset(m.base, 0, m.size);
+        std::memset(m.base, 0, m.page);
         s->x[2] = reinterpret_cast<uint64_t>(m.boundary() - below);
         const uintptr_t at = fault_of([&] {
             sve_st1w_zpri(s.get(), make_zreg(1, kQualS), make_preg(0, kQualB), make_rspreg(2), 0);
         });
         EXPECT_EQ(at, reinterpret_cast<uintptr_t>(m.boundary())) << below << " bytes below";
         EXPECT_EQ(std::memcmp(m.boundary() - below, s->z[1], below), 0) << below << " bytes below";
-        for (size_t b = 0; b < m.size - below; ++b) ASSERT_EQ(m.base[b], 0) << "byte " << b;
+        for (size_t b = 0; b < m.page - below; ++b) ASSERT_EQ(m.base[b], 0) << "byte " << b;
     }
 }
 
 // Whole registers within one page, at any element alignment, and a partial
 // predicate, move exactly what the element loop moves.
 TEST(ContiguousTransfer, WithinAPageAndWithInactiveElements) {
-    pages m;
+    guard_pages m;
     ASSERT_NE(m.base, nullptr);
     for (unsigned offset : {0u, 4u, 12u, 100u}) {
         auto s = new_state();

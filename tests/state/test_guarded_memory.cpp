@@ -12,23 +12,9 @@
 #include <vector>
 
 #include "sve/state/guarded_memory.h"
+#include "tests/common/guard_pages.h"
 
 namespace {
-
-// Two pages: the first readable (filled with 0x11..), the second unmapped.
-struct guard_pages {
-    unsigned char *base = nullptr;
-    size_t page = 0;
-    guard_pages() {
-        page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-        void *p = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        base = static_cast<unsigned char *>(p);
-        for (size_t i = 0; i < page; ++i) base[i] = static_cast<unsigned char>(0x11 + i);
-        munmap(base + page, page);
-    }
-    ~guard_pages() { munmap(base, page); }
-    unsigned long addr(long off) const { return reinterpret_cast<unsigned long>(base) + off; }
-};
 
 TEST(GuardedRead, ReadCrossingIntoAnUnmappedPageFaultsAndReturnsZero) {
     guard_pages g;
