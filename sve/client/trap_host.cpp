@@ -37,6 +37,7 @@
 #include "sve/state/cpu_state.h"
 #include "sve/state/guarded_memory.h"
 #include "sve/state/signal_levels.h"
+#include "sve/support/a64_scalar.h"
 
 #if !defined(__aarch64__)
 #error "the trap host runs on AArch64 only"
@@ -81,6 +82,7 @@ struct trap_thread {
     sigjmp_buf back_to_trap;
     uint64_t traps;
     uint64_t instructions;
+    uint64_t scalar_steps;
 };
 
 __attribute__((tls_model("initial-exec"))) thread_local trap_thread *tls_thread = nullptr;
@@ -96,6 +98,13 @@ std::atomic<bool> g_installed{false};
 std::atomic<uint64_t> g_live_records{0};
 std::atomic<uint64_t> g_exited_traps{0};
 std::atomic<uint64_t> g_exited_instructions{0};
+std::atomic<uint64_t> g_exited_scalar_steps{0};
+
+// A trap carries on through at most this many instructions (SVE and scalar)
+// before it returns to native code, and through at most this many scalar
+// instructions between two SVE ones: a scalar loop runs natively.
+constexpr unsigned kStepsPerTrap = 1024;
+constexpr unsigned kScalarStepsBetweenRuns = 32;
 
 // The program's own dispositions, as it set them through sigaction or signal.
 // The library keeps SIGILL (the traps), SIGSEGV and SIGBUS (the fault
@@ -185,6 +194,7 @@ void release_thread(void *p) {
     }
     g_exited_traps.fetch_add(t->traps, std::memory_order_relaxed);
     g_exited_instructions.fetch_add(t->instructions, std::memory_order_relaxed);
+    g_exited_scalar_steps.fetch_add(t->scalar_steps, std::memory_order_relaxed);
     if (tls_thread == t) tls_thread = nullptr;
     g_live_records.fetch_sub(1, std::memory_order_relaxed);
     if (!in_use) munmap(t->map_base, t->map_bytes);
@@ -557,6 +567,50 @@ long sve_vector_length_prctl(int option, unsigned long arg) {
 // ---------------------------------------------------------------------------
 // The trap.
 
+struct run_end {
+    const uint32_t *at;  // where the program goes on, or the word that failed
+    aarch64_decode_rc rc;
+};
+
+// Emulates from AT, whose word WORD has the handler FN, on the thread's state:
+// that run of SVE words, then each further run that a few register-only scalar
+// instructions join to it (a loop's compare and branch), executed here too so
+// that a loop runs in one trap. Stops at any other word; at SP below SP_FLOOR
+// (when not zero); at a word outside the first word's page (the program runs
+// code from that page, another may not be mapped); after kStepsPerTrap steps,
+// because asynchronous signals wait while the trap runs; and after
+// kScalarStepsBetweenRuns scalar instructions in a row, so that a scalar loop
+// runs natively. Kept apart from the trap's sigsetjmp so that its state stays
+// in registers.
+__attribute__((noinline)) run_end run_from(trap_thread &t, const uint32_t *at, uint32_t word, sve_handler_fn fn,
+                                           uint64_t sp_floor) {
+    cpu_state &st = t.state;
+    const uintptr_t page_mask = ~(g_page_bytes - 1);
+    const uintptr_t code_page = reinterpret_cast<uintptr_t>(at) & page_mask;
+    unsigned budget = kStepsPerTrap;
+    for (;;) {
+        st.pc = reinterpret_cast<unsigned char *>(const_cast<uint32_t *>(at));
+        const aarch64_decode_rc rc = fn(&st, word);
+        if (rc != DECODE_OK) return {at, rc};
+        ++t.instructions;
+        ++at;
+        unsigned scalar = 0;
+        for (;;) {
+            if (st.sp < sp_floor || (reinterpret_cast<uintptr_t>(at) & page_mask) != code_page || --budget == 0)
+                return {at, DECODE_OK};
+            word = *at;
+            fn = recognise(t, word);
+            if (fn != nullptr) break;
+            uint64_t next;
+            if (scalar == kScalarStepsBetweenRuns || !a64_scalar_step(st, word, reinterpret_cast<uintptr_t>(at), &next))
+                return {at, DECODE_OK};
+            ++scalar;
+            ++t.scalar_steps;
+            at = reinterpret_cast<const uint32_t *>(next);
+        }
+    }
+}
+
 bool emulation_failed(int sig, siginfo_t *info, void *uctx, const uint32_t *at) {
     int saved_errno = errno;
     std::fprintf(stderr, "Error: failed to emulate SVE instruction 0x%08x at PC %p\n", *at,
@@ -616,25 +670,12 @@ bool handle_sigill(int sig, siginfo_t *info, void *uctx) {
         return true;
     }
     t->program_context = uc;
-    const uint64_t entry_sp = st.sp;
-    const bool frame_below_sp = frame_on_program_stack(*t, uc);
-    aarch64_decode_rc rc;
-    for (;;) {
-        st.pc = reinterpret_cast<unsigned char *>(const_cast<uint32_t *>(at));
-        rc = fn(&st, word);
-        if (rc != DECODE_OK) break;
-        ++t->instructions;
-        ++at;
-        // The next words may store below the new SP (an SVE frame being built)
-        // where this frame lies: they trap again, with the frame below it.
-        if (frame_below_sp && st.sp < entry_sp) break;
-        // Stop at a page boundary: the next page may not be mapped, and if it is
-        // the next word traps on its own.
-        if ((reinterpret_cast<uintptr_t>(at) & (g_page_bytes - 1)) == 0) break;
-        word = *at;
-        fn = recognise(*t, word);
-        if (fn == nullptr) break;
-    }
+    // The next words may store below the new SP (an SVE frame being built)
+    // where this frame lies: they trap again, with the frame below.
+    const uint64_t sp_floor = frame_on_program_stack(*t, uc) ? st.sp : 0;
+    const run_end end = run_from(*t, at, word, fn, sp_floor);
+    at = end.at;
+    const aarch64_decode_rc rc = end.rc;
 
     t->program_context = nullptr;
     write_fpcr(host_fpcr);
@@ -655,12 +696,15 @@ void on_sigill(int sig, siginfo_t *info, void *uctx) {
 void print_stats() {
     uint64_t traps = g_exited_traps.load();
     uint64_t insns = g_exited_instructions.load();
+    uint64_t scalar = g_exited_scalar_steps.load();
     if (const trap_thread *t = tls_thread) {
         traps += t->traps;
         insns += t->instructions;
+        scalar += t->scalar_steps;
     }
-    std::fprintf(stderr, "sve-trap: %llu traps, %llu SVE instructions emulated\n",
-                 static_cast<unsigned long long>(traps), static_cast<unsigned long long>(insns));
+    std::fprintf(stderr, "sve-trap: %llu traps, %llu SVE instructions emulated, %llu scalar instructions between them\n",
+                 static_cast<unsigned long long>(traps), static_cast<unsigned long long>(insns),
+                 static_cast<unsigned long long>(scalar));
 }
 
 __attribute__((constructor)) void trap_host_init() {
@@ -716,6 +760,7 @@ void sve_trap_host_thread_counters(sve_trap_host_counters *out) {
     const trap_thread *t = tls_thread;
     out->traps = t ? t->traps : 0;
     out->instructions = t ? t->instructions : 0;
+    out->scalar_steps = t ? t->scalar_steps : 0;
 }
 
 uint64_t sve_trap_host_live_records(void) { return g_live_records.load(); }

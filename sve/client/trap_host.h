@@ -1,7 +1,9 @@
 // The trap host: libsve_2048_trap.so, loaded into an AArch64 program with
 // LD_PRELOAD. SVE instructions raise SIGILL on a processor without SVE; the
 // library's SIGILL handler emulates them (a run of consecutive SVE words in one
-// trap) and resumes the program after them.
+// trap, and further runs joined to it by a few register-only scalar
+// instructions, such as a loop's compare and branch) and resumes the program
+// after them.
 //
 // Besides the emulator's own exports (is_sve, execute_sve_instruction, the
 // handler catalogue), the library exports the counters below for tests and
@@ -25,6 +27,7 @@ extern "C" {
 struct sve_trap_host_counters {
     uint64_t traps;         // SIGILLs that emulated at least one instruction
     uint64_t instructions;  // SVE instructions emulated
+    uint64_t scalar_steps;  // scalar instructions executed between them in a trap
 };
 
 // The calling thread's counters (zero before its first trap).

@@ -24,7 +24,7 @@ class TrapThreads : public ::testing::Test {
 struct thread_result {
     uint64_t bad_vectors = 0;
     uint64_t final_x1 = 0;
-    sve_trap_host_counters counters{0, 0};
+    sve_trap_host_counters counters{};
 };
 
 // Each iteration: X1 += 32 (INCD), Z0 = dup(X1), Z0 += Z0, checked natively.
@@ -103,10 +103,11 @@ TEST_F(TrapThreads, ThreadKeepsItsOwnAlternateStack) {
 }
 
 TEST_F(TrapThreads, CountersStartAtZeroInANewThread) {
-    sve_trap_host_counters fresh{1, 1};
+    sve_trap_host_counters fresh{1, 1, 1};
     std::thread([&] { fresh = thread_counters(); }).join();
     EXPECT_EQ(fresh.traps, 0u);
     EXPECT_EQ(fresh.instructions, 0u);
+    EXPECT_EQ(fresh.scalar_steps, 0u);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
-// Runs of consecutive SVE words share one trap; the run ends at the first word
-// that is not an emulated instruction and at a page boundary.
+// Runs of consecutive SVE words share one trap, and so do runs joined by
+// register-only scalar instructions (a loop's compare and branch). A trap ends
+// at any other word, at a page boundary, after a bounded number of steps, and
+// after a bounded number of scalar instructions in a row.
 #include "trap_test_support.h"
 
 namespace {
@@ -37,12 +39,24 @@ TEST_F(TrapRuns, RunResultsAreThoseOfEveryInstruction) {
 }
 
 TEST_F(TrapRuns, NativeInstructionEndsTheRun) {
-    code_pages code({insn::kIncdX0, insn::kIncdX0, insn::kAddX2One, insn::kIncdX0, insn::kRet});
+    code_pages code({insn::kIncdX0, insn::kIncdX0, insn::kLdrX2Sp, insn::kIncdX0, insn::kRet});
     sve_trap_host_counters before = thread_counters();
     EXPECT_EQ(code(0), 3u * 32);
     sve_trap_host_counters after = thread_counters();
     EXPECT_EQ(after.traps - before.traps, 2u);
     EXPECT_EQ(after.instructions - before.instructions, 3u);
+}
+
+TEST_F(TrapRuns, ScalarInstructionsJoinRuns) {
+    // incd x0; add x2, x2, #1; nop; incd x0; ret: one trap, which also takes the
+    // RET back into the caller's page and ends there.
+    code_pages code({insn::kIncdX0, insn::kAddX2One, insn::kNop, insn::kIncdX0, insn::kRet});
+    sve_trap_host_counters before = thread_counters();
+    EXPECT_EQ(code(1), 1u + 2 * 32);
+    sve_trap_host_counters after = thread_counters();
+    EXPECT_EQ(after.traps - before.traps, 1u);
+    EXPECT_EQ(after.instructions - before.instructions, 2u);
+    EXPECT_EQ(after.scalar_steps - before.scalar_steps, 3u);
 }
 
 TEST_F(TrapRuns, PageBoundaryEndsTheRun) {
@@ -57,9 +71,10 @@ TEST_F(TrapRuns, PageBoundaryEndsTheRun) {
     EXPECT_EQ(after.instructions - before.instructions, 4u);
 }
 
-TEST_F(TrapRuns, LoopTrapsOncePerIteration) {
-    sve_trap_host_counters before = thread_counters();
-    uint64_t n = 100, acc = 0;
+// A loop of one SVE instruction and SUBS, B.NE: 100 iterations in one trap; a
+// long one comes back to native code now and then, with the same result.
+uint64_t incd_loop(uint64_t n) {
+    uint64_t acc = 0;
     asm volatile(
         "mov x1, #0\n"
         "1: .inst 0x04f0e3e1\n"  // incd x1
@@ -69,10 +84,45 @@ TEST_F(TrapRuns, LoopTrapsOncePerIteration) {
         : "+r"(n), "=r"(acc)
         :
         : "x1", "cc");
+    return acc;
+}
+
+TEST_F(TrapRuns, LoopRunsInOneTrap) {
+    sve_trap_host_counters before = thread_counters();
+    EXPECT_EQ(incd_loop(100), 100u * 32);
     sve_trap_host_counters after = thread_counters();
-    EXPECT_EQ(acc, 100u * 32);
-    EXPECT_EQ(after.traps - before.traps, 100u);
+    EXPECT_EQ(after.traps - before.traps, 1u);
     EXPECT_EQ(after.instructions - before.instructions, 100u);
+}
+
+TEST_F(TrapRuns, LongLoopReturnsToNativeCodeNowAndThen) {
+    sve_trap_host_counters before = thread_counters();
+    EXPECT_EQ(incd_loop(10000), 10000u * 32);
+    sve_trap_host_counters after = thread_counters();
+    EXPECT_GT(after.traps - before.traps, 10u);
+    EXPECT_LT(after.traps - before.traps, 100u);
+    EXPECT_EQ(after.instructions - before.instructions, 10000u);
+}
+
+TEST_F(TrapRuns, ScalarLoopRunsNatively) {
+    // After an SVE instruction, a scalar loop of 1000 iterations: the trap
+    // executes a few of its instructions and leaves the rest to the processor.
+    sve_trap_host_counters before = thread_counters();
+    uint64_t n = 1000, x1 = 0;
+    asm volatile(
+        "mov x1, #0\n"
+        ".inst 0x04f0e3e1\n"  // incd x1
+        "1: subs %0, %0, #1\n"
+        "b.ne 1b\n"
+        "mov %1, x1\n"
+        : "+r"(n), "=r"(x1)
+        :
+        : "x1", "cc");
+    sve_trap_host_counters after = thread_counters();
+    EXPECT_EQ(n, 0u);
+    EXPECT_EQ(x1, 32u);
+    EXPECT_EQ(after.traps - before.traps, 1u);
+    EXPECT_LE(after.scalar_steps - before.scalar_steps, 64u);
 }
 
 }  // namespace

@@ -38,6 +38,7 @@ constexpr uint32_t kLdnf1dZ0X0 = 0xa5f0a000;  // ldnf1d {z0.d}, p0/z, [x0]
 constexpr uint32_t kSt1dZ0X0 = 0xe5e0e000;    // st1d {z0.d}, p0, [x0]
 constexpr uint32_t kSt1dZ0Sp = 0xe5e0e3e0;    // st1d {z0.d}, p0, [sp]
 constexpr uint32_t kAddX2One = 0x91000442;    // add x2, x2, #1
+constexpr uint32_t kLdrX2Sp = 0xf94003e2;     // ldr x2, [sp]
 constexpr uint32_t kNop = 0xd503201f;
 constexpr uint32_t kRet = 0xd65f03c0;
 constexpr uint32_t kUdf = 0x00000000;
@@ -49,7 +50,7 @@ inline bool trap_host_loaded() {
 
 inline sve_trap_host_counters thread_counters() {
     using fn_t = void (*)(sve_trap_host_counters *);
-    sve_trap_host_counters c{0, 0};
+    sve_trap_host_counters c{};
     if (auto fn = reinterpret_cast<fn_t>(dlsym(RTLD_DEFAULT, "sve_trap_host_thread_counters")))
         fn(&c);
     return c;

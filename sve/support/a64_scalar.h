@@ -1,0 +1,24 @@
+// The scalar A64 instructions that join SVE runs into loops: branches,
+// integer arithmetic, logic, moves, shifts, compares and selects on the general
+// registers. None reads or writes memory, the vector or FP registers, or can
+// fault, so a host may execute them on the emulated register file and carry on
+// with the next SVE word without going back to native code.
+//
+// Branches through a register are limited to RET: BR and BLR set the branch
+// type that a guarded page checks at the target, which native execution must
+// see.
+#pragma once
+
+#include <cstdint>
+
+#include "sve/state/cpu_state.h"
+
+// Executes WORD, fetched from PC, on the X registers, SP and NZCV of S when it is
+// one of these instructions, sets *NEXT to the address of the instruction that
+// follows it (the branch target when a branch is taken) and returns true.
+// Returns false, with S untouched, for every other word, including unallocated
+// encodings.
+bool a64_scalar_step(cpu_state &s, uint32_t word, uint64_t pc, uint64_t *next);
+
+// The condition COND (0-15, as in B.cond) on the NZCV image.
+bool a64_condition_holds(unsigned cond, uint64_t nzcv);
