@@ -6,17 +6,25 @@
 
 #include "sve/kernels/kernel_common.h"
 
-// Zd = op(Zn, Zm) in every element; element size from Zd's qualifier.
+// Zd = op(Zn, Zm) in every element; element size from Zd's qualifier. Each
+// 16-byte piece of the result depends on the same piece of the sources only, so
+// reading both pieces before writing it needs no staging of the whole result.
 template <typename Op>
 inline aarch64_decode_rc kernel_zzz(cpu_state *s, aarch64_z_reg zd, aarch64_z_reg zn,
                                     aarch64_z_reg zm, Op op) {
     return with_element_type(zd.qual, [&](auto t) {
         using T = decltype(t);
-        vec_buf r;
+        constexpr unsigned kPiece = 16, kLanes = kPiece / sizeof(T);
         const unsigned char *a = zreg(s, zn), *b = zreg(s, zm);
-        for (unsigned i = 0; i < elem_count<T>; ++i)
-            elem_set<T>(r.b, i, static_cast<T>(op(elem_get<T>(a, i), elem_get<T>(b, i))));
-        std::memcpy(zreg(s, zd), r.b, kVecBytes);
+        unsigned char *d = zreg(s, zd);
+#pragma GCC unroll 16
+        for (unsigned c = 0; c < kVecBytes; c += kPiece) {
+            T x[kLanes], y[kLanes];
+            std::memcpy(x, a + c, kPiece);
+            std::memcpy(y, b + c, kPiece);
+            for (unsigned i = 0; i < kLanes; ++i) x[i] = static_cast<T>(op(x[i], y[i]));
+            std::memcpy(d + c, x, kPiece);
+        }
         return DECODE_OK;
     });
 }
