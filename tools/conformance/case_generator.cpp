@@ -228,6 +228,24 @@ word_profile profile_from_disassembly(std::string_view text) {
             if (p.element_bytes == 0) p.element_bytes = suffix_bytes(suffix);
         }
     }
+    // Advanced SIMD and scalar floating-point words name no Z or P register:
+    // the element size comes from the first V arrangement (v1.8h, v2.h[3]) or
+    // H register.
+    if (p.element_bytes == 0)
+        for (std::string_view op : split_operands(ops)) {
+            if (op.size() >= 2 && op[0] == 'h' && std::isdigit(static_cast<unsigned char>(op[1]))) {
+                p.element_bytes = 2;
+                break;
+            }
+            if (op.size() >= 2 && op[0] == 'v' && std::isdigit(static_cast<unsigned char>(op[1]))) {
+                size_t dot = op.find('.');
+                if (dot == std::string_view::npos) continue;
+                size_t i = dot + 1;
+                while (i < op.size() && std::isdigit(static_cast<unsigned char>(op[i]))) ++i;
+                if (i < op.size()) p.element_bytes = suffix_bytes(op[i]);
+                if (p.element_bytes) break;
+            }
+        }
     if (p.element_bytes == 16) p.element_bytes = 8;
     p.store = p.memory && !p.prefetch && (m.rfind("st", 0) == 0);
     if (p.memory && !p.prefetch && m.size() >= 3) {

@@ -14,7 +14,8 @@
 # both:     native and aarch64; all: the three.
 # Every time the reference is the probe under qemu-aarch64 with SVE at 2048 bits.
 # Every other option goes to sve_conformance (--handlers, --cases, --thorough,
-# --seed, --case, --include-unimplemented, --failures-only). Build directories
+# --seed, --case, --include-unimplemented, --failures-only, --group
+# half-precision for the FP16 scalar and Advanced SIMD group). Build directories
 # default to $SVE_NATIVE_BUILD and $SVE_AARCH64_BUILD, else build and build-aarch64.
 # Exit status: 0 when every run agrees, 1 on a disagreement, 2 on an error.
 set -u

@@ -5,7 +5,12 @@
 //   sve_conformance [--handlers P[,P...]] [--cases N] [--thorough] [--seed S]
 //                   [--case K] [--include-unimplemented] [--failures-only]
 //                   [--probe PATH] [--qemu PATH] [--llvm-mc PATH] [--objdump PATH]
-//                   [--trap-host LIB [--host-probe PATH]]
+//                   [--trap-host LIB [--host-probe PATH]] [--group sve|half-precision]
+//
+// --group chooses the instructions: the SVE handlers of the dispatch tables
+// (default), or the half-precision (FP16) scalar and Advanced SIMD instructions
+// that Armv8.0 processors lack, each entry run through
+// execute_half_precision_instruction against the same reference.
 //
 // With --trap-host the subject is not the core in this process: the probe runs
 // under qemu-aarch64 on a CPU without SVE with LIB (libsve_2048_trap.so)
@@ -20,6 +25,7 @@
 
 #include <unistd.h>
 
+#include "tools/conformance/half_precision_group.h"
 #include "tools/conformance/harness.h"
 
 namespace {
@@ -29,12 +35,13 @@ void usage(const char *argv0) {
                  "usage: %s [--handlers PATTERN[,PATTERN...]] [--cases N] [--thorough] [--seed S] [--case K]\n"
                  "          [--include-unimplemented] [--failures-only]\n"
                  "          [--probe PATH] [--qemu PATH] [--llvm-mc PATH] [--objdump PATH]\n"
-                 "          [--trap-host LIB [--host-probe PATH]]\n"
+                 "          [--trap-host LIB [--host-probe PATH]] [--group sve|half-precision]\n"
                  "  --handlers   handler names or shell patterns (VecU8Add*); default: every handler\n"
                  "  --cases      valid cases per handler (default 24; --thorough: 2000)\n"
                  "  --seed       generation seed (default 1)\n"
                  "  --case       replay the one case with this index\n"
-                 "  --trap-host  subject: the probe under this trap host on a CPU without SVE\n",
+                 "  --trap-host  subject: the probe under this trap host on a CPU without SVE\n"
+                 "  --group      sve (default) or half-precision: which instructions to run\n",
                  argv0);
 }
 
@@ -48,7 +55,7 @@ bool parse_u64(const char *s, uint64_t &v) {
 
 int main(int argc, char **argv) {
     conformance::run_options o = conformance::default_options();
-    std::string trap_host, host_probe;
+    std::string trap_host, host_probe, group = "sve";
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto value = [&](const char *&v) {
@@ -91,6 +98,8 @@ int main(int argc, char **argv) {
             trap_host = v;
         } else if (a == "--host-probe" && value(v)) {
             host_probe = v;
+        } else if (a == "--group" && value(v) && (std::strcmp(v, "sve") == 0 || std::strcmp(v, "half-precision") == 0)) {
+            group = v;
         } else {
             usage(argv[0]);
             return 2;
@@ -108,6 +117,10 @@ int main(int argc, char **argv) {
             return 2;
         }
         conformance::use_trap_host_subject(o, trap_host, host_probe);
+    }
+    if (group == "half-precision") {
+        conformance::use_half_precision_group(o);
+        std::printf("group: half precision (%zu instructions)\n", o.catalog.size());
     }
     conformance::run_summary s;
     int status = conformance::run_conformance(o, s);
