@@ -187,6 +187,56 @@ inline aarch64_decode_rc speculative_load(cpu_state *s, unsigned zt, const unsig
     return DECODE_OK;
 }
 
+// Contiguous first-fault and non-fault loads with the memory element as wide as
+// the register element: when every page from the first active element to the
+// end of the last can be read (the first element's by an ordinary access, for a
+// first-fault load), the span is copied in one go and inactive elements are
+// cleared a predicate word at a time, with the same result as the element loop
+// above; otherwise the element loop decides where the load stops.
+template <typename M, typename E, bool Signed, bool FirstFault>
+inline aarch64_decode_rc contiguous_speculative_load(cpu_state *s, unsigned zt, const unsigned char *pg,
+                                                     uint64_t start) {
+    const auto by_element = [=](unsigned i) { return start + uint64_t{i} * sizeof(M); };
+    if constexpr (sizeof(M) == sizeof(E)) {
+        const uint64_t lanes = pred_lane_mask(sizeof(E));
+        unsigned first_word = 0, last_word = kPredWords;
+        while (first_word < kPredWords && (pred_word(pg, first_word) & lanes) == 0) ++first_word;
+        unsigned char *d = s->z[zt & 31];
+        if (first_word == kPredWords) {
+            std::memset(d, 0, kVecBytes);
+            return DECODE_OK;
+        }
+        while ((pred_word(pg, last_word - 1) & lanes) == 0) --last_word;
+        const unsigned lo_byte = first_word * 8 + std::countr_zero(pred_word(pg, first_word) & lanes) / 8;
+        const unsigned hi_byte =
+            (last_word - 1) * 8 + (63 - std::countl_zero(pred_word(pg, last_word - 1) & lanes)) / 8 + sizeof(E);
+        const uint64_t lo = start + lo_byte, hi = start + hi_byte;
+        if (hi > lo) {
+            const uint64_t page = page_size ? page_size : 4096;
+            uint64_t probe = lo;
+            if constexpr (FirstFault) {
+                (void)mem_read<M>(lo);
+                probe = (lo & ~(page - 1)) + page;
+            }
+            bool readable = true;
+            for (; readable && probe < hi && probe != 0; probe = (probe & ~(page - 1)) + page) {
+                unsigned char byte;
+                readable = sve_safe_read(reinterpret_cast<const void *>(probe), &byte, 1);
+            }
+            if (readable) {
+                std::memset(d, 0, lo_byte);
+                std::memcpy(d + lo_byte, reinterpret_cast<const void *>(lo), hi_byte - lo_byte);
+                std::memset(d + hi_byte, 0, kVecBytes - hi_byte);
+                const uint64_t fill = sizeof(E) == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * sizeof(E))) - 1;
+                for (unsigned w = first_word; w < last_word; ++w)
+                    pred_word_set(d, w, pred_word(d, w) & ((pred_word(pg, w) & lanes) * fill));
+                return DECODE_OK;
+            }
+        }
+    }
+    return speculative_load<M, E, Signed, FirstFault>(s, zt, pg, by_element);
+}
+
 // Offsets of the vector addressing forms.
 inline uint64_t sext32(uint64_t v) { return static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(v))); }
 inline uint64_t zext32(uint64_t v) { return v & 0xFFFFFFFFu; }

@@ -21,8 +21,7 @@ inline uint64_t simm(int imm) { return static_cast<uint64_t>(static_cast<int64_t
 #define SVE_MEM_LDNF1_SI(name, M, E, S, N)                                                                 \
     aarch64_decode_rc name(cpu_state *s, aarch64_z_reg zt, aarch64_p_reg pg, aarch64_i_rsp_reg rn, int imm) { \
         const uint64_t start = xread(s, rn) + simm(imm) * (kVecBytes / sizeof(E)) * sizeof(M);               \
-        return speculative_load<M, E, S, false>(s, zt.num, preg(s, pg),                                    \
-                                                [=](unsigned i) { return start + uint64_t{i} * sizeof(M); }); \
+        return contiguous_speculative_load<M, E, S, false>(s, zt.num, preg(s, pg), start);                  \
     }
 #define SVE_MEM_ST1_SI(name, M, E, S, N)                                                                   \
     aarch64_decode_rc name(cpu_state *s, aarch64_z_reg zt, aarch64_p_reg pg, aarch64_i_rsp_reg rn, int imm) { \
@@ -52,8 +51,7 @@ inline uint64_t simm(int imm) { return static_cast<uint64_t>(static_cast<int64_t
 #define SVE_MEM_LDFF1_SS(name, M, E, S, N)                                                                 \
     aarch64_decode_rc name(cpu_state *s, aarch64_z_reg zt, aarch64_p_reg pg, aarch64_i_rsp_reg rn, aarch64_i_reg rm) {                                                          \
         const uint64_t start = xread(s, rn) + xread(s, rm) * sizeof(M);                                      \
-        return speculative_load<M, E, S, true>(s, zt.num, preg(s, pg),                                     \
-                                               [=](unsigned i) { return start + uint64_t{i} * sizeof(M); }); \
+        return contiguous_speculative_load<M, E, S, true>(s, zt.num, preg(s, pg), start);                   \
     }
 #define SVE_MEM_ST1_SS(name, M, E, S, N)                                                                   \
     aarch64_decode_rc name(cpu_state *s, aarch64_z_reg zt, aarch64_p_reg pg, aarch64_i_rsp_reg rn, aarch64_i_reg rm) {                                                          \

@@ -65,24 +65,27 @@ aarch64_decode_rc logic(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch6
 
 // BRKA (after = true) and BRKB: break at the first active true byte of Pn.
 aarch64_decode_rc brk(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_p_reg pn, bool after) {
-    vec_buf r;
-    const unsigned char *g = preg(s, pg), *a = preg(s, pn), *d = preg(s, pd);
+    const unsigned char *g = preg(s, pg), *a = preg(s, pn);
+    unsigned char *d = preg(s, pd);
     const bool zeroing = pg.qual == kQualZeroing;
-    bool flag = true;
-    for (unsigned j = 0; j < kVecBytes; ++j) {
-        if (g[j] & 1) {
-            if (after) {
-                r.b[j] = flag;
-                flag = flag && !(a[j] & 1);
-            } else {
-                flag = flag && !(a[j] & 1);
-                r.b[j] = flag;
+    const uint64_t ones = pred_lane_mask(1);
+    // Active elements are true up to the first active true element of Pn (BRKA
+    // includes it, BRKB stops before it) and false after it. Word w of every
+    // operand is read before word w of Pd is written.
+    bool broken = false;
+    for (unsigned w = 0; w < kPredWords; ++w) {
+        const uint64_t gw = pred_word(g, w) & ones;
+        uint64_t keep = broken ? 0 : ~uint64_t{0};
+        if (!broken) {
+            if (const uint64_t hit = gw & pred_word(a, w)) {
+                const unsigned upto = std::countr_zero(hit) + (after ? 8 : 0);
+                keep = upto >= 64 ? ~uint64_t{0} : (uint64_t{1} << upto) - 1;
+                broken = true;
             }
-        } else {
-            r.b[j] = zeroing ? 0 : d[j] & 1;
         }
+        const uint64_t inactive = zeroing ? 0 : pred_word(d, w) & ~gw & ones;
+        pred_word_set(d, w, (gw & keep) | inactive);
     }
-    std::memcpy(preg(s, pd), r.b, kVecBytes);
     return DECODE_OK;
 }
 
