@@ -98,4 +98,52 @@ TEST(ContiguousTransfer, WithinAPageAndWithInactiveElements) {
     }
 }
 
+// LDFF1B/LDNF1B near the boundary between a readable page and an unmapped one.
+// The span from the first to the last active element decides: wholly readable,
+// it is loaded with inactive elements zero and FFR untouched; otherwise the
+// load stops at the first active element that cannot be read, clearing FFR
+// from there. Inactive elements never fault.
+struct speculative_case {
+    const char *what;
+    unsigned below;       // start = boundary - below
+    unsigned every;       // element i active when i % every == 0 ...
+    unsigned active_end;  // ... and i < active_end
+    unsigned loaded;      // elements read (FFR true below, false from here)
+};
+
+TEST(ContiguousTransfer, SpeculativeLoadsStopAtTheFirstActiveElementThatCannotBeRead) {
+    guard_pages m;
+    ASSERT_NE(m.base, nullptr);
+    const speculative_case cases[] = {
+        {"all active, all readable", 512, 1, 256, 256},
+        {"all active, 100 readable", 100, 1, 256, 100},
+        {"every third active, all readable", 300, 3, 256, 256},
+        {"every third active, 100 readable", 100, 3, 256, 102},  // element 102 is the first active unreadable
+        {"one active element, the rest inactive over the boundary", 1, 256, 256, 256},
+        {"active elements below the boundary only", 64, 1, 64, 256},
+    };
+    for (const speculative_case &c : cases) {
+        for (bool first_fault : {true, false}) {
+            auto s = new_state();
+            std::memset(s->p[0], 0, kVecBytes);
+            for (unsigned i = 0; i < c.active_end; i += c.every) s->p[0][i] = 1;
+            std::memset(s->ffr, 1, kVecBytes);
+            std::memset(s->z[1], 0xAA, kVecBytes);
+            const unsigned char *start = m.boundary() - c.below;
+            s->x[2] = reinterpret_cast<uint64_t>(start);
+            if (first_fault)
+                sve_ldff1b_scaled_zprr(s.get(), make_zreg(1, kQualB), make_preg(0, kQualZeroing), make_rspreg(2),
+                                       make_ireg(31));
+            else
+                sve_ldnf1b_zpri(s.get(), make_zreg(1, kQualB), make_preg(0, kQualZeroing), make_rspreg(2), 0);
+            for (unsigned i = 0; i < kVecBytes; ++i) {
+                ASSERT_EQ(s->ffr[i], i < c.loaded ? 1 : 0) << c.what << ", FFR element " << i;
+                if (i >= c.loaded) continue;
+                const bool active = s->p[0][i] != 0;
+                ASSERT_EQ(s->z[1][i], active ? start[i] : 0) << c.what << ", element " << i;
+            }
+        }
+    }
+}
+
 }  // namespace
