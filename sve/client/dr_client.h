@@ -79,7 +79,14 @@ void rewrite_id_register_read(void *drcontext, instrlist_t *bb, instr_t *instr, 
 
 // Called with the first block the process builds, at its start: the program's
 // initial stack still holds the auxiliary vector its loader is about to read.
+// Also finds out whether the processor lacks the half-precision instructions.
 void mark_sve_in_auxiliary_vector(void *drcontext);
+
+// The handler of an instruction the client emulates, or null: SVE, and the
+// half-precision scalar and Advanced SIMD instructions where the processor
+// lacks them (an Armv8.0 core).
+sve_handler_fn emulated_handler(uint32_t word);
+bool emulating_half_precision();
 
 // The save areas for the SVE-only state across signal handlers: zeroed, from the
 // calling thread's heap; freed with the thread.

@@ -1,16 +1,20 @@
 // What a program learns about the processor under the client: an SVE processor
 // whose only vector length is 2048 bits, as Linux describes one.
 //
-//   AT_HWCAP      HWCAP_SVE set in the auxiliary vector on the initial stack,
-//                 before the program's dynamic loader copies it (glibc keeps
-//                 its own copy of AT_HWCAP for getauxval and its ifuncs).
-//                 AT_HWCAP2 stays as the processor has it.
+//   AT_HWCAP      HWCAP_SVE, HWCAP_FPHP and HWCAP_ASIMDHP (every SVE processor
+//                 has the half-precision instructions, which the client
+//                 emulates where the processor lacks them) set in the auxiliary
+//                 vector on the initial stack, before the program's dynamic
+//                 loader copies it (glibc keeps its own copy of AT_HWCAP for
+//                 getauxval and its ifuncs). AT_HWCAP2 stays as the processor
+//                 has it.
 //   prctl         PR_SVE_GET_VL and PR_SVE_SET_VL answered without the kernel:
 //                 every valid request gives 256 bytes, PR_SVE_VL_INHERIT is kept
 //                 per thread (a new thread starts with its creator's), invalid
 //                 requests fail with EINVAL as the kernel's checks make them.
-//   ID registers  MRS of ID_AA64PFR0_EL1 reads SVE (bits 35:32) as 1, MRS of
-//                 ID_AA64ZFR0_EL1 reads 0 (SVE without SVE2 or any extension).
+//   ID registers  MRS of ID_AA64PFR0_EL1 reads SVE (bits 35:32) as 1 and FP and
+//                 AdvSIMD (bits 19:16, 23:20) as 1 (with half precision), MRS
+//                 of ID_AA64ZFR0_EL1 reads 0 (SVE without SVE2 or any extension).
 
 #include <elf.h>
 
@@ -19,11 +23,16 @@
 #include <cstdint>
 
 #include "sve/client/dr_client.h"
+#include "sve/decode/half_precision.h"
 #include "drmgr.h"
 
 namespace {
 
 constexpr uint64_t kHwcapSve = 1ull << 22;
+constexpr uint64_t kHwcapHalfPrecision = (1ull << 9) | (1ull << 10);  // HWCAP_FPHP, HWCAP_ASIMDHP
+
+// Set from the processor's AT_HWCAP before the first block is rewritten.
+std::atomic<bool> emulate_half_precision{false};
 
 constexpr int kSysPrctl = 167;   // AArch64 Linux system call numbers
 constexpr int kSysClone = 220;
@@ -42,6 +51,9 @@ constexpr uint32_t kMrsIdAa64Pfr0 = 0xd5380400;
 constexpr uint32_t kMrsIdAa64Zfr0 = 0xd5380480;
 constexpr uint64_t kPfr0SveField = 0xfull << 32;
 constexpr uint64_t kPfr0SveImplemented = 1ull << 32;
+constexpr uint64_t kPfr0FpFields = 0xffull << 16;       // FP and AdvSIMD
+constexpr uint64_t kPfr0FpWithHalf = 1ull << 16;        // FP: with half precision
+constexpr uint64_t kPfr0AdvSimdWithHalf = 1ull << 20;   // AdvSIMD: with half precision
 
 // PR_SVE_VL_INHERIT of the thread that last asked for a new thread; the new
 // thread's init event takes it.
@@ -127,7 +139,8 @@ void mark_sve_in_auxiliary_vector(void *drcontext) {
     for (uint64_t type = 0, value = 0; read(p, &type) && type != AT_NULL && read(p + 1, &value);
          p += 2) {
         if (type != AT_HWCAP) continue;
-        value |= kHwcapSve;
+        emulate_half_precision.store((value & kHwcapHalfPrecision) != kHwcapHalfPrecision);
+        value |= kHwcapSve | kHwcapHalfPrecision;
         size_t written = 0;
         dr_safe_write(const_cast<uint64_t *>(p + 1), sizeof value, &value, &written);
         return;
@@ -159,6 +172,18 @@ void rewrite_id_register_read(void *drcontext, instrlist_t *bb, instr_t *instr, 
         instr_destroy(drcontext, instr);
         return;
     }
+    // One field per instruction: each mask is a logical immediate.
     add(INSTR_CREATE_and(drcontext, xt, xt, opnd_create_immed_uint(~kPfr0SveField, OPSZ_8)));
+    add(INSTR_CREATE_and(drcontext, xt, xt, opnd_create_immed_uint(~kPfr0FpFields, OPSZ_8)));
     add(INSTR_CREATE_orr(drcontext, xt, xt, opnd_create_immed_uint(kPfr0SveImplemented, OPSZ_8)));
+    add(INSTR_CREATE_orr(drcontext, xt, xt, opnd_create_immed_uint(kPfr0FpWithHalf, OPSZ_8)));
+    add(INSTR_CREATE_orr(drcontext, xt, xt, opnd_create_immed_uint(kPfr0AdvSimdWithHalf, OPSZ_8)));
 }
+
+sve_handler_fn emulated_handler(uint32_t word) {
+    sve_handler_fn fn = is_sve(word);
+    if (fn == nullptr && emulate_half_precision.load(std::memory_order_relaxed)) fn = is_half_precision(word);
+    return fn;
+}
+
+bool emulating_half_precision() { return emulate_half_precision.load(std::memory_order_relaxed); }

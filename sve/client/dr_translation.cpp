@@ -117,7 +117,7 @@ bool event_restore_state(void *drcontext, bool restore_memory, dr_restore_state_
         uint32_t word = 0;
         size_t got = 0;
         const bool at_sve = dr_safe_read(mc->pc, sizeof word, &word, &got) &&
-                            got == sizeof word && is_sve(word) != nullptr;
+                            got == sizeof word && emulated_handler(word) != nullptr;
         return restore_memory || !at_sve;
     }
 

@@ -27,6 +27,8 @@
 #include "sve/state/cpu_state.h"
 #include "sve/state/guarded_memory.h"
 #include "sve/state/signal_levels.h"
+#include "sve/support/diagnose.h"
+#include "sve/support/profile.h"
 
 #if !defined(AARCH64)
 #error "libsve_2048.so is an AArch64 client"
@@ -66,8 +68,27 @@ constexpr uintptr_t kFaultRedirectPc = 0;
 // Runs of SVE instructions rewritten in one basic block at most.
 constexpr unsigned kMaxRunsPerBlock = 16;
 
-// The thread's dr_thread_data.
+// The thread's dr_thread_data, and its profile record (null unless SVE_PROFILE
+// is set).
 int tls_idx = -1;
+int profile_idx = -1;
+
+void *profile_alloc(size_t bytes) { return dr_raw_mem_alloc(bytes, DR_MEMPROT_READ | DR_MEMPROT_WRITE, nullptr); }
+void profile_free(void *p, size_t bytes) { dr_raw_mem_free(p, bytes); }
+
+// Module and offset of a program address (dladdr does not see the program's
+// modules from inside the framework).
+bool framework_location(const void *pc, sve_code_location *out) {
+    static char path[1024];
+    module_data_t *m = dr_lookup_module(reinterpret_cast<byte *>(const_cast<void *>(pc)));
+    if (m == nullptr) return false;
+    dr_snprintf(path, sizeof path, "%s", m->full_path != nullptr ? m->full_path : "?");
+    path[sizeof path - 1] = '\0';
+    out->object = path;
+    out->object_base = reinterpret_cast<uintptr_t>(m->start);
+    dr_free_module_data(m);
+    return true;
+}
 
 const char *const kFaultNotice =
     "tevra's SVESigHandler caught signal %s from the process being emulated, passing it to "
@@ -86,6 +107,7 @@ void event_thread_init(void *drcontext) {
     // no signal handler running.
     std::memset(data, 0, sizeof(dr_thread_data));
     drmgr_set_tls_field(drcontext, tls_idx, data);
+    drmgr_set_tls_field(drcontext, profile_idx, sve_profile_thread_start());
     processor_identity_thread_init(data);
 }
 
@@ -93,6 +115,7 @@ void event_thread_exit(void *drcontext) {
     auto *data = static_cast<dr_thread_data *>(drmgr_get_tls_field(drcontext, tls_idx));
     SVE_CLIENT_ASSERT(data != NULL);
     free_upper_states(drcontext, data->signal_levels);
+    sve_profile_thread_end(static_cast<sve_profile_thread *>(drmgr_get_tls_field(drcontext, profile_idx)));
     dr_thread_free(drcontext, data, sizeof(dr_thread_data));
 }
 
@@ -135,6 +158,8 @@ void emulate_run(unsigned char *first, unsigned int count) {
     // Inside a program signal handler, the interrupted code's SVE-only state is
     // copied before the handler's first SVE instruction changes it.
     sve_signal_levels_before_sve(data->signal_levels, state->sp, *state, allocate_upper_state);
+    sve_profile_thread *const profile = static_cast<sve_profile_thread *>(drmgr_get_tls_field(drcontext, profile_idx));
+    if (profile != nullptr) sve_profile_trap(profile, count);
     // The handlers run under the framework's try/except: a fault in one of
     // their memory accesses, or in reading an instruction, does not return
     // (state->pc says which instruction it was).
@@ -147,10 +172,15 @@ void emulate_run(unsigned char *first, unsigned int count) {
                 state->pc = pc;
                 uint32_t word;
                 std::memcpy(&word, pc, sizeof word);
-                const sve_handler_fn handler = is_sve(word);
+                const sve_handler_fn handler = emulated_handler(word);
                 if (handler == nullptr || handler(state, word) != DECODE_OK) {
                     std::fprintf(stderr, "Error: failed to emulate SVE instruction 0x%08x at PC %p\n", word,
                                  static_cast<void *>(pc));
+                    char why[768];
+                    sve_explain_failure(word, pc, !emulating_half_precision(), why, sizeof why);
+                    std::fputs(why, stderr);
+                } else if (profile != nullptr) {
+                    sve_profile_count(profile, pc, word);
                 }
             }
         },
@@ -356,7 +386,7 @@ dr_emit_flags_t event_instruction_change(void *drcontext, void *tag, instrlist_t
         next = instr_get_next_app(instr);
         uint32_t raw_word;
         if (!raw_word_of(instr, &raw_word)) continue;
-        if (is_sve(raw_word) == nullptr) {
+        if (emulated_handler(raw_word) == nullptr) {
             rewrite_id_register_read(drcontext, bb, instr, raw_word);
             continue;
         }
@@ -367,7 +397,7 @@ dr_emit_flags_t event_instruction_change(void *drcontext, void *tag, instrlist_t
         const app_pc pc = instr_get_app_pc(instr);
         instr_t *last = instr;
         while (next != nullptr && instr_get_app_pc(next) == instr_get_app_pc(last) + 4 &&
-               raw_word_of(next, &raw_word) && is_sve(raw_word) != nullptr) {
+               raw_word_of(next, &raw_word) && emulated_handler(raw_word) != nullptr) {
             last = next;
             next = instr_get_next_app(next);
         }
@@ -422,6 +452,7 @@ void event_exit() {
     translation_exit();
     dr_log(nullptr, kLogAllCategories, 1, "SVE client exiting\n");
     if (!drmgr_unregister_bb_app2app_event(event_instruction_change)) SVE_CLIENT_ASSERT(false);
+    sve_profile_write_report();
     drmgr_exit();
 }
 
@@ -456,6 +487,10 @@ DR_EXPORT void dr_client_main(client_id_t id, int argc, const char *argv[]) {
     if (!drmgr_register_bb_app2app_event(event_instruction_change, nullptr))
         SVE_CLIENT_ASSERT(false);
     tls_idx = drmgr_register_tls_field();
+    profile_idx = drmgr_register_tls_field();
+    sve_profile_set_allocator(profile_alloc, profile_free);
+    sve_set_location_resolver(framework_location);
+    sve_profile_configure_from_environment();
 
     // The page size the core recorded at load time came from the C library the
     // framework loaded privately for the client, which need not be the

@@ -33,11 +33,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "sve/decode/half_precision.h"
 #include "sve/decode/sve_utils.h"
 #include "sve/state/cpu_state.h"
 #include "sve/state/guarded_memory.h"
 #include "sve/state/signal_levels.h"
 #include "sve/support/a64_scalar.h"
+#include "sve/support/diagnose.h"
+#include "sve/support/profile.h"
 
 #if !defined(__aarch64__)
 #error "the trap host runs on AArch64 only"
@@ -83,6 +86,7 @@ struct trap_thread {
     uint64_t traps;
     uint64_t instructions;
     uint64_t scalar_steps;
+    sve_profile_thread *profile;  // null unless SVE_PROFILE is set
 };
 
 __attribute__((tls_model("initial-exec"))) thread_local trap_thread *tls_thread = nullptr;
@@ -99,6 +103,8 @@ std::atomic<uint64_t> g_live_records{0};
 std::atomic<uint64_t> g_exited_traps{0};
 std::atomic<uint64_t> g_exited_instructions{0};
 std::atomic<uint64_t> g_exited_scalar_steps{0};
+// Set at load time when the processor lacks the half-precision instructions.
+bool g_emulate_half_precision = false;
 
 // A trap carries on through at most this many instructions (SVE and scalar)
 // before it returns to native code, and through at most this many scalar
@@ -195,6 +201,8 @@ void release_thread(void *p) {
     g_exited_traps.fetch_add(t->traps, std::memory_order_relaxed);
     g_exited_instructions.fetch_add(t->instructions, std::memory_order_relaxed);
     g_exited_scalar_steps.fetch_add(t->scalar_steps, std::memory_order_relaxed);
+    sve_profile_thread_end(t->profile);
+    t->profile = nullptr;
     if (tls_thread == t) tls_thread = nullptr;
     g_live_records.fetch_sub(1, std::memory_order_relaxed);
     if (!in_use) munmap(t->map_base, t->map_bytes);
@@ -229,16 +237,25 @@ trap_thread *create_thread_record() {
             t->seen_altstack_high = t->seen_altstack_low + kAltStackBytes;
         }
     }
+    t->profile = sve_profile_thread_start();
     tls_thread = t;
     if (g_thread_key_usable) pthread_setspecific(g_thread_key, t);
     g_live_records.fetch_add(1, std::memory_order_relaxed);
     return t;
 }
 
+// The handler of an emulated instruction: SVE, and the half-precision scalar and
+// Advanced SIMD instructions where the processor lacks them (an Armv8.0 core).
+sve_handler_fn emulated(uint32_t word) {
+    sve_handler_fn fn = is_sve(word);
+    if (fn == nullptr && g_emulate_half_precision) fn = is_half_precision(word);
+    return fn;
+}
+
 sve_handler_fn recognise(trap_thread &t, uint32_t word) {
     recognised_word &slot = t.recognised[(word ^ (word >> 8) ^ (word >> 19)) % kRecogniseCacheSlots];
     if (slot.filled && slot.word == word) return slot.fn;
-    slot.fn = is_sve(word);
+    slot.fn = emulated(word);
     slot.word = word;
     slot.filled = 1;
     return slot.fn;
@@ -514,6 +531,8 @@ int set_program_action(int sig, const struct sigaction *act, struct sigaction *o
 // What a program learns of the processor.
 
 constexpr unsigned long kHwcapSve = 1ul << 22;  // HWCAP_SVE
+// HWCAP_FPHP and HWCAP_ASIMDHP: every SVE processor has both.
+constexpr unsigned long kHwcapHalfPrecision = (1ul << 9) | (1ul << 10);
 constexpr unsigned long kVecLenMask = 0xffff;   // PR_SVE_VL_LEN_MASK
 constexpr unsigned long kVlInherit = 1ul << 17; // PR_SVE_VL_INHERIT
 constexpr unsigned long kSetVlOnExec = 1ul << 18;  // PR_SVE_SET_VL_ONEXEC
@@ -582,6 +601,7 @@ struct run_end {
 // kScalarStepsBetweenRuns scalar instructions in a row, so that a scalar loop
 // runs natively. Kept apart from the trap's sigsetjmp so that its state stays
 // in registers.
+template <bool kProfile>
 __attribute__((noinline)) run_end run_from(trap_thread &t, const uint32_t *at, uint32_t word, sve_handler_fn fn,
                                            uint64_t sp_floor) {
     cpu_state &st = t.state;
@@ -593,6 +613,7 @@ __attribute__((noinline)) run_end run_from(trap_thread &t, const uint32_t *at, u
         const aarch64_decode_rc rc = fn(&st, word);
         if (rc != DECODE_OK) return {at, rc};
         ++t.instructions;
+        if constexpr (kProfile) sve_profile_count(t.profile, at, word);
         ++at;
         unsigned scalar = 0;
         for (;;) {
@@ -611,11 +632,20 @@ __attribute__((noinline)) run_end run_from(trap_thread &t, const uint32_t *at, u
     }
 }
 
+// The lines after the first of a failure: what the word is and why it was not
+// emulated.
+void explain_failure(uint32_t word, const uint32_t *at) {
+    char why[768];
+    sve_explain_failure(word, at, !g_emulate_half_precision, why, sizeof why);
+    std::fputs(why, stderr);
+    std::fflush(stderr);
+}
+
 bool emulation_failed(int sig, siginfo_t *info, void *uctx, const uint32_t *at) {
     int saved_errno = errno;
     std::fprintf(stderr, "Error: failed to emulate SVE instruction 0x%08x at PC %p\n", *at,
                  static_cast<const void *>(at));
-    std::fflush(stderr);
+    explain_failure(*at, at);
     // The program cannot go on correctly past an instruction it relies on; it
     // meets the SIGILL it would have met without this library.
     siginfo_t moved = *info;
@@ -633,8 +663,16 @@ bool handle_sigill(int sig, siginfo_t *info, void *uctx) {
     const uint32_t *at = reinterpret_cast<const uint32_t *>(mc.pc);
     uint32_t word = *at;
     trap_thread *t = tls_thread;
-    sve_handler_fn fn = t != nullptr ? recognise(*t, word) : is_sve(word);
-    if (fn == nullptr) return forward_sigill(sig, info, uctx);
+    sve_handler_fn fn = t != nullptr ? recognise(*t, word) : emulated(word);
+    if (fn == nullptr) {
+        // The process is about to end by this SIGILL: say what the word is.
+        if (current_app_action(SIGILL).sa_handler == SIG_DFL) {
+            std::fprintf(stderr, "Error: failed to emulate SVE instruction 0x%08x at PC %p\n", word,
+                         static_cast<const void *>(at));
+            explain_failure(word, at);
+        }
+        return forward_sigill(sig, info, uctx);
+    }
 
     if (t == nullptr) {
         t = create_thread_record();
@@ -673,7 +711,11 @@ bool handle_sigill(int sig, siginfo_t *info, void *uctx) {
     // The next words may store below the new SP (an SVE frame being built)
     // where this frame lies: they trap again, with the frame below.
     const uint64_t sp_floor = frame_on_program_stack(*t, uc) ? st.sp : 0;
-    const run_end end = run_from(*t, at, word, fn, sp_floor);
+    const uint64_t emulated_before = t->instructions;
+    const run_end end = t->profile != nullptr ? run_from<true>(*t, at, word, fn, sp_floor)
+                                              : run_from<false>(*t, at, word, fn, sp_floor);
+    if (t->profile != nullptr)
+        sve_profile_trap(t->profile, static_cast<unsigned>(t->instructions - emulated_before));
     at = end.at;
     const aarch64_decode_rc rc = end.rc;
 
@@ -708,6 +750,8 @@ void print_stats() {
 }
 
 __attribute__((constructor)) void trap_host_init() {
+    g_emulate_half_precision = (real_getauxval(AT_HWCAP) & kHwcapHalfPrecision) != kHwcapHalfPrecision;
+    sve_profile_configure_from_environment();
     long page = sysconf(_SC_PAGESIZE);
     if (page > 0) g_page_bytes = static_cast<size_t>(page);
     if (pthread_key_create(&g_thread_key, release_thread) == 0)
@@ -747,6 +791,7 @@ __attribute__((constructor)) void trap_host_init() {
 
 __attribute__((destructor)) void trap_host_fini() {
     if (g_print_stats) print_stats();
+    sve_profile_write_report();
 }
 
 }  // namespace
@@ -795,10 +840,11 @@ sighandler_t signal(int sig, sighandler_t handler) noexcept {
 
 sighandler_t bsd_signal(int sig, sighandler_t handler) noexcept { return signal(sig, handler); }
 
-// A program that asks whether the processor has SVE is told it does.
+// A program that asks whether the processor has SVE is told it does, and that
+// it has the half-precision instructions every SVE processor has.
 unsigned long getauxval(unsigned long type) noexcept {
     unsigned long value = real_getauxval(type);
-    if (type == AT_HWCAP) value |= kHwcapSve;
+    if (type == AT_HWCAP) value |= kHwcapSve | kHwcapHalfPrecision;
     return value;
 }
 

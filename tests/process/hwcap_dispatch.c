@@ -79,9 +79,13 @@ int main(void) {
 
     unsigned long hwcap = getauxval(AT_HWCAP), hwcap2 = getauxval(AT_HWCAP2), raw;
     CHECK(hwcap & HWCAP_SVE, "AT_HWCAP %#lx has no HWCAP_SVE", hwcap);
-    /* Everything else as the processor has it. */
+    /* Every SVE processor has the half-precision instructions (emulated where
+       the processor lacks them); everything else as the processor has it. */
+    const unsigned long half = HWCAP_FPHP | HWCAP_ASIMDHP;
+    CHECK((hwcap & half) == half, "AT_HWCAP %#lx lacks HWCAP_FPHP or HWCAP_ASIMDHP", hwcap);
     if (raw_auxv(AT_HWCAP, &raw))
-        CHECK((hwcap & ~HWCAP_SVE) == (raw & ~HWCAP_SVE), "AT_HWCAP %#lx, processor %#lx", hwcap, raw);
+        CHECK((hwcap & ~(HWCAP_SVE | half)) == (raw & ~(HWCAP_SVE | half)), "AT_HWCAP %#lx, processor %#lx", hwcap,
+              raw);
     if (raw_auxv(AT_HWCAP2, &raw)) CHECK(hwcap2 == raw, "AT_HWCAP2 %#lx, processor %#lx", hwcap2, raw);
 
     /* The dispatch. */
