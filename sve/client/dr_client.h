@@ -88,6 +88,9 @@ void mark_sve_in_auxiliary_vector(void *drcontext);
 sve_handler_fn emulated_handler(uint32_t word);
 bool emulating_half_precision();
 
+// Whether a SIGILL would end the program: it has no handler of its own.
+bool program_sigill_is_default();
+
 // The save areas for the SVE-only state across signal handlers: zeroed, from the
 // calling thread's heap; freed with the thread.
 sve_upper_state *allocate_upper_state();

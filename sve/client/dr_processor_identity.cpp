@@ -20,6 +20,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
 
 #include "sve/client/dr_client.h"
@@ -34,7 +35,8 @@ constexpr uint64_t kHwcapHalfPrecision = (1ull << 9) | (1ull << 10);  // HWCAP_F
 // Set from the processor's AT_HWCAP before the first block is rewritten.
 std::atomic<bool> emulate_half_precision{false};
 
-constexpr int kSysPrctl = 167;   // AArch64 Linux system call numbers
+constexpr int kSysRtSigaction = 134;  // AArch64 Linux system call numbers
+constexpr int kSysPrctl = 167;
 constexpr int kSysClone = 220;
 constexpr int kSysClone3 = 435;
 
@@ -55,6 +57,10 @@ constexpr uint64_t kPfr0FpFields = 0xffull << 16;       // FP and AdvSIMD
 constexpr uint64_t kPfr0FpWithHalf = 1ull << 16;        // FP: with half precision
 constexpr uint64_t kPfr0AdvSimdWithHalf = 1ull << 20;   // AdvSIMD: with half precision
 
+// Whether the program has a handler of SIGILL (anything but SIG_DFL), as its
+// last rt_sigaction set it.
+std::atomic<bool> program_handles_sigill{false};
+
 // PR_SVE_VL_INHERIT of the thread that last asked for a new thread; the new
 // thread's init event takes it.
 std::atomic<bool> creator_vl_inherit{false};
@@ -71,13 +77,24 @@ int64_t set_vector_length(dr_thread_data *data, uint64_t arg) {
 
 bool event_filter_syscall(void *drcontext, int sysnum) {
     (void)drcontext;
-    return sysnum == kSysPrctl || sysnum == kSysClone || sysnum == kSysClone3;
+    return sysnum == kSysPrctl || sysnum == kSysClone || sysnum == kSysClone3 || sysnum == kSysRtSigaction;
 }
 
 bool event_pre_syscall(void *drcontext, int sysnum) {
     dr_thread_data *data = client_thread_data(drcontext);
     if (sysnum == kSysClone || sysnum == kSysClone3) {
         creator_vl_inherit.store(data->vl_inherit);
+        return true;
+    }
+    if (sysnum == kSysRtSigaction) {
+        // The new action's handler is its first field. A request the kernel
+        // refuses is taken as made: it only decides whether a message is shown.
+        const auto *act = reinterpret_cast<const uint64_t *>(dr_syscall_get_param(drcontext, 1));
+        uint64_t handler = 0;
+        size_t got = 0;
+        if (dr_syscall_get_param(drcontext, 0) == SIGILL && act != nullptr &&
+            dr_safe_read(act, sizeof handler, &handler, &got) && got == sizeof handler)
+            program_handles_sigill.store(handler != 0);
         return true;
     }
     if (sysnum != kSysPrctl) return true;
@@ -187,3 +204,5 @@ sve_handler_fn emulated_handler(uint32_t word) {
 }
 
 bool emulating_half_precision() { return emulate_half_precision.load(std::memory_order_relaxed); }
+
+bool program_sigill_is_default() { return !program_handles_sigill.load(std::memory_order_relaxed); }

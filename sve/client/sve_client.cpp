@@ -425,8 +425,20 @@ dr_emit_flags_t event_instruction_change(void *drcontext, void *tag, instrlist_t
 
 // Ends the process after a fault of an emulated access, which
 // deliver_fault_to_application turned into this signal. Every other signal goes
-// to the application as usual.
+// to the application as usual; a SIGILL that is about to end it (the program
+// has no handler) is explained first, as the trap host explains it.
 dr_signal_action_t event_signal(void *drcontext, dr_siginfo_t *info) {
+    if (info->sig == SIGILL && program_sigill_is_default() && info->mcontext != nullptr) {
+        const void *pc = info->mcontext->pc;
+        uint32_t word;
+        if (framework_safe_read(pc, &word, sizeof word)) {
+            std::fprintf(stderr, "Error: failed to emulate SVE instruction 0x%08x at PC %p\n", word, pc);
+            char why[768];
+            sve_explain_failure(word, pc, !emulating_half_precision(), why, sizeof why);
+            std::fputs(why, stderr);
+            std::fflush(stderr);
+        }
+    }
     if (info->sig != SIGSEGV && info->sig != SIGBUS) return DR_SIGNAL_DELIVER;
     dr_thread_data *data = client_thread_data(drcontext);
     if (data->faulted_pc == nullptr) return DR_SIGNAL_DELIVER;
