@@ -68,10 +68,8 @@ constexpr uintptr_t kFaultRedirectPc = 0;
 // Runs of SVE instructions rewritten in one basic block at most.
 constexpr unsigned kMaxRunsPerBlock = 16;
 
-// The thread's dr_thread_data, and its profile record (null unless SVE_PROFILE
-// is set).
+// The thread's dr_thread_data.
 int tls_idx = -1;
-int profile_idx = -1;
 
 void *profile_alloc(size_t bytes) { return dr_raw_mem_alloc(bytes, DR_MEMPROT_READ | DR_MEMPROT_WRITE, nullptr); }
 void profile_free(void *p, size_t bytes) { dr_raw_mem_free(p, bytes); }
@@ -107,7 +105,7 @@ void event_thread_init(void *drcontext) {
     // no signal handler running.
     std::memset(data, 0, sizeof(dr_thread_data));
     drmgr_set_tls_field(drcontext, tls_idx, data);
-    drmgr_set_tls_field(drcontext, profile_idx, sve_profile_thread_start());
+    data->profile = sve_profile_thread_start();
     processor_identity_thread_init(data);
 }
 
@@ -115,7 +113,7 @@ void event_thread_exit(void *drcontext) {
     auto *data = static_cast<dr_thread_data *>(drmgr_get_tls_field(drcontext, tls_idx));
     SVE_CLIENT_ASSERT(data != NULL);
     free_upper_states(drcontext, data->signal_levels);
-    sve_profile_thread_end(static_cast<sve_profile_thread *>(drmgr_get_tls_field(drcontext, profile_idx)));
+    sve_profile_thread_end(data->profile);
     dr_thread_free(drcontext, data, sizeof(dr_thread_data));
 }
 
@@ -144,10 +142,20 @@ void event_thread_exit(void *drcontext) {
     __builtin_unreachable();
 }
 
+// The handler of an emulated word through the thread's cache.
+sve_handler_fn recognise(dr_thread_data &data, uint32_t word) {
+    dr_thread_data::recognised_word &slot = data.recognised[(word ^ (word >> 8) ^ (word >> 19)) % 256];
+    if (slot.filled && slot.word == word) return slot.fn;
+    slot.fn = emulated_handler(word);
+    slot.word = word;
+    slot.filled = 1;
+    return slot.fn;
+}
+
 // The emulation entry, called from the inline code with the application address
-// of the first instruction of a run of `count` consecutive SVE instructions. The
-// instructions are read from application memory, where the block was built
-// from, and their handlers come from the recogniser's remembered answers.
+// of the first instruction of a run of `count` consecutive emulated
+// instructions. The instructions are read from application memory, where the
+// block was built from, and their handlers come from the thread's cache.
 void emulate_run(unsigned char *first, unsigned int count) {
     void *drcontext = dr_get_current_drcontext();
     dr_thread_data *data = client_thread_data(drcontext);
@@ -158,7 +166,7 @@ void emulate_run(unsigned char *first, unsigned int count) {
     // Inside a program signal handler, the interrupted code's SVE-only state is
     // copied before the handler's first SVE instruction changes it.
     sve_signal_levels_before_sve(data->signal_levels, state->sp, *state, allocate_upper_state);
-    sve_profile_thread *const profile = static_cast<sve_profile_thread *>(drmgr_get_tls_field(drcontext, profile_idx));
+    sve_profile_thread *const profile = data->profile;
     if (profile != nullptr) sve_profile_trap(profile, count);
     // The handlers run under the framework's try/except: a fault in one of
     // their memory accesses, or in reading an instruction, does not return
@@ -172,7 +180,7 @@ void emulate_run(unsigned char *first, unsigned int count) {
                 state->pc = pc;
                 uint32_t word;
                 std::memcpy(&word, pc, sizeof word);
-                const sve_handler_fn handler = emulated_handler(word);
+                const sve_handler_fn handler = recognise(*data, word);
                 if (handler == nullptr || handler(state, word) != DECODE_OK) {
                     std::fprintf(stderr, "Error: failed to emulate SVE instruction 0x%08x at PC %p\n", word,
                                  static_cast<void *>(pc));
@@ -499,7 +507,6 @@ DR_EXPORT void dr_client_main(client_id_t id, int argc, const char *argv[]) {
     if (!drmgr_register_bb_app2app_event(event_instruction_change, nullptr))
         SVE_CLIENT_ASSERT(false);
     tls_idx = drmgr_register_tls_field();
-    profile_idx = drmgr_register_tls_field();
     sve_profile_set_allocator(profile_alloc, profile_free);
     sve_set_location_resolver(framework_location);
     sve_profile_configure_from_environment();
