@@ -191,5 +191,78 @@ TEST(CaseGenerator, FloatingPointRegistersCarryTheSpecialValues) {
     EXPECT_GT(zero, 100u);
 }
 
+// The shape of a predicate at one element size: which elements are active, by
+// their lowest bit.
+struct shape_counts {
+    unsigned none = 0, all = 0, first_only = 0, last_only = 0, prefix = 0, suffix = 0, alternating = 0,
+             per_segment = 0, hidden_bits = 0;
+};
+
+void classify(const uint8_t *p, unsigned esize, shape_counts &n) {
+    const unsigned elements = 256 / esize;
+    unsigned active = 0, first = elements, last = 0;
+    bool other_bits = false;
+    for (unsigned e = 0; e < elements; ++e) {
+        if (pred_bit(p, e * esize)) {
+            ++active;
+            first = first == elements ? e : first;
+            last = e;
+        }
+        for (unsigned b = 1; b < esize; ++b) other_bits |= pred_bit(p, e * esize + b);
+    }
+    bool alternating = active == elements / 2, segments = active == elements * esize / 16;
+    for (unsigned e = 0; e < elements; ++e) {
+        alternating &= pred_bit(p, e * esize) == pred_bit(p, (e % 2) * esize);
+        segments &= pred_bit(p, e * esize) == pred_bit(p, (e % (16 / esize)) * esize);
+    }
+    n.none += active == 0;
+    n.all += active == elements;
+    n.first_only += active == 1 && first == 0;
+    n.last_only += active == 1 && last == elements - 1;
+    n.prefix += active > 1 && active < elements && first == 0 && last == active - 1;
+    n.suffix += active > 1 && active < elements && last == elements - 1 && first == elements - active;
+    n.alternating += alternating && esize < 16;
+    n.per_segment += segments && esize < 16 && active > 0 && active < elements / 2;
+    n.hidden_bits += active == 0 && other_bits;
+}
+
+TEST(CaseGenerator, PredicatesTakeTheShapesThatBreakPredicateCode) {
+    for (const char *text : {"ptest p3, p5.b", "cmpeq p0.h, p3/z, z1.h, z2.h", "ands p1.b, p7/z, p2.b, p3.b",
+                             "fadd z0.s, p2/m, z0.s, z1.s", "pfirst p0.b, p9, p0.b", "add z0.d, p4/m, z0.d, z1.d"}) {
+        SCOPED_TRACE(text);
+        word_profile p = profile_from_disassembly(text);
+        ASSERT_LT(p.governing_p, 16u);
+        shape_counts gov, any;
+        const unsigned cases = 400;
+        for (uint64_t k = 0; k < cases; ++k) {
+            case_input c;
+            generate_case("Shapes", 11, k, 0, p, c);
+            classify(c.regs.p[p.governing_p], p.element_bytes, gov);
+            for (unsigned r = 0; r < 16; ++r)
+                if (r != p.governing_p) classify(c.regs.p[r], p.element_bytes, any);
+        }
+        // The governing predicate: a single element at either end in about one
+        // case of five or eight, so that 24 cases of one handler meet each.
+        EXPECT_GT(gov.first_only, cases / 6);
+        EXPECT_GT(gov.last_only, cases / 9);
+        EXPECT_GT(gov.none, cases / 40);
+        EXPECT_GT(gov.all, cases / 16);
+        EXPECT_GT(gov.prefix, cases / 20);
+        // Every other predicate too, less often each.
+        const unsigned others = cases * 15;
+        EXPECT_GT(any.first_only, others / 16);
+        EXPECT_GT(any.last_only, others / 16);
+        EXPECT_GT(any.prefix, others / 40);
+        EXPECT_GT(any.suffix, others / 40);
+        EXPECT_GT(any.alternating, others / 40);
+        if (p.element_bytes < 8) {
+            EXPECT_GT(any.per_segment, others / 80);
+        }
+        if (p.element_bytes > 1) {
+            EXPECT_GT(any.hidden_bits, others / 80) << "bits the element size ignores";
+        }
+    }
+}
+
 }  // namespace
 }  // namespace conformance

@@ -357,33 +357,71 @@ void fill_vector(case_rng &rng, uint8_t *z, const word_profile &p) {
     }
 }
 
-void fill_predicate(case_rng &rng, uint8_t *packed, const word_profile &p) {
+// The shapes that break predicate code: empty, full, a single element at either
+// end, prefixes (as WHILELO makes) and suffixes, alternation, one element per
+// 128-bit segment, and bits set only where the element size ignores them.
+enum class pred_shape : uint8_t {
+    all_false, all_true, first_only, last_only, prefix, suffix, prefix_near_end, alternating,
+    one_per_segment, single, upper_bits_only, random
+};
+
+pred_shape pick_shape(case_rng &rng, bool governing) {
+    // A governing predicate decides which element is first and last active, so
+    // it takes the boundary shapes more often.
+    static constexpr pred_shape kOrdinary[] = {
+        pred_shape::all_false,  pred_shape::all_true,        pred_shape::all_true,    pred_shape::first_only,
+        pred_shape::first_only, pred_shape::last_only,       pred_shape::last_only,   pred_shape::prefix,
+        pred_shape::suffix,     pred_shape::prefix_near_end, pred_shape::alternating, pred_shape::one_per_segment,
+        pred_shape::single,     pred_shape::upper_bits_only, pred_shape::random,      pred_shape::random};
+    static constexpr pred_shape kGoverning[] = {
+        pred_shape::all_false,  pred_shape::all_true,   pred_shape::all_true,   pred_shape::first_only,
+        pred_shape::first_only, pred_shape::first_only, pred_shape::first_only, pred_shape::last_only,
+        pred_shape::last_only,  pred_shape::last_only,  pred_shape::prefix,     pred_shape::prefix_near_end,
+        pred_shape::suffix,     pred_shape::alternating, pred_shape::one_per_segment, pred_shape::random};
+    return governing ? kGoverning[rng.below(16)] : kOrdinary[rng.below(16)];
+}
+
+void fill_predicate(case_rng &rng, uint8_t *packed, const word_profile &p, bool governing) {
     std::memset(packed, 0, kPBytes);
-    unsigned size = pick_size(rng, p.element_bytes);
-    unsigned elements = kZBytes / size;
+    const unsigned size = pick_size(rng, p.element_bytes);
+    const unsigned elements = kZBytes / size;
+    const pred_shape shape = pick_shape(rng, governing);
     // Bits of an element other than its lowest are ignored by most readers; keep
     // them clear, or random in some registers.
-    bool noise = rng.chance(20);
-    unsigned mode = static_cast<unsigned>(rng.below(8));
+    const bool noise = shape == pred_shape::upper_bits_only || rng.chance(20);
     unsigned k = static_cast<unsigned>(rng.below(elements + 1));
-    unsigned one = static_cast<unsigned>(rng.below(elements));
-    unsigned density = static_cast<unsigned>(rng.range(5, 95));
+    if (shape == pred_shape::prefix_near_end) {
+        static constexpr int kNear[] = {1, -1, 2, -2};
+        const int d = kNear[rng.below(4)];
+        k = d > 0 ? static_cast<unsigned>(d) : elements - static_cast<unsigned>(-d);
+        if (rng.chance(30)) k = elements / 2 + static_cast<unsigned>(rng.range(0, 1));
+    }
+    const unsigned one = static_cast<unsigned>(rng.below(elements));
+    const unsigned phase = static_cast<unsigned>(rng.below(2));
+    const unsigned per_segment = 16 / size;  // elements in 128 bits
+    const unsigned in_segment = rng.chance(50) ? 0 : static_cast<unsigned>(rng.below(per_segment));
+    const unsigned density = static_cast<unsigned>(rng.range(5, 95));
     for (unsigned e = 0; e < elements; ++e) {
         bool v = false;
-        switch (mode) {
-            case 0:
-            case 1: v = true; break;                 // all true
-            case 2: v = false; break;                // all false
-            case 3: v = e == one; break;             // one element
-            case 4: v = e < k; break;                // the first k
-            case 5: v = e >= k; break;               // all but the first k
-            default: v = rng.chance(density); break; // random
+        switch (shape) {
+            case pred_shape::all_false: v = false; break;
+            case pred_shape::all_true: v = true; break;
+            case pred_shape::first_only: v = e == 0; break;
+            case pred_shape::last_only: v = e == elements - 1; break;
+            case pred_shape::prefix:
+            case pred_shape::prefix_near_end: v = e < k; break;
+            case pred_shape::suffix: v = e >= k; break;
+            case pred_shape::alternating: v = e % 2 == phase; break;
+            case pred_shape::one_per_segment: v = e % per_segment == in_segment; break;
+            case pred_shape::single: v = e == one; break;
+            case pred_shape::upper_bits_only: v = false; break;
+            case pred_shape::random: v = rng.chance(density); break;
         }
         set_pred_bit(packed, e * size, v);
         if (noise)
             for (unsigned b = 1; b < size; ++b) set_pred_bit(packed, e * size + b, rng.chance(50));
     }
-    if (rng.chance(5))
+    if (shape == pred_shape::random && rng.chance(20))
         for (unsigned i = 0; i < kPBytes; ++i) packed[i] = static_cast<uint8_t>(rng.next());
 }
 
@@ -555,8 +593,13 @@ void generate_case(std::string_view handler, uint64_t seed, uint64_t index, uint
         if (rng.chance(30)) r.fpcr |= 1u << 19;               // FZ16
     }
     for (auto &z : r.z) fill_vector(rng, z, profile);
-    for (auto &pr : r.p) fill_predicate(rng, pr, profile);
+    for (unsigned i = 0; i < 16; ++i) fill_predicate(rng, r.p[i], profile, i == profile.governing_p);
     fill_ffr(rng, r.ffr, profile);
+    adapt_case_to_word(rng, profile, c);
+}
+
+void adapt_case_to_word(case_rng &rng, const word_profile &profile, case_input &c) {
+    wire_regs &r = c.regs;
     // WRFFR of a predicate that is not a run of ones leaves FFR UNPREDICTABLE.
     if (profile.mnemonic == "wrffr" && profile.first_p < 16) fill_ffr(rng, r.p[profile.first_p], profile);
     // The reference (qemu 7.2) loads wrong data, with FFR still set, in contiguous

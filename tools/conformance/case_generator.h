@@ -83,6 +83,13 @@ struct case_input {
 void generate_case(std::string_view handler, uint64_t seed, uint64_t index, uint32_t word,
                    const word_profile &profile, case_input &out);
 
+// The part of generate_case that fits a state to one word: address operands of
+// a memory instruction into the window (and, for first-fault and non-fault
+// loads, sometimes pages withdrawn), WRFFR's operand a run of ones, element 0 of
+// a contiguous first-fault or non-fault load active. A sequence applies it for
+// each of its words in turn.
+void adapt_case_to_word(case_rng &rng, const word_profile &profile, case_input &c);
+
 // Predicate helpers of the wire form: bit i of a packed predicate.
 inline bool pred_bit(const uint8_t *packed, unsigned i) { return (packed[i / 8] >> (i % 8)) & 1; }
 inline void set_pred_bit(uint8_t *packed, unsigned i, bool v) {
