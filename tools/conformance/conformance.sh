@@ -15,7 +15,9 @@
 # Every time the reference is the probe under qemu-aarch64 with SVE at 2048 bits.
 # Every other option goes to sve_conformance (--handlers, --cases, --thorough,
 # --seed, --case, --include-unimplemented, --failures-only, --group
-# half-precision for the FP16 scalar and Advanced SIMD group). Build directories
+# half-precision for the FP16 scalar and Advanced SIMD group, --sequences N
+# [--sequence K] for random blocks of 2-16 SVE instructions, which every subject
+# ends with "sequences: N run, A agree, D disagree"). Build directories
 # default to $SVE_NATIVE_BUILD and $SVE_AARCH64_BUILD, else build and build-aarch64.
 # Exit status: 0 when every run agrees, 1 on a disagreement, 2 on an error.
 set -u

@@ -6,6 +6,7 @@
 //                   [--case K] [--include-unimplemented] [--failures-only]
 //                   [--probe PATH] [--qemu PATH] [--llvm-mc PATH] [--objdump PATH]
 //                   [--trap-host LIB [--host-probe PATH]] [--group sve|half-precision]
+//                   [--sequences N [--sequence K]]
 //
 // --group chooses the instructions: the SVE handlers of the dispatch tables
 // (default), or the half-precision (FP16) scalar and Advanced SIMD instructions
@@ -17,6 +18,11 @@
 // preloaded, so every SVE instruction of it, its own state loads and saves
 // included, goes through the trap host's register exchange.
 //
+// --sequences N runs N random straight-line blocks of 2 to 16 SVE instructions
+// instead (see sequence_mode.h), on whichever subject is chosen, and ends with
+// "sequences: N run, A agree, D disagree"; --sequence K replays block K alone.
+// --handlers then limits the instructions the blocks draw from.
+//
 // Exit status: 0 all agree, 1 some disagree, 2 the run could not be made.
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +33,7 @@
 
 #include "tools/conformance/half_precision_group.h"
 #include "tools/conformance/harness.h"
+#include "tools/conformance/sequence_mode.h"
 
 namespace {
 
@@ -36,12 +43,15 @@ void usage(const char *argv0) {
                  "          [--include-unimplemented] [--failures-only]\n"
                  "          [--probe PATH] [--qemu PATH] [--llvm-mc PATH] [--objdump PATH]\n"
                  "          [--trap-host LIB [--host-probe PATH]] [--group sve|half-precision]\n"
+                 "          [--sequences N [--sequence K]]\n"
                  "  --handlers   handler names or shell patterns (VecU8Add*); default: every handler\n"
                  "  --cases      valid cases per handler (default 24; --thorough: 2000)\n"
                  "  --seed       generation seed (default 1)\n"
                  "  --case       replay the one case with this index\n"
                  "  --trap-host  subject: the probe under this trap host on a CPU without SVE\n"
-                 "  --group      sve (default) or half-precision: which instructions to run\n",
+                 "  --group      sve (default) or half-precision: which instructions to run\n"
+                 "  --sequences  run N random blocks of 2-16 SVE instructions instead\n"
+                 "  --sequence   with --sequences: replay the one block with this index\n",
                  argv0);
 }
 
@@ -56,6 +66,8 @@ bool parse_u64(const char *s, uint64_t &v) {
 int main(int argc, char **argv) {
     conformance::run_options o = conformance::default_options();
     std::string trap_host, host_probe, group = "sve";
+    uint64_t sequences = 0;
+    int64_t only_sequence = -1;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto value = [&](const char *&v) {
@@ -82,6 +94,10 @@ int main(int argc, char **argv) {
             o.seed = n;
         } else if (a == "--case" && value(v) && parse_u64(v, n)) {
             o.only_case = static_cast<int64_t>(n);
+        } else if (a == "--sequences" && value(v) && parse_u64(v, n) && n > 0 && n <= 100000000) {
+            sequences = n;
+        } else if (a == "--sequence" && value(v) && parse_u64(v, n)) {
+            only_sequence = static_cast<int64_t>(n);
         } else if (a == "--include-unimplemented") {
             o.include_unimplemented = true;
         } else if (a == "--failures-only") {
@@ -105,7 +121,8 @@ int main(int argc, char **argv) {
             return 2;
         }
     }
-    if (!host_probe.empty() && trap_host.empty()) {
+    if ((!host_probe.empty() && trap_host.empty()) || (only_sequence >= 0 && sequences == 0) ||
+        (sequences != 0 && group != "sve")) {
         usage(argv[0]);
         return 2;
     }
@@ -121,6 +138,13 @@ int main(int argc, char **argv) {
     if (group == "half-precision") {
         conformance::use_half_precision_group(o);
         std::printf("group: half precision (%zu instructions)\n", o.catalog.size());
+    }
+    if (sequences != 0) {
+        conformance::sequence_summary q;
+        const int status = conformance::run_sequences(o, sequences, only_sequence, q);
+        if (!q.error.empty()) std::fprintf(stderr, "sve_conformance: %s\n", q.error.c_str());
+        std::printf("%s\n", conformance::sequence_line(q).c_str());
+        return status;
     }
     conformance::run_summary s;
     int status = conformance::run_conformance(o, s);

@@ -13,14 +13,17 @@ namespace conformance {
 inline constexpr unsigned kZBytes = 256;
 inline constexpr unsigned kPBytes = kZBytes / 8;
 
-// Code slots: each case's word runs from a page of its own that no other case
+// Code slots: each case's words run from a page of their own that no other case
 // has used since the slots were last mapped afresh, so the reference never has to
 // notice a write to code it has already translated. A slot page holds
-//   +0  LDR X30, +16   (X30 of the case, from the literal below)
-//   +4  the instruction word: the case pc
-//   +8  B back into the probe
-//   +16 the literal
-// The subject places the word at the same pc, so pc values agree on both sides.
+//   +0       LDR X30, +80   (X30 of the case, from the literal below)
+//   +4       the first instruction word: the case pc
+//   +8 ...   the case's further words, if it is a sequence (at most 15)
+//   +4+4n    B back into the probe, after the n words
+//   +80      the literal
+// The subject places the words at the same pc, so pc values agree on both sides.
+inline constexpr unsigned kMaxSequenceWords = 16;
+inline constexpr uint64_t kSlotLiteralOffset = 80;
 inline constexpr uint64_t kPageBytes = 4096;
 inline constexpr uint64_t kCodeBase = 0x04000000;
 inline constexpr unsigned kCodeSlots = 1024;
@@ -43,7 +46,7 @@ inline constexpr unsigned kWindowChunks = static_cast<unsigned>(kWindowBytes / k
 inline constexpr uint32_t kBatchMagic = 0x53564542;   // "BEVS"
 inline constexpr uint32_t kCaseMagic = 0x53564543;    // "CEVS"
 inline constexpr uint32_t kResultMagic = 0x53564552;  // "REVS"
-inline constexpr uint32_t kWireVersion = 1;
+inline constexpr uint32_t kWireVersion = 2;
 
 // Architectural state in the probe's layout: predicates packed one bit per
 // predicate bit, as SVE LDR/STR (predicate) see them.
@@ -87,18 +90,20 @@ struct wire_case_header {
     uint64_t pc;              // slot_pc of some slot
     uint64_t unmapped_pages;  // bit i: window page i has no access for this case
     uint32_t flags;
-    uint32_t reserved;
+    uint32_t extra_words;     // words after `word` (0 to kMaxSequenceWords - 1); they
+                              // follow the registers, 4 bytes each
 };
 static_assert(sizeof(wire_case_header) == 40);
 
-// A result: this header, the state after the instruction, then `mem_chunks`
+// A case: this header, wire_regs, then `extra_words` instruction words.
+// A result: this header, the state after the instruction(s), then `mem_chunks`
 // records of window chunks whose contents differ from the initial window.
 struct wire_result_header {
     uint32_t magic;
     uint32_t signal;       // 0: the instruction completed; else the signal it raised
     uint64_t tag;
     uint64_t fault_address;
-    uint64_t pc_after;     // where execution went on: pc + 4, or the faulting pc
+    uint64_t pc_after;     // where execution went on: pc + 4 per word, or the faulting pc
     int32_t si_code;
     uint32_t mem_chunks;
 };

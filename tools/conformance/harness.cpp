@@ -10,6 +10,7 @@
 #include "tools/conformance/child_process.h"
 #include "tools/conformance/comparator.h"
 #include "tools/conformance/disassembler.h"
+#include "tools/conformance/probe_io.h"
 
 #ifndef SVE_CONFORMANCE_PROBE
 #define SVE_CONFORMANCE_PROBE ""
@@ -60,28 +61,6 @@ std::string summary_line(const run_summary &s) {
     return line;
 }
 
-namespace {
-
-// One accepted case of a handler, before it runs.
-struct planned_case {
-    uint64_t index;
-    uint32_t word;
-    std::string text;
-};
-
-struct selected_handler {
-    const sve_handler_info *info;
-    std::vector<planned_case> cases;
-    handler_outcome outcome;
-};
-
-bool matches(const std::vector<std::string> &patterns, const char *name) {
-    if (patterns.empty()) return true;
-    for (const std::string &p : patterns)
-        if (fnmatch(p.c_str(), name, 0) == 0) return true;
-    return false;
-}
-
 // Counts the complete result records at the front of `buf`.
 size_t complete_results(const std::vector<uint8_t> &buf) {
     size_t pos = 0, n = 0;
@@ -123,6 +102,103 @@ std::string signal_name(uint32_t sig) {
         case 11: return "SIGSEGV";
         default: return "signal " + std::to_string(sig);
     }
+}
+
+// Starts a batch for `ps`: the header when the process has not had it yet.
+std::vector<uint8_t> begin_batch(probe_session &ps, uint64_t window_seed) {
+    std::vector<uint8_t> batch;
+    if (!ps.header_sent) {
+        const wire_batch_header b{kBatchMagic, kWireVersion, window_seed};
+        batch.resize(sizeof b);
+        std::memcpy(batch.data(), &b, sizeof b);
+        ps.header_sent = true;
+    }
+    return batch;
+}
+
+void append_case(std::vector<uint8_t> &batch, const case_input &in, const uint32_t *extra) {
+    const uint8_t *p = reinterpret_cast<const uint8_t *>(&in);
+    batch.insert(batch.end(), p, p + sizeof(case_input));
+    if (extra != nullptr && in.header.extra_words != 0) {
+        const uint8_t *w = reinterpret_cast<const uint8_t *>(extra);
+        batch.insert(batch.end(), w, w + 4 * size_t{in.header.extra_words});
+    }
+}
+
+bool start_probe(const run_options &o, probe_session &ps, std::string &error) {
+    if (o.probe.empty()) {
+        error = "no reference probe was built (is aarch64-linux-gnu-g++ installed?)";
+        return false;
+    }
+    if (!start_child({o.qemu, "-cpu", "max,sve-default-vector-length=256", o.probe}, ps.child, error)) return false;
+    ps.started = true;
+    return true;
+}
+
+bool run_subject_probe(const run_options &o, subject_probe &sp, uint64_t window_seed,
+                       const std::vector<const case_input *> &inputs, std::vector<case_result> &results,
+                       std::string &error, const std::vector<const uint32_t *> *extras) {
+    results.assign(inputs.size(), case_result{});
+    size_t next = 0;
+    while (next < inputs.size()) {
+        const bool fresh = !sp.session.started;
+        if (fresh) {
+            if (o.subject_probe_command.empty() || o.subject_probe_command.back().empty()) {
+                error = "no probe for the host subject was built";
+                return false;
+            }
+            sp.session = probe_session{};
+            if (!start_child(o.subject_probe_command, sp.session.child, error)) return false;
+            sp.session.started = true;
+        }
+        std::vector<uint8_t> batch = begin_batch(sp.session, window_seed);
+        for (size_t i = next; i < inputs.size(); ++i)
+            append_case(batch, *inputs[i], extras != nullptr ? (*extras)[i] : nullptr);
+        std::vector<uint8_t> out;
+        const size_t awaited = inputs.size() - next;
+        const bool ok = exchange(sp.session.child, batch.data(), batch.size(), out, enough_results, awaited, false);
+        const size_t got = ok ? awaited : complete_results(out);
+        size_t pos = 0;
+        for (size_t k = 0; k < got; ++k) pos = parse_result(out, pos, results[next + k]);
+        if (got != 0) sp.answered = true;
+        if (ok || got >= awaited) break;
+
+        const int status = finish_child(sp.session.child);
+        sp.session.started = false;
+        // A probe that has never answered is more likely not to start at all
+        // than to meet a killing case twice.
+        if (!sp.answered && ++sp.silent_starts == 2) {
+            error = "the host's probe ends before its first result (status " + std::to_string(status) + ")";
+            return false;
+        }
+        case_result &dead = results[next + got];
+        dead.signal = status > 128 ? static_cast<uint32_t>(status - 128) : 255;
+        dead.note = "the host's probe ended with status " + std::to_string(status) + " during this case";
+        next += got + 1;
+    }
+    return true;
+}
+
+namespace {
+
+// One accepted case of a handler, before it runs.
+struct planned_case {
+    uint64_t index;
+    uint32_t word;
+    std::string text;
+};
+
+struct selected_handler {
+    const sve_handler_info *info;
+    std::vector<planned_case> cases;
+    handler_outcome outcome;
+};
+
+bool matches(const std::vector<std::string> &patterns, const char *name) {
+    if (patterns.empty()) return true;
+    for (const std::string &p : patterns)
+        if (fnmatch(p.c_str(), name, 0) == 0) return true;
+    return false;
 }
 
 // The operand fields of a word: the runs of bits its dispatch key leaves free.
@@ -170,93 +246,6 @@ std::string describe_failure(const run_options &o, const selected_handler &h, co
         s += "      subject   " + d.subject + "\n";
     }
     return s;
-}
-
-struct probe_session {
-    child_process child;
-    bool started = false;
-    bool header_sent = false;  // each process reads the batch header once, first
-};
-
-// Starts a batch for `ps`: the header when the process has not had it yet.
-std::vector<uint8_t> begin_batch(probe_session &ps, uint64_t window_seed) {
-    std::vector<uint8_t> batch;
-    if (!ps.header_sent) {
-        const wire_batch_header b{kBatchMagic, kWireVersion, window_seed};
-        const uint8_t *p = reinterpret_cast<const uint8_t *>(&b);
-        batch.insert(batch.end(), p, p + sizeof b);
-        ps.header_sent = true;
-    }
-    return batch;
-}
-
-void append_case(std::vector<uint8_t> &batch, const case_input &in) {
-    const uint8_t *p = reinterpret_cast<const uint8_t *>(&in);
-    batch.insert(batch.end(), p, p + sizeof(case_input));
-}
-
-bool start_probe(const run_options &o, probe_session &ps, std::string &error) {
-    if (o.probe.empty()) {
-        error = "no reference probe was built (is aarch64-linux-gnu-g++ installed?)";
-        return false;
-    }
-    if (!start_child({o.qemu, "-cpu", "max,sve-default-vector-length=256", o.probe}, ps.child, error)) return false;
-    ps.started = true;
-    return true;
-}
-
-// The subject probe of a host: started on demand, and again after it dies, so
-// that one case that kills the host costs that case and not the run.
-struct subject_probe {
-    probe_session session;
-    bool answered = false;  // has given a result at least once
-    unsigned silent_starts = 0;
-};
-
-// Runs `inputs` through the subject probe, one result each. A case during which
-// the probe ended gets that as its result (signal, or 255 for an exit). False
-// with `error` when the probe cannot be run at all.
-bool run_subject_probe(const run_options &o, subject_probe &sp, uint64_t window_seed,
-                       const std::vector<const case_input *> &inputs, std::vector<case_result> &results,
-                       std::string &error) {
-    results.assign(inputs.size(), case_result{});
-    size_t next = 0;
-    while (next < inputs.size()) {
-        const bool fresh = !sp.session.started;
-        if (fresh) {
-            if (o.subject_probe_command.empty() || o.subject_probe_command.back().empty()) {
-                error = "no probe for the host subject was built";
-                return false;
-            }
-            sp.session = probe_session{};
-            if (!start_child(o.subject_probe_command, sp.session.child, error)) return false;
-            sp.session.started = true;
-        }
-        std::vector<uint8_t> batch = begin_batch(sp.session, window_seed);
-        for (size_t i = next; i < inputs.size(); ++i) append_case(batch, *inputs[i]);
-        std::vector<uint8_t> out;
-        const size_t awaited = inputs.size() - next;
-        const bool ok = exchange(sp.session.child, batch.data(), batch.size(), out, enough_results, awaited, false);
-        const size_t got = ok ? awaited : complete_results(out);
-        size_t pos = 0;
-        for (size_t k = 0; k < got; ++k) pos = parse_result(out, pos, results[next + k]);
-        if (got != 0) sp.answered = true;
-        if (ok || got >= awaited) break;
-
-        const int status = finish_child(sp.session.child);
-        sp.session.started = false;
-        // A probe that has never answered is more likely not to start at all
-        // than to meet a killing case twice.
-        if (!sp.answered && ++sp.silent_starts == 2) {
-            error = "the host's probe ends before its first result (status " + std::to_string(status) + ")";
-            return false;
-        }
-        case_result &dead = results[next + got];
-        dead.signal = status > 128 ? static_cast<uint32_t>(status - 128) : 255;
-        dead.note = "the host's probe ended with status " + std::to_string(status) + " during this case";
-        next += got + 1;
-    }
-    return true;
 }
 
 // The reference result to compare with: `ref`, or its corrected copy in
@@ -384,7 +373,7 @@ int run_conformance(const run_options &o, run_summary &summary) {
                 generate_case(s.info->name, o.seed, s.cases[i].index, s.cases[i].word, profiles[i], inputs[i]);
                 inputs[i].regs.fpcr &= o.fpcr_case_mask;
                 inputs[i].header.pc = slot_pc(static_cast<unsigned>(slot++ % kCodeSlots));
-                append_case(batch, inputs[i]);
+                append_case(batch, inputs[i], nullptr);
             }
             std::vector<uint8_t> results;
             if (!exchange(probe.child, batch.data(), batch.size(), results, enough_results, s.cases.size(), false)) {

@@ -1,9 +1,10 @@
 // The reference probe: runs under qemu-aarch64 with SVE at 2048 bits and executes
-// conformance cases read from standard input, one instruction word each, writing
+// conformance cases read from standard input, one instruction word or a short
+// straight-line sequence of them each, writing
 // one result per case to standard output (formats in conformance_wire.h).
 //
-// For each case: write the word into the code slot of the case pc, revoke access
-// to the window pages the case asks for, load the whole state, run the word, save
+// For each case: write the words into the code slot of the case pc, revoke access
+// to the window pages the case asks for, load the whole state, run the words, save
 // the whole state, and report the window chunks the word changed (restoring them
 // for the next case).
 //
@@ -115,22 +116,24 @@ uint32_t branch_to(uint64_t from, uint64_t to) {
     return 0x14000000u | (static_cast<uint32_t>(offset / 4) & 0x03FFFFFFu);
 }
 
-// Fills the slot of `pc` and returns the address to enter it at.
-uint64_t prepare_slot(uint64_t pc, uint32_t word, uint64_t x30) {
+// Fills the slot of `pc` with `count` words and returns the address to enter it at.
+uint64_t prepare_slot(uint64_t pc, const uint32_t *words, unsigned count, uint64_t x30) {
     uint64_t offset = pc - kCodeBase;
     if (pc < kCodeBase || offset >= kCodeBytes || offset % kPageBytes != kSlotWordOffset) die("bad case pc");
+    if (count == 0 || count > kMaxSequenceWords) die("bad word count");
     unsigned slot = static_cast<unsigned>(offset / kPageBytes);
     if (g_slot_used[slot]) map_code_view();
     g_slot_used[slot] = true;
     uint64_t page = kCodeBase + slot * kPageBytes;
     uint8_t *w = g_code_rw + slot * kPageBytes;
-    const uint32_t load_x30 = 0x58000000u | ((16 / 4) << 5) | 30;  // LDR X30, +16
-    const uint32_t back = branch_to(page + 8, reinterpret_cast<uint64_t>(&probe_return));
+    const uint32_t load_x30 = 0x58000000u | ((kSlotLiteralOffset / 4) << 5) | 30;  // LDR X30, literal
+    const uint64_t back_at = page + kSlotWordOffset + 4 * count;
+    const uint32_t back = branch_to(back_at, reinterpret_cast<uint64_t>(&probe_return));
     std::memcpy(w, &load_x30, 4);
-    std::memcpy(w + 4, &word, 4);
-    std::memcpy(w + 8, &back, 4);
-    std::memcpy(w + 16, &x30, 8);
-    __builtin___clear_cache(reinterpret_cast<char *>(page), reinterpret_cast<char *>(page + 24));
+    std::memcpy(w + kSlotWordOffset, words, 4 * count);
+    std::memcpy(w + (back_at - page), &back, 4);
+    std::memcpy(w + kSlotLiteralOffset, &x30, 8);
+    __builtin___clear_cache(reinterpret_cast<char *>(page), reinterpret_cast<char *>(page + kSlotLiteralOffset + 8));
     return page;
 }
 
@@ -205,8 +208,11 @@ bool get(void *data, size_t n) {
 wire_regs g_in_regs;
 wire_regs g_out_regs;
 
+uint32_t g_words[kMaxSequenceWords];
+
 void run_case(const wire_case_header &c) {
-    g_in_regs.probe_entry = prepare_slot(c.pc, c.word, g_in_regs.x[30]);
+    const unsigned words = 1 + c.extra_words;
+    g_in_regs.probe_entry = prepare_slot(c.pc, g_words, words, g_in_regs.x[30]);
     protect_pages(c.unmapped_pages, PROT_NONE);
 
     wire_result_header r{};
@@ -216,7 +222,7 @@ void run_case(const wire_case_header &c) {
         g_in_case = 1;
         probe_execute(&g_in_regs, &g_out_regs);
         g_in_case = 0;
-        r.pc_after = c.pc + 4;
+        r.pc_after = c.pc + 4 * words;
     } else {
         // The word raised a signal: the state is the one loaded. Put the probe's
         // floating-point control back to its default.
@@ -280,6 +286,9 @@ int main() {
     while (get(&c, sizeof c)) {
         if (c.magic != kCaseMagic) die("bad case header");
         if (!get(&g_in_regs, sizeof g_in_regs)) die("truncated case");
+        if (c.extra_words >= kMaxSequenceWords) die("bad word count");
+        g_words[0] = c.word;
+        if (c.extra_words != 0 && !get(g_words + 1, 4 * c.extra_words)) die("truncated case");
         run_case(c);
     }
     flush_out();

@@ -155,9 +155,12 @@ bool prepare_subject(uint64_t window_seed, std::string &error) {
 
 const uint8_t *subject_pristine_window() { return g_pristine; }
 
-void run_subject(subject_fn fn, const case_input &in, case_result &out) {
+void run_subject(subject_fn fn, const case_input &in, case_result &out, const uint32_t *extra,
+                 unsigned extra_count) {
     out = case_result{};
     std::memcpy(reinterpret_cast<void *>(in.header.pc), &in.header.word, 4);
+    if (extra_count != 0) std::memcpy(reinterpret_cast<void *>(in.header.pc + 4), extra, 4 * extra_count);
+    const uint64_t end = in.header.pc + 4 * (1 + uint64_t{extra_count});
     to_state(in, g_state);
     protect_pages(in.header.unmapped_pages, PROT_NONE);
 #if defined(__aarch64__)
@@ -168,7 +171,10 @@ void run_subject(subject_fn fn, const case_input &in, case_result &out) {
 #if defined(__aarch64__)
         write_fp_control(fp_control{in.regs.fpcr, in.regs.fpsr});
 #endif
-        out.rc = fn(&g_state);
+        do {
+            out.rc = fn(&g_state);
+        } while (out.rc == DECODE_OK && reinterpret_cast<uint64_t>(g_state.pc) < end &&
+                 reinterpret_cast<uint64_t>(g_state.pc) >= in.header.pc);
 #if defined(__aarch64__)
         write_fp_control(saved);
 #endif

@@ -22,8 +22,11 @@ bool prepare_subject(uint64_t window_seed, std::string &error);
 // The window's initial contents.
 const uint8_t *subject_pristine_window();
 
-// Runs one case. On AArch64 the processor's FPCR and FPSR hold the case's values
-// while the core runs, as they do under the client frame.
-void run_subject(subject_fn fn, const case_input &input, case_result &out);
+// Runs one case: its word, then its `extra_count` further words (a sequence),
+// one call of `fn` each, stopping at the first that does not return DECODE_OK.
+// On AArch64 the processor's FPCR and FPSR hold the case's values while the
+// core runs, as they do under the client frame.
+void run_subject(subject_fn fn, const case_input &input, case_result &out, const uint32_t *extra = nullptr,
+                 unsigned extra_count = 0);
 
 }  // namespace conformance
