@@ -224,9 +224,13 @@ inline aarch64_decode_rc contiguous_speculative_load(cpu_state *s, unsigned zt, 
                 readable = sve_safe_read(reinterpret_cast<const void *>(probe), &byte, 1);
             }
             if (readable) {
-                std::memset(d, 0, lo_byte);
-                std::memcpy(d + lo_byte, reinterpret_cast<const void *>(lo), hi_byte - lo_byte);
-                std::memset(d + hi_byte, 0, kVecBytes - hi_byte);
+                // Fixed-size copies only: the compiler expands them in line,
+                // where a library call costs as much as the load itself.
+                const unsigned char *from = reinterpret_cast<const unsigned char *>(lo);
+                std::memset(d, 0, kVecBytes);
+                unsigned k = lo_byte;
+                for (; k + 16 <= hi_byte; k += 16) std::memcpy(d + k, from + (k - lo_byte), 16);
+                for (; k < hi_byte; ++k) d[k] = from[k - lo_byte];
                 const uint64_t fill = sizeof(E) == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * sizeof(E))) - 1;
                 for (unsigned w = first_word; w < last_word; ++w)
                     pred_word_set(d, w, pred_word(d, w) & ((pred_word(pg, w) & lanes) * fill));
