@@ -170,7 +170,7 @@ TEST(CaseGenerator, FfrIsAlwaysARunOfOnesAndControlsStayInTheirFields) {
 
 TEST(CaseGenerator, FloatingPointRegistersCarryTheSpecialValues) {
     word_profile p = profile_from_disassembly("fadd z0.s, p0/m, z0.s, z1.s");
-    unsigned nan = 0, inf = 0, sub = 0, zero = 0;
+    unsigned nan = 0, inf = 0, sub = 0, zero = 0, ties = 0;
     for (uint64_t k = 0; k < 20; ++k) {
         case_input c;
         generate_case("VecF32AddVVM", 4, k, 0, p, c);
@@ -183,12 +183,18 @@ TEST(CaseGenerator, FloatingPointRegistersCarryTheSpecialValues) {
                 inf += exp == 0xFF && frac == 0;
                 sub += exp == 0 && frac != 0;
                 zero += (v & 0x7FFFFFFF) == 0;
+                // n + 0.5 exactly, n >= 1: a tie for FRINTA and FRINTN.
+                if (exp >= 127 && exp < 127 + 23) {
+                    const uint32_t half = 1u << (22 - (exp - 127));
+                    ties += (frac & (2 * half - 1)) == half;
+                }
             }
     }
     EXPECT_GT(nan, 100u);
     EXPECT_GT(inf, 100u);
     EXPECT_GT(sub, 100u);
     EXPECT_GT(zero, 100u);
+    EXPECT_GT(ties, 100u);
 }
 
 // The shape of a predicate at one element size: which elements are active, by

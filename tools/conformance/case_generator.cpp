@@ -31,6 +31,29 @@ uint32_t generate_word(std::string_view handler, uint32_t fixed_mask, uint32_t f
                        uint64_t index) {
     case_rng rng = make_rng(handler, seed, index, 1);
     uint32_t r = static_cast<uint32_t>(rng.next());
+    // Fields at their ends find the bounds of immediates and register numbers:
+    // some words have every operand bit set or clear, some have each run of
+    // operand bits (a field, or adjacent fields) set, clear or random.
+    switch (rng.below(16)) {
+        case 0: r = ~0u; break;
+        case 1: r = 0; break;
+        case 2:
+        case 3:
+            for (int bit = 31; bit >= 0;) {
+                if ((fixed_mask >> bit) & 1) {
+                    --bit;
+                    continue;
+                }
+                const int hi = bit;
+                while (bit >= 0 && !((fixed_mask >> bit) & 1)) --bit;
+                const uint32_t run = static_cast<uint32_t>(((uint64_t{1} << (hi - bit)) - 1) << (bit + 1));
+                const uint64_t how = rng.below(3);
+                if (how == 0) r |= run;
+                if (how == 1) r &= ~run;
+            }
+            break;
+        default: break;
+    }
     return (fixed_value & fixed_mask) | (r & ~fixed_mask);
 }
 
@@ -301,7 +324,7 @@ uint64_t fp_edge(case_rng &rng, unsigned bytes) {
     const uint64_t quiet = 1ull << (fbits - 1);
     const uint64_t bias = emax >> 1;
     auto make = [&](uint64_t e, uint64_t f) { return sign | (e << fbits) | (f & fmask); };
-    switch (rng.below(18)) {
+    switch (rng.below(20)) {
         case 0: return make(0, 0);                                        // zero
         case 1: return make(emax, 0);                                     // infinity
         case 2: return make(emax, quiet);                                 // default NaN
@@ -318,6 +341,16 @@ uint64_t fp_edge(case_rng &rng, unsigned bytes) {
         case 13: return make(bias + fbits - 1 + rng.below(4), rng.next());  // integer range edge
         case 14: return make(emax - 1 - rng.below(3), rng.next());          // near overflow
         case 15: return make(1 + rng.below(3), rng.next());                 // near underflow
+        case 16: {  // an integer and a half: a tie for rounding to an integer
+            const uint64_t k = rng.below(fbits < 20 ? fbits : 20);
+            const uint64_t half = 1ull << (fbits - k - 1);
+            return make(bias + k, (rng.next() & ~(2 * half - 1)) | half);
+        }
+        case 17: {  // halfway between two values of the next narrower format
+            const unsigned dropped = bytes == 8 ? 29 : bytes == 4 ? 13 : 5;
+            const uint64_t half = 1ull << (dropped - 1);
+            return make(1 + rng.below(emax - 1), (rng.next() & ~(2 * half - 1)) | half);
+        }
         default: return make(1 + rng.below(emax - 1), rng.next());          // random finite
     }
 }
