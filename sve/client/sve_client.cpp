@@ -27,6 +27,7 @@
 #include "sve/state/cpu_state.h"
 #include "sve/state/guarded_memory.h"
 #include "sve/state/signal_levels.h"
+#include "sve/support/a64_scalar.h"
 #include "sve/support/diagnose.h"
 #include "sve/support/profile.h"
 
@@ -167,7 +168,7 @@ void emulate_run(unsigned char *first, unsigned int count) {
     // copied before the handler's first SVE instruction changes it.
     sve_signal_levels_before_sve(data->signal_levels, state->sp, *state, allocate_upper_state);
     sve_profile_thread *const profile = data->profile;
-    if (profile != nullptr) sve_profile_trap(profile, count);
+    volatile unsigned emulated = 0;
     // The handlers run under the framework's try/except: a fault in one of
     // their memory accesses, or in reading an instruction, does not return
     // (state->pc says which instruction it was).
@@ -181,18 +182,24 @@ void emulate_run(unsigned char *first, unsigned int count) {
                 uint32_t word;
                 std::memcpy(&word, pc, sizeof word);
                 const sve_handler_fn handler = recognise(*data, word);
+                uint64_t next;
+                if (handler == nullptr && a64_scalar_step(*state, word, reinterpret_cast<uint64_t>(pc), &next) &&
+                    next == reinterpret_cast<uint64_t>(pc) + 4)
+                    continue;  // a scalar instruction inside the run
                 if (handler == nullptr || handler(state, word) != DECODE_OK) {
                     std::fprintf(stderr, "Error: failed to emulate SVE instruction 0x%08x at PC %p\n", word,
                                  static_cast<void *>(pc));
                     char why[768];
                     sve_explain_failure(word, pc, !emulating_half_precision(), why, sizeof why);
                     std::fputs(why, stderr);
-                } else if (profile != nullptr) {
-                    sve_profile_count(profile, pc, word);
+                } else {
+                    emulated = emulated + 1;
+                    if (profile != nullptr) sve_profile_count(profile, pc, word);
                 }
             }
         },
         { faulted = true; });
+    if (profile != nullptr) sve_profile_trap(profile, emulated);
     if (faulted) deliver_fault_to_application(drcontext, data);
     dr_write_saved_reg(drcontext, kSlotX26, state->x[26]);
     dr_write_saved_reg(drcontext, kSlotX27, state->x[27]);
@@ -400,15 +407,28 @@ dr_emit_flags_t event_instruction_change(void *drcontext, void *tag, instrlist_t
         }
         SVE_CLIENT_ASSERT(dr_get_stolen_reg() == DR_REG_X28);
 
-        // The run: this instruction and the SVE instructions that follow it
-        // directly in memory.
+        // The run: this instruction and the emulated instructions that follow
+        // it directly in memory, with the register-only scalar instructions
+        // (no branches) between two of them, which emulate_run executes too:
+        // one transition instead of one per stretch of SVE words.
         const app_pc pc = instr_get_app_pc(instr);
         instr_t *last = instr;
-        while (next != nullptr && instr_get_app_pc(next) == instr_get_app_pc(last) + 4 &&
-               raw_word_of(next, &raw_word) && emulated_handler(raw_word) != nullptr) {
-            last = next;
-            next = instr_get_next_app(next);
+        for (;;) {
+            // Straight scalar instructions, then an emulated one, each at the
+            // address after the one before.
+            instr_t *candidate = instr_get_next_app(last);
+            app_pc expect = instr_get_app_pc(last) + 4;
+            while (candidate != nullptr && instr_get_app_pc(candidate) == expect && raw_word_of(candidate, &raw_word) &&
+                   emulated_handler(raw_word) == nullptr && a64_scalar_straight(raw_word)) {
+                candidate = instr_get_next_app(candidate);
+                expect += 4;
+            }
+            if (candidate == nullptr || instr_get_app_pc(candidate) != expect || !raw_word_of(candidate, &raw_word) ||
+                emulated_handler(raw_word) == nullptr)
+                break;
+            last = candidate;
         }
+        next = instr_get_next_app(last);
         sequence_builder seq{drcontext, bb, instr, pc, instr_get_app_pc(last) + 4, pc};
         seq.save_state();
         seq.call_emulation();

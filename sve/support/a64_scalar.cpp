@@ -12,19 +12,24 @@ constexpr uint64_t kFlagsMask = 0xf0000000ull;
 
 // Register 31 reads as zero or as SP, as the encoding says; a 32-bit result
 // clears the upper half of the destination.
-uint64_t read_zr(const cpu_state &s, unsigned n) { return n == 31 ? 0 : s.x[n]; }
-uint64_t read_sp(const cpu_state &s, unsigned n) { return n == 31 ? s.sp : s.x[n]; }
-void write_zr(cpu_state &s, unsigned n, uint64_t v, bool sf) {
+template <typename S>
+uint64_t read_zr(const S &s, unsigned n) { return n == 31 ? 0 : s.x[n]; }
+template <typename S>
+uint64_t read_sp(const S &s, unsigned n) { return n == 31 ? s.sp : s.x[n]; }
+template <typename S>
+void write_zr(S &s, unsigned n, uint64_t v, bool sf) {
     if (n != 31) s.x[n] = sf ? v : static_cast<uint32_t>(v);
 }
-void write_sp(cpu_state &s, unsigned n, uint64_t v, bool sf) {
+template <typename S>
+void write_sp(S &s, unsigned n, uint64_t v, bool sf) {
     if (!sf) v = static_cast<uint32_t>(v);
     if (n == 31)
         s.sp = v;
     else
         s.x[n] = v;
 }
-void set_flags(cpu_state &s, uint64_t nzcv) { s.nzcv = (s.nzcv & ~kFlagsMask) | nzcv; }
+template <typename S>
+void set_flags(S &s, uint64_t nzcv) { s.nzcv = (s.nzcv & ~kFlagsMask) | nzcv; }
 
 uint64_t flags_nz(uint64_t result, bool sf) {
     const unsigned top = sf ? 63 : 31;
@@ -134,7 +139,8 @@ uint64_t bitfield_move(unsigned opc, uint64_t dst, uint64_t src, unsigned immr, 
     return (cond & 1) != 0 && cond != 15 ? !r : r;
 }
 
-bool branches(cpu_state &s, uint32_t w, uint64_t pc, uint64_t *next) {
+template <typename S>
+bool branches(S &s, uint32_t w, uint64_t pc, uint64_t *next) {
     if ((w & 0x7c000000u) == 0x14000000u) {  // B, BL
         const uint64_t target = pc + static_cast<uint64_t>(sign_extend(bits(w, 25, 0), 26) * 4);
         if ((w >> 31) != 0) s.x[30] = pc + 4;
@@ -168,7 +174,8 @@ bool branches(cpu_state &s, uint32_t w, uint64_t pc, uint64_t *next) {
     return false;
 }
 
-bool immediates(cpu_state &s, uint32_t w, uint64_t pc) {
+template <typename S>
+bool immediates(S &s, uint32_t w, uint64_t pc) {
     const bool sf = (w >> 31) != 0;
     const unsigned rd = bits(w, 4, 0), rn = bits(w, 9, 5);
     switch (bits(w, 28, 23)) {
@@ -235,7 +242,8 @@ bool immediates(cpu_state &s, uint32_t w, uint64_t pc) {
     }
 }
 
-bool registers(cpu_state &s, uint32_t w) {
+template <typename S>
+bool registers(S &s, uint32_t w) {
     const bool sf = (w >> 31) != 0;
     const unsigned rd = bits(w, 4, 0), rn = bits(w, 9, 5), rm = bits(w, 20, 16);
     const unsigned op = bits(w, 30, 30);
@@ -367,7 +375,10 @@ bool registers(cpu_state &s, uint32_t w) {
 
 bool a64_condition_holds(unsigned cond, uint64_t nzcv) { return condition_holds(cond, nzcv); }
 
-bool a64_scalar_step(cpu_state &s, uint32_t word, uint64_t pc, uint64_t *next) {
+namespace {
+
+template <typename S>
+bool step(S &s, uint32_t word, uint64_t pc, uint64_t *next) {
     // NOP, and BTI of every kind: reached here only by falling through or by a
     // direct branch or RET, where it does nothing.
     if (word == 0xd503201fu || (word & 0xffffff3fu) == 0xd503241fu) {
@@ -389,4 +400,22 @@ bool a64_scalar_step(cpu_state &s, uint32_t word, uint64_t pc, uint64_t *next) {
             }
             return false;
     }
+}
+
+// The registers the instructions touch, for deciding without a register file.
+struct scalar_registers {
+    uint64_t x[31];
+    uint64_t sp;
+    uint64_t nzcv;
+};
+
+}  // namespace
+
+bool a64_scalar_step(cpu_state &s, uint32_t word, uint64_t pc, uint64_t *next) { return step(s, word, pc, next); }
+
+bool a64_scalar_straight(uint32_t word) {
+    if (((word >> 26) & 7) == 5) return false;  // branches, exception generation, system
+    scalar_registers r{};
+    uint64_t next;
+    return step(r, word, 0x1000, &next);
 }

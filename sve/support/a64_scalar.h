@@ -20,5 +20,9 @@
 // encodings.
 bool a64_scalar_step(cpu_state &s, uint32_t word, uint64_t pc, uint64_t *next);
 
+// Whether WORD is one of these instructions and not a branch: execution always
+// goes on with the next word.
+bool a64_scalar_straight(uint32_t word);
+
 // The condition COND (0-15, as in B.cond) on the NZCV image.
 bool a64_condition_holds(unsigned cond, uint64_t nzcv);

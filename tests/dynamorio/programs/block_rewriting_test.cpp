@@ -115,6 +115,34 @@ TEST(BlockRewriting, ManyRunsInOneStraightLineBlock) {
 #undef SVE_RUNS_8
 #undef SVE_RUN_OF_THREE
 
+// Register-only scalar instructions between SVE words join one run and are
+// executed inside it: SP, the framework's stolen register X28 and the flags
+// read and written there reach the code after the run.
+TEST(BlockRewriting, ScalarInstructionsInsideARun) {
+    uint64_t x0, x28, x3, x4, sp;
+    asm volatile(
+        ".arch_extension sve\n"
+        "mov x0, #0\n"
+        "incd x0\n"              // 32
+        "add x28, x0, #1\n"      // 33
+        "cmp x28, #33\n"
+        "cset x3, eq\n"          // 1
+        "add x4, sp, #16\n"
+        "incd x28\n"             // 65
+        "mov %0, x0\n"
+        "mov %1, x28\n"
+        "mov %2, x3\n"
+        "mov %3, x4\n"
+        "mov %4, sp\n"
+        : "=&r"(x0), "=&r"(x28), "=&r"(x3), "=&r"(x4), "=&r"(sp)
+        :
+        : "x0", "x3", "x4", "x28", "cc");
+    EXPECT_EQ(x0, 32u);
+    EXPECT_EQ(x28, 65u);
+    EXPECT_EQ(x3, 1u);
+    EXPECT_EQ(x4, sp + 16);
+}
+
 // --- Condition flags -----------------------------------------------------------
 
 // NZCV after msr nzcv, <flags>; an emulated instruction; and what a native
