@@ -12,6 +12,7 @@
 #include "dr_api.h"
 #include "sve/state/cpu_state.h"
 #include "sve/state/signal_levels.h"
+#include "sve/decode/emulated_words.h"
 #include "sve/support/profile.h"
 
 // Everything the client keeps per application thread, in one block from the
@@ -32,14 +33,9 @@ struct dr_thread_data {
     sve_signal_levels signal_levels;
     // The thread's profile record (null unless SVE_PROFILE is set).
     sve_profile_thread *profile;
-    // Words this thread has looked up and their handlers (null: not emulated),
-    // direct-mapped: a run in a loop meets the same few words again and again,
-    // and the answers never change once the first block is built.
-    struct recognised_word {
-        uint32_t word;
-        uint32_t filled;
-        sve_handler_fn fn;
-    } recognised[256];
+    // Words this thread has looked up (the answers never change once the first
+    // block is built).
+    recognised_words recognised;
 };
 
 // The inline code clears `emulated` through the record's base register.

@@ -24,13 +24,12 @@
 #include <cstdint>
 
 #include "sve/client/dr_client.h"
-#include "sve/decode/half_precision.h"
+#include "sve/decode/emulated_words.h"
 #include "drmgr.h"
 
 namespace {
 
 constexpr uint64_t kHwcapSve = 1ull << 22;
-constexpr uint64_t kHwcapHalfPrecision = (1ull << 9) | (1ull << 10);  // HWCAP_FPHP, HWCAP_ASIMDHP
 
 // Set from the processor's AT_HWCAP before the first block is rewritten.
 std::atomic<bool> emulate_half_precision{false};
@@ -156,7 +155,7 @@ void mark_sve_in_auxiliary_vector(void *drcontext) {
     for (uint64_t type = 0, value = 0; read(p, &type) && type != AT_NULL && read(p + 1, &value);
          p += 2) {
         if (type != AT_HWCAP) continue;
-        emulate_half_precision.store((value & kHwcapHalfPrecision) != kHwcapHalfPrecision);
+        emulate_half_precision.store(lacks_half_precision(value));
         value |= kHwcapSve | kHwcapHalfPrecision;
         size_t written = 0;
         dr_safe_write(const_cast<uint64_t *>(p + 1), sizeof value, &value, &written);
@@ -198,9 +197,7 @@ void rewrite_id_register_read(void *drcontext, instrlist_t *bb, instr_t *instr, 
 }
 
 sve_handler_fn emulated_handler(uint32_t word) {
-    sve_handler_fn fn = is_sve(word);
-    if (fn == nullptr && emulate_half_precision.load(std::memory_order_relaxed)) fn = is_half_precision(word);
-    return fn;
+    return emulated_instruction(word, emulate_half_precision.load(std::memory_order_relaxed));
 }
 
 bool emulating_half_precision() { return emulate_half_precision.load(std::memory_order_relaxed); }

@@ -145,12 +145,7 @@ void event_thread_exit(void *drcontext) {
 
 // The handler of an emulated word through the thread's cache.
 sve_handler_fn recognise(dr_thread_data &data, uint32_t word) {
-    dr_thread_data::recognised_word &slot = data.recognised[(word ^ (word >> 8) ^ (word >> 19)) % 256];
-    if (slot.filled && slot.word == word) return slot.fn;
-    slot.fn = emulated_handler(word);
-    slot.word = word;
-    slot.filled = 1;
-    return slot.fn;
+    return recognise_cached(data.recognised, word, emulated_handler);
 }
 
 // The emulation entry, called from the inline code with the application address

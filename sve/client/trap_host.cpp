@@ -33,7 +33,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "sve/decode/half_precision.h"
+#include "sve/decode/emulated_words.h"
 #include "sve/decode/sve_utils.h"
 #include "sve/state/cpu_state.h"
 #include "sve/state/guarded_memory.h"
@@ -58,20 +58,9 @@ constexpr size_t kAltStackBytes = 256 * 1024;
 constexpr unsigned kInlineKeyLimit = 32;
 constexpr uint64_t kNzcvMask = 0xF0000000u;
 
-// Recognising a word walks up to 44 dispatch tables; a trap in a loop meets the
-// same few words again and again. The tables never change after load time, so
-// a per-thread direct-mapped cache of word -> handler (null for words that are
-// not emulated) gives the same answers.
-constexpr unsigned kRecogniseCacheSlots = 256;
-struct recognised_word {
-    uint32_t word;
-    uint32_t filled;
-    sve_handler_fn fn;
-};
-
 struct trap_thread {
     cpu_state state;
-    recognised_word recognised[kRecogniseCacheSlots];
+    recognised_words recognised;  // recognising a word walks up to 44 dispatch tables
     void *map_base;
     size_t map_bytes;
     void *altstack;  // our alternate stack, or null when the thread had its own
@@ -244,21 +233,13 @@ trap_thread *create_thread_record() {
     return t;
 }
 
-// The handler of an emulated instruction: SVE, and the half-precision scalar and
-// Advanced SIMD instructions where the processor lacks them (an Armv8.0 core).
-sve_handler_fn emulated(uint32_t word) {
-    sve_handler_fn fn = is_sve(word);
-    if (fn == nullptr && g_emulate_half_precision) fn = is_half_precision(word);
-    return fn;
+// Out of line: callers with a sigsetjmp keep no locals of it.
+[[gnu::noinline]] sve_handler_fn emulated(uint32_t word) {
+    return emulated_instruction(word, g_emulate_half_precision);
 }
 
 sve_handler_fn recognise(trap_thread &t, uint32_t word) {
-    recognised_word &slot = t.recognised[(word ^ (word >> 8) ^ (word >> 19)) % kRecogniseCacheSlots];
-    if (slot.filled && slot.word == word) return slot.fn;
-    slot.fn = emulated(word);
-    slot.word = word;
-    slot.filled = 1;
-    return slot.fn;
+    return recognise_cached(t.recognised, word, emulated);
 }
 
 // At the handler's return the kernel puts back the alternate stack recorded in
@@ -531,8 +512,6 @@ int set_program_action(int sig, const struct sigaction *act, struct sigaction *o
 // What a program learns of the processor.
 
 constexpr unsigned long kHwcapSve = 1ul << 22;  // HWCAP_SVE
-// HWCAP_FPHP and HWCAP_ASIMDHP: every SVE processor has both.
-constexpr unsigned long kHwcapHalfPrecision = (1ul << 9) | (1ul << 10);
 constexpr unsigned long kVecLenMask = 0xffff;   // PR_SVE_VL_LEN_MASK
 constexpr unsigned long kVlInherit = 1ul << 17; // PR_SVE_VL_INHERIT
 constexpr unsigned long kSetVlOnExec = 1ul << 18;  // PR_SVE_SET_VL_ONEXEC
@@ -750,7 +729,7 @@ void print_stats() {
 }
 
 __attribute__((constructor)) void trap_host_init() {
-    g_emulate_half_precision = (real_getauxval(AT_HWCAP) & kHwcapHalfPrecision) != kHwcapHalfPrecision;
+    g_emulate_half_precision = lacks_half_precision(real_getauxval(AT_HWCAP));
     sve_profile_configure_from_environment();
     long page = sysconf(_SC_PAGESIZE);
     if (page > 0) g_page_bytes = static_cast<size_t>(page);

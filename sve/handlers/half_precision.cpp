@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "sve/fplib/fplib.h"
+#include "sve/support/a64_scalar.h"
 
 namespace {
 
@@ -125,22 +126,6 @@ u16 expand_immediate(uint32_t imm8) {
     return u16(((imm8 >> 7) << 15) | (exp << 10) | ((imm8 & 15) << 6));
 }
 
-// ConditionHolds on the NZCV image (N bit 31, Z 30, C 29, V 28).
-bool condition_holds(unsigned cond, uint64_t nzcv) {
-    const bool n = (nzcv >> 31) & 1, z = (nzcv >> 30) & 1, c = (nzcv >> 29) & 1, v = (nzcv >> 28) & 1;
-    bool r;
-    switch (cond >> 1) {
-        case 0: r = z; break;
-        case 1: r = c; break;
-        case 2: r = n; break;
-        case 3: r = v; break;
-        case 4: r = c && !z; break;
-        case 5: r = n == v; break;
-        case 6: r = n == v && !z; break;
-        default: r = true; break;
-    }
-    return ((cond & 1) && cond != 15) ? !r : r;
-}
 
 // ---- Scalar floating point (H registers) ------------------------------------
 
@@ -177,7 +162,7 @@ aarch64_decode_rc scalar_compare(cpu_state *s, uint32_t insn) {
 // FCCMP, FCCMPE: the compare when the condition holds, else NZCV from the word.
 template <bool Signal>
 aarch64_decode_rc scalar_cond_compare(cpu_state *s, uint32_t insn) {
-    if (!condition_holds(bits(insn, 15, 12), s->nzcv)) {
+    if (!a64_condition_holds(bits(insn, 15, 12), s->nzcv)) {
         s->nzcv = uint64_t(bits(insn, 3, 0)) << 28;
         return DECODE_OK;
     }
@@ -188,7 +173,7 @@ aarch64_decode_rc scalar_cond_compare(cpu_state *s, uint32_t insn) {
 }
 
 aarch64_decode_rc scalar_select(cpu_state *s, uint32_t insn) {
-    const unsigned src = condition_holds(bits(insn, 15, 12), s->nzcv) ? bits(insn, 9, 5) : bits(insn, 20, 16);
+    const unsigned src = a64_condition_holds(bits(insn, 15, 12), s->nzcv) ? bits(insn, 9, 5) : bits(insn, 20, 16);
     write_h(s, bits(insn, 4, 0), lane(s, src, 0));
     return DECODE_OK;
 }

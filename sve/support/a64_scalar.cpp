@@ -123,21 +123,6 @@ uint64_t bitfield_move(unsigned opc, uint64_t dst, uint64_t src, unsigned immr, 
     return sf ? r : static_cast<uint32_t>(r);
 }
 
-[[gnu::always_inline]] inline bool condition_holds(unsigned cond, uint64_t nzcv) {
-    const bool n = (nzcv >> 31) & 1, z = (nzcv >> 30) & 1, c = (nzcv >> 29) & 1, v = (nzcv >> 28) & 1;
-    bool r;
-    switch (cond >> 1) {
-        case 0: r = z; break;
-        case 1: r = c; break;
-        case 2: r = n; break;
-        case 3: r = v; break;
-        case 4: r = c && !z; break;
-        case 5: r = n == v; break;
-        case 6: r = n == v && !z; break;
-        default: r = true; break;
-    }
-    return (cond & 1) != 0 && cond != 15 ? !r : r;
-}
 
 template <typename S>
 bool branches(S &s, uint32_t w, uint64_t pc, uint64_t *next) {
@@ -148,7 +133,7 @@ bool branches(S &s, uint32_t w, uint64_t pc, uint64_t *next) {
         return true;
     }
     if ((w & 0xff000010u) == 0x54000000u) {  // B.cond
-        const bool taken = condition_holds(bits(w, 3, 0), s.nzcv);
+        const bool taken = a64_condition_holds(bits(w, 3, 0), s.nzcv);
         *next = taken ? pc + static_cast<uint64_t>(sign_extend(bits(w, 23, 5), 19) * 4) : pc + 4;
         return true;
     }
@@ -317,7 +302,7 @@ bool registers(S &s, uint32_t w) {
     }
     if (bits(w, 28, 21) == 0xd2) {  // CCMN, CCMP (register or immediate)
         if (!setflags || bits(w, 10, 10) != 0 || bits(w, 4, 4) != 0) return false;
-        if (condition_holds(bits(w, 15, 12), s.nzcv)) {
+        if (a64_condition_holds(bits(w, 15, 12), s.nzcv)) {
             const uint64_t b = bits(w, 11, 11) != 0 ? rm : read_zr(s, rm);
             uint64_t nzcv;
             add_with_carry(read_zr(s, rn), op != 0 ? ~b : b, op, sf, &nzcv);
@@ -331,7 +316,7 @@ bool registers(S &s, uint32_t w) {
         const unsigned op2 = bits(w, 11, 10);
         if (setflags || op2 > 1) return false;
         uint64_t r;
-        if (condition_holds(bits(w, 15, 12), s.nzcv)) {
+        if (a64_condition_holds(bits(w, 15, 12), s.nzcv)) {
             r = read_zr(s, rn);
         } else {
             r = read_zr(s, rm);
@@ -372,8 +357,6 @@ bool registers(S &s, uint32_t w) {
 }
 
 }  // namespace
-
-bool a64_condition_holds(unsigned cond, uint64_t nzcv) { return condition_holds(cond, nzcv); }
 
 namespace {
 

@@ -24,5 +24,20 @@ bool a64_scalar_step(cpu_state &s, uint32_t word, uint64_t pc, uint64_t *next);
 // goes on with the next word.
 bool a64_scalar_straight(uint32_t word);
 
-// The condition COND (0-15, as in B.cond) on the NZCV image.
-bool a64_condition_holds(unsigned cond, uint64_t nzcv);
+// The condition COND (0-15, as in B.cond) on the NZCV image (N bit 31, Z 30,
+// C 29, V 28).
+[[gnu::always_inline]] inline bool a64_condition_holds(unsigned cond, uint64_t nzcv) {
+    const bool n = (nzcv >> 31) & 1, z = (nzcv >> 30) & 1, c = (nzcv >> 29) & 1, v = (nzcv >> 28) & 1;
+    bool r;
+    switch (cond >> 1) {
+        case 0: r = z; break;
+        case 1: r = c; break;
+        case 2: r = n; break;
+        case 3: r = v; break;
+        case 4: r = c && !z; break;
+        case 5: r = n == v; break;
+        case 6: r = n == v && !z; break;
+        default: r = true; break;
+    }
+    return (cond & 1) != 0 && cond != 15 ? !r : r;
+}

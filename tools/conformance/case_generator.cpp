@@ -84,24 +84,6 @@ unsigned suffix_bytes(char s) {
     }
 }
 
-std::vector<std::string_view> split_operands(std::string_view s) {
-    std::vector<std::string_view> out;
-    size_t start = 0;
-    int depth = 0;
-    for (size_t i = 0; i <= s.size(); ++i) {
-        char c = i < s.size() ? s[i] : ',';
-        if (c == '[' || c == '{') ++depth;
-        if (c == ']' || c == '}') --depth;
-        if (c == ',' && depth == 0) {
-            std::string_view t = s.substr(start, i - start);
-            while (!t.empty() && std::isspace(static_cast<unsigned char>(t.front()))) t.remove_prefix(1);
-            while (!t.empty() && std::isspace(static_cast<unsigned char>(t.back()))) t.remove_suffix(1);
-            if (!t.empty()) out.push_back(t);
-            start = i + 1;
-        }
-    }
-    return out;
-}
 
 void parse_address(std::string_view inside, address_operand &a) {
     std::vector<std::string_view> parts;
@@ -646,6 +628,25 @@ void adapt_case_to_word(case_rng &rng, const word_profile &profile, case_input &
         c.header.flags |= kCaseCheckMemory;
         fix_addresses(rng, profile, c);
     }
+}
+
+std::vector<std::string_view> split_operands(std::string_view s) {
+    std::vector<std::string_view> out;
+    size_t start = 0;
+    int depth = 0;
+    for (size_t i = 0; i <= s.size(); ++i) {
+        char c = i < s.size() ? s[i] : ',';
+        if (c == '[' || c == '{') ++depth;
+        if (c == ']' || c == '}') --depth;
+        if (c == ',' && depth == 0) {
+            std::string_view t = s.substr(start, i - start);
+            while (!t.empty() && std::isspace(static_cast<unsigned char>(t.front()))) t.remove_prefix(1);
+            while (!t.empty() && std::isspace(static_cast<unsigned char>(t.back()))) t.remove_suffix(1);
+            if (!t.empty()) out.push_back(t);
+            start = i + 1;
+        }
+    }
+    return out;
 }
 
 }  // namespace conformance

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tools/conformance/conformance_wire.h"
 
@@ -67,6 +68,10 @@ struct word_profile {
 };
 
 word_profile profile_from_disassembly(std::string_view text);
+
+// The operands of a disassembly's operand text, split at the commas outside
+// brackets and braces, trimmed.
+std::vector<std::string_view> split_operands(std::string_view s);
 
 // The address element `e` of a single-register load or store accesses, as the
 // architecture computes it from the registers; false for forms it cannot tell.

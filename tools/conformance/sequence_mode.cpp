@@ -41,25 +41,6 @@ struct pool_word {
     unsigned zd = 0, pg = 0, esize = 0;
 };
 
-std::vector<std::string_view> operands_of(std::string_view s) {
-    std::vector<std::string_view> out;
-    size_t start = 0;
-    int depth = 0;
-    for (size_t i = 0; i <= s.size(); ++i) {
-        const char c = i < s.size() ? s[i] : ',';
-        if (c == '[' || c == '{') ++depth;
-        if (c == ']' || c == '}') --depth;
-        if (c == ',' && depth == 0) {
-            std::string_view t = s.substr(start, i - start);
-            while (!t.empty() && std::isspace(static_cast<unsigned char>(t.front()))) t.remove_prefix(1);
-            while (!t.empty() && std::isspace(static_cast<unsigned char>(t.back()))) t.remove_suffix(1);
-            if (!t.empty()) out.push_back(t);
-            start = i + 1;
-        }
-    }
-    return out;
-}
-
 // A register token: z5.s -> ('z', 5, 's'); w3/x3 -> ('x', 3); sp/wsp -> ('x', 31);
 // b/h/s/d/q registers are the low part of a Z register.
 bool register_token(std::string_view t, char &cls, unsigned &num, char &suffix) {
@@ -151,7 +132,7 @@ void analyse(pool_word &w) {
     std::string_view text = w.text;
     const size_t space = text.find(' ');
     const std::vector<std::string_view> ops =
-        operands_of(space == std::string_view::npos ? std::string_view{} : text.substr(space + 1));
+        split_operands(space == std::string_view::npos ? std::string_view{} : text.substr(space + 1));
     w.ffr_user = one_of(m, {"rdffr", "rdffrs", "setffr", "wrffr"});
 
     // Writes: the first operand, except where it is only read.
