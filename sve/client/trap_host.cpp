@@ -570,6 +570,41 @@ struct run_end {
     aarch64_decode_rc rc;
 };
 
+// The scalar instructions from AT (whose word is not emulated) up to the next
+// emulated word, executed on ST: where they stopped, how many ran, and whether
+// an emulated word is there. Stops, without executing it, at any word
+// a64_scalar_step leaves alone; after kScalarStepsBetweenRuns of them; before
+// the step that would use up BUDGET; and after a step that leaves the page or
+// takes SP below SP_FLOOR.
+struct scalar_stretch {
+    const uint32_t *at;
+    uint32_t steps;
+    bool at_emulated;
+};
+
+[[gnu::noinline]] scalar_stretch run_scalar(cpu_state &st, recognised_words &cache, const uint32_t *at,
+                                            const uint32_t *page_end, unsigned budget, uint64_t sp_floor) {
+    const uint64_t page = reinterpret_cast<uintptr_t>(page_end) - g_page_bytes;
+    const uint64_t page_bytes = g_page_bytes;
+    const uint32_t limit = budget - 1 < kScalarStepsBetweenRuns ? budget - 1 : kScalarStepsBetweenRuns;
+    uint64_t pc = reinterpret_cast<uintptr_t>(at);
+    for (uint32_t steps = 0;;) {
+        if (steps == limit) return {reinterpret_cast<const uint32_t *>(pc), steps, false};
+        const uint32_t word = *reinterpret_cast<const uint32_t *>(pc);
+        uint64_t next = a64_scalar_loop_step(st, word, pc);
+        if (next == 0) {
+            uint64_t other;
+            if (!a64_scalar_step(st, word, pc, &other)) return {reinterpret_cast<const uint32_t *>(pc), steps, false};
+            next = other;
+        }
+        ++steps;
+        pc = next;
+        if (pc - page >= page_bytes || st.sp < sp_floor) return {reinterpret_cast<const uint32_t *>(pc), steps, false};
+        if (recognise_cached(cache, *reinterpret_cast<const uint32_t *>(pc), emulated) != nullptr)
+            return {reinterpret_cast<const uint32_t *>(pc), steps, true};
+    }
+}
+
 // Emulates from AT, whose word WORD has the handler FN, on the thread's state:
 // that run of SVE words, then each further run that a few register-only scalar
 // instructions join to it (a loop's compare and branch), executed here too so
@@ -584,31 +619,39 @@ template <bool kProfile>
 __attribute__((noinline)) run_end run_from(trap_thread &t, const uint32_t *at, uint32_t word, sve_handler_fn fn,
                                            uint64_t sp_floor) {
     cpu_state &st = t.state;
-    const uintptr_t page_mask = ~(g_page_bytes - 1);
-    const uintptr_t code_page = reinterpret_cast<uintptr_t>(at) & page_mask;
+    recognised_words &cache = t.recognised;
+    // The first word of the next page: the run stops there.
+    const uint32_t *const page_end = reinterpret_cast<const uint32_t *>(
+        (reinterpret_cast<uintptr_t>(at) & ~(g_page_bytes - 1)) + g_page_bytes);
+    // Steps left, and the counts, live in registers; the record gets the counts
+    // when the run stops. (A fault that a handler of the program leaves by a
+    // jump loses the counts of that one trap.)
     unsigned budget = kStepsPerTrap;
+    uint64_t done = 0, scalar_total = 0;
+    aarch64_decode_rc rc = DECODE_OK;
     for (;;) {
         st.pc = reinterpret_cast<unsigned char *>(const_cast<uint32_t *>(at));
-        const aarch64_decode_rc rc = fn(&st, word);
-        if (rc != DECODE_OK) return {at, rc};
-        ++t.instructions;
+        rc = fn(&st, word);
+        if (__builtin_expect(rc != DECODE_OK, 0)) break;
+        ++done;
         if constexpr (kProfile) sve_profile_count(t.profile, at, word);
         ++at;
-        unsigned scalar = 0;
-        for (;;) {
-            if (st.sp < sp_floor || (reinterpret_cast<uintptr_t>(at) & page_mask) != code_page || --budget == 0)
-                return {at, DECODE_OK};
+        if (__builtin_expect(st.sp < sp_floor || at == page_end || --budget == 0, 0)) break;
+        word = *at;
+        fn = recognise_cached(cache, word, emulated);
+        if (fn == nullptr) {
+            const scalar_stretch s = run_scalar(st, cache, at, page_end, budget, sp_floor);
+            at = s.at;
+            budget -= s.steps;
+            scalar_total += s.steps;
+            if (!s.at_emulated) break;
             word = *at;
-            fn = recognise(t, word);
-            if (fn != nullptr) break;
-            uint64_t next;
-            if (scalar == kScalarStepsBetweenRuns || !a64_scalar_step(st, word, reinterpret_cast<uintptr_t>(at), &next))
-                return {at, DECODE_OK};
-            ++scalar;
-            ++t.scalar_steps;
-            at = reinterpret_cast<const uint32_t *>(next);
+            fn = recognise_cached(cache, word, emulated);
         }
     }
+    t.instructions += done;
+    t.scalar_steps += scalar_total;
+    return {at, rc};
 }
 
 // The lines after the first of a failure: what the word is and why it was not

@@ -22,25 +22,43 @@ inline sve_handler_fn emulated_instruction(uint32_t word, bool with_half_precisi
     return fn;
 }
 
+// The registers an emulated word, or a register-only scalar instruction that a
+// host runs with them, may write, for a host that moves back only those: V
+// registers (the low 128 bits of Z) and X registers, one bit per number. Every
+// Z, V and general destination of these words sits in bits 4-0, and a register
+// list (LD2-LD4) runs on from there modulo 32; number 31 is the zero register or
+// SP, which a host moves back anyway, as it does the flags and FP status.
+struct written_registers {
+    uint32_t v;
+    uint32_t x;
+};
+
+inline written_registers registers_written(uint32_t word) {
+    const unsigned d = word & 31;
+    const uint32_t list = d == 0 ? 0xfu : 0xfu << d | 0xfu >> (32 - d);  // Vd to Vd+3, modulo 32
+    return {list, d == 31 ? 0u : 1u << d};
+}
+
 // Words a thread has looked up and their handlers (null: not emulated),
 // direct-mapped: a run in a loop meets the same few words again and again, and
 // the answers never change. A zero-filled record is empty.
 struct recognised_words {
-    static constexpr unsigned kSlots = 256;
+    static constexpr unsigned kSlots = 1024;
     struct slot {
-        uint32_t word;
-        uint32_t filled;
+        uint64_t key;  // the word with bit 32 set; zero while empty
         sve_handler_fn fn;
     } slots[kSlots];
 };
 
 // The cached answer for WORD; on a miss, LOOK_UP(word) gives it.
 template <typename LookUp>
-inline sve_handler_fn recognise_cached(recognised_words &cache, uint32_t word, LookUp look_up) {
-    recognised_words::slot &s = cache.slots[(word ^ (word >> 8) ^ (word >> 19)) % recognised_words::kSlots];
-    if (s.filled && s.word == word) return s.fn;
+[[gnu::always_inline]] inline sve_handler_fn recognise_cached(recognised_words &cache, uint32_t word,
+                                                               LookUp look_up) {
+    recognised_words::slot &s = cache.slots[(word * 0x9e3779b1u) >> 22];
+    static_assert(recognised_words::kSlots == 1024);
+    const uint64_t key = word | (uint64_t{1} << 32);
+    if (__builtin_expect(s.key == key, 1)) return s.fn;
     s.fn = look_up(word);
-    s.word = word;
-    s.filled = 1;
+    s.key = key;
     return s.fn;
 }
