@@ -148,6 +148,42 @@ sve_handler_fn recognise(dr_thread_data &data, uint32_t word) {
     return recognise_cached(data.recognised, word, emulated_handler);
 }
 
+// Says why the word at PC was not emulated; the run goes on with the next one.
+[[gnu::noinline, gnu::cold]] void report_failure(uint32_t word, unsigned char *pc) {
+    std::fprintf(stderr, "Error: failed to emulate SVE instruction 0x%08x at PC %p\n", word, static_cast<void *>(pc));
+    char why[768];
+    sve_explain_failure(word, pc, !emulating_half_precision(), why, sizeof why);
+    std::fputs(why, stderr);
+}
+
+// Runs the handler of each of the COUNT words from FIRST in turn (a
+// register-only scalar word inside the run is executed in place), and returns
+// how many were emulated. Kept apart from the try/except so that its locals
+// stay in registers.
+template <bool kProfile>
+[[gnu::noinline]] unsigned emulate_words(dr_thread_data &data, unsigned char *first, unsigned int count) {
+    cpu_state &state = data.state;
+    unsigned emulated = 0;
+    unsigned char *const end = first + 4 * static_cast<uintptr_t>(count);
+    for (unsigned char *pc = first; pc != end; pc += 4) {
+        state.pc = pc;
+        uint32_t word;
+        std::memcpy(&word, pc, sizeof word);
+        const sve_handler_fn handler = recognise(data, word);
+        if (__builtin_expect(handler != nullptr, 1) && __builtin_expect(handler(&state, word) == DECODE_OK, 1)) {
+            ++emulated;
+            if constexpr (kProfile) sve_profile_count(data.profile, pc, word);
+            continue;
+        }
+        uint64_t next;
+        if (handler == nullptr && a64_scalar_step(state, word, reinterpret_cast<uint64_t>(pc), &next) &&
+            next == reinterpret_cast<uint64_t>(pc) + 4)
+            continue;  // a scalar instruction inside the run
+        report_failure(word, pc);
+    }
+    return emulated;
+}
+
 // The emulation entry, called from the inline code with the application address
 // of the first instruction of a run of `count` consecutive emulated
 // instructions. The instructions are read from application memory, where the
@@ -171,27 +207,8 @@ void emulate_run(unsigned char *first, unsigned int count) {
     DR_TRY_EXCEPT(
         drcontext,
         {
-            for (unsigned int i = 0; i < count; ++i) {
-                unsigned char *pc = first + 4 * i;
-                state->pc = pc;
-                uint32_t word;
-                std::memcpy(&word, pc, sizeof word);
-                const sve_handler_fn handler = recognise(*data, word);
-                uint64_t next;
-                if (handler == nullptr && a64_scalar_step(*state, word, reinterpret_cast<uint64_t>(pc), &next) &&
-                    next == reinterpret_cast<uint64_t>(pc) + 4)
-                    continue;  // a scalar instruction inside the run
-                if (handler == nullptr || handler(state, word) != DECODE_OK) {
-                    std::fprintf(stderr, "Error: failed to emulate SVE instruction 0x%08x at PC %p\n", word,
-                                 static_cast<void *>(pc));
-                    char why[768];
-                    sve_explain_failure(word, pc, !emulating_half_precision(), why, sizeof why);
-                    std::fputs(why, stderr);
-                } else {
-                    emulated = emulated + 1;
-                    if (profile != nullptr) sve_profile_count(profile, pc, word);
-                }
-            }
+            emulated = profile != nullptr ? emulate_words<true>(*data, first, count)
+                                          : emulate_words<false>(*data, first, count);
         },
         { faulted = true; });
     if (profile != nullptr) sve_profile_trap(profile, emulated);
@@ -237,6 +254,10 @@ struct sequence_builder {
     app_pc end;
     // The translation of the instructions inserted now.
     app_pc at;
+    // The registers the run may write: only those are loaded back (the record
+    // holds every register, and the framework's call preparation keeps the
+    // others).
+    written_registers written;
 
     // Inserts an instruction of our own, translated to the run.
     void emit(instr_t *instr) const {
@@ -342,13 +363,20 @@ struct sequence_builder {
                               field(offsetof(cpu_state, nzcv), OPSZ_8)));
         emit(INSTR_CREATE_msr(drcontext, reg(DR_REG_NZCV), reg(kScratchReg)));
         for (int n = 0; n < 32; ++n)
-            emit(INSTR_CREATE_ldr(drcontext, reg(qreg(n)), field(q_offset(n), OPSZ_16)));
-        for (int k = 0; k < 13; ++k) {
-            emit(INSTR_CREATE_ldp(drcontext, reg(xreg(2 * k)), reg(xreg(2 * k + 1)),
-                                  field(x_offset(2 * k), OPSZ_16)));
+            if ((written.v >> n) & 1)
+                emit(INSTR_CREATE_ldr(drcontext, reg(qreg(n)), field(q_offset(n), OPSZ_16)));
+        // X26 and X27 come from their slots, X28 from the record below.
+        for (int n = 0; n < 31; ++n) {
+            if (n >= 26 && n <= 28) continue;
+            const bool first = (written.x >> n) & 1;
+            const bool second = n + 1 < 31 && (n + 1 < 26 || n + 1 > 28) && ((written.x >> (n + 1)) & 1);
+            if (first && second && n % 2 == 0) {
+                emit(INSTR_CREATE_ldp(drcontext, reg(xreg(n)), reg(xreg(n + 1)), field(x_offset(n), OPSZ_16)));
+                ++n;
+            } else if (first) {
+                emit(INSTR_CREATE_ldr(drcontext, reg(xreg(n)), field(x_offset(n), OPSZ_8)));
+            }
         }
-        emit(INSTR_CREATE_ldp(drcontext, reg(DR_REG_X29), reg(DR_REG_X30),
-                              field(x_offset(29), OPSZ_16)));
         emit(INSTR_CREATE_ldr(drcontext, reg(kScratchReg),
                               field(offsetof(cpu_state, sp), OPSZ_8)));
         emit(XINST_CREATE_move(drcontext, reg(DR_REG_XSP), reg(kScratchReg)));
@@ -424,7 +452,14 @@ dr_emit_flags_t event_instruction_change(void *drcontext, void *tag, instrlist_t
             last = candidate;
         }
         next = instr_get_next_app(last);
-        sequence_builder seq{drcontext, bb, instr, pc, instr_get_app_pc(last) + 4, pc};
+        written_registers written{0, 0};
+        for (instr_t *i = instr; i != next; i = instr_get_next_app(i)) {
+            SVE_CLIENT_ASSERT(raw_word_of(i, &raw_word));
+            const written_registers w = registers_written(raw_word);
+            written.v |= w.v;
+            written.x |= w.x;
+        }
+        sequence_builder seq{drcontext, bb, instr, pc, instr_get_app_pc(last) + 4, pc, written};
         seq.save_state();
         seq.call_emulation();
         seq.restore_state();
