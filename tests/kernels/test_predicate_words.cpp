@@ -249,4 +249,52 @@ TEST(PredicateWords, ComparesWriteWholeElementsUnderPg) {
         }
 }
 
+// Every condition, at every element size, with Pd the governing predicate
+// itself: the result is computed from Pg as it was, and the flags test it.
+TEST(PredicateWords, ComparesIntoTheirGoverningPredicate) {
+    std::mt19937_64 rng(23);
+    auto s = new_state();
+    for (int iter = 0; iter < 40; ++iter)
+        for (uint32_t q : kQuals) {
+            const unsigned e = esize(q), n = kVecBytes / e;
+            for (unsigned j = 0; j < kVecBytes; ++j) {
+                s->z[1][j] = static_cast<unsigned char>(rng() % 3 == 0 ? 0x80 : rng());
+                s->z[2][j] = rng() % 2 ? s->z[1][j] : static_cast<unsigned char>(rng());
+            }
+            auto elem = [&](unsigned r, unsigned i) {
+                uint64_t v = 0;
+                std::memcpy(&v, &s->z[r][i * e], e);
+                return v;
+            };
+            auto sgn = [&](uint64_t v) { return e == 8 ? static_cast<int64_t>(v) : static_cast<int64_t>(v << (64 - 8 * e)) >> (64 - 8 * e); };
+            const uint64_t emask = e == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * e)) - 1;
+            auto run = [&](auto kernel, auto cond, const char *what) {
+                // Empty, full, one element at either end, or random with bytes inside elements set.
+                const unsigned shape = static_cast<unsigned>(rng() % 6);
+                for (unsigned j = 0; j < kVecBytes; ++j)
+                    s->p[5][j] = shape == 0   ? 0
+                                 : shape == 1 ? 1
+                                 : shape == 2 ? j == 0
+                                 : shape == 3 ? j == kVecBytes - e
+                                              : rng() % 3 != 0;
+                std::vector<unsigned char> want(kVecBytes, 0);
+                for (unsigned i = 0; i < n; ++i) want[i * e] = (s->p[5][i * e] & 1) && cond(i);
+                const uint32_t flags = model_flags(s->p[5], want.data(), e);
+                kernel();
+                ASSERT_EQ(bytes(s->p[5]), want) << what << " q=" << q << " iter=" << iter << " shape=" << shape;
+                ASSERT_EQ(nzcv(s.get()), flags) << what << " q=" << q << " iter=" << iter << " shape=" << shape;
+            };
+            const aarch64_p_reg pd = make_preg(5, q), pg = make_preg(5, kQualZeroing);
+            const aarch64_z_reg zn = make_zreg(1, q), zm = make_zreg(2, q);
+            run([&] { sve_cmpne_ppzz(s.get(), pd, pg, zn, zm); }, [&](unsigned i) { return elem(1, i) != elem(2, i); }, "cmpne");
+            run([&] { sve_cmpge_ppzz(s.get(), pd, pg, zn, zm); }, [&](unsigned i) { return sgn(elem(1, i)) >= sgn(elem(2, i)); }, "cmpge");
+            run([&] { sve_cmphs_ppzz(s.get(), pd, pg, zn, zm); }, [&](unsigned i) { return elem(1, i) >= elem(2, i); }, "cmphs");
+            run([&] { sve_cmpeq_ppzz(s.get(), pd, pg, zn, zm); }, [&](unsigned i) { return elem(1, i) == elem(2, i); }, "cmpeq");
+            run([&] { sve_cmpgt_ppzi(s.get(), pd, pg, zn, -16); }, [&](unsigned i) { return sgn(elem(1, i)) > -16; }, "cmpgt #-16");
+            run([&] { sve_cmple_ppzi(s.get(), pd, pg, zn, 15); }, [&](unsigned i) { return sgn(elem(1, i)) <= 15; }, "cmple #15");
+            run([&] { sve_cmpne_ppzi(s.get(), pd, pg, zn, -16); }, [&](unsigned i) { return elem(1, i) != (emask & ~uint64_t{15}); }, "cmpne #-16");
+            run([&] { sve_cmphi_ppzi(s.get(), pd, pg, zn, 127u); }, [&](unsigned i) { return elem(1, i) > 127; }, "cmphi #127");
+        }
+}
+
 }  // namespace

@@ -1,0 +1,60 @@
+// Predicate results written straight into their register: the flag test needs
+// the first and last elements active in the governing predicate, found before
+// the result (which may overwrite the governing predicate) is written.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+#include "sve/kernels/kernel_common.h"
+
+// Predicate word and bit (8 * byte) of the first and last active element.
+struct pred_ends {
+    unsigned first_word, first_bit, last_word, last_bit;
+    bool none;  // no element is active
+};
+
+inline pred_ends find_pred_ends(const unsigned char *g, unsigned esize) {
+    const uint64_t lanes = pred_lane_mask(esize);
+    pred_ends e{0, 0, kPredWords - 1, 0, false};
+    uint64_t w;
+    while (!(w = pred_word(g, e.first_word) & lanes))
+        if (++e.first_word == kPredWords) {
+            e.none = true;
+            return e;
+        }
+    e.first_bit = static_cast<unsigned>(std::countr_zero(w));
+    while (!(w = pred_word(g, e.last_word) & lanes)) --e.last_word;
+    e.last_bit = 63u - static_cast<unsigned>(std::countl_zero(w));
+    return e;
+}
+
+// The flags of result R at those ends, given whether any active element is true
+// in R: N = the first active element, Z = none true, C = the last active element
+// not true, V = 0; N=0 Z=1 C=1 V=0 when no element is active.
+inline void pred_result_flags(cpu_state *s, const pred_ends &e, const unsigned char *r, bool any) {
+    if (e.none) {
+        set_nzcv_bits(s, false, true, true, false);
+        return;
+    }
+    const bool n = (pred_word(r, e.first_word) >> e.first_bit) & 1;
+    const bool last = (pred_word(r, e.last_word) >> e.last_bit) & 1;
+    set_nzcv_bits(s, n, !any, !last, false);
+}
+
+// Copies a 256-byte predicate image, on AArch64 64 bytes per LD1/ST1 of four
+// registers.
+inline void copy_pred(unsigned char *to, const unsigned char *from) {
+#if defined(__aarch64__)
+    __asm__ volatile("ld1 {v16.16b-v19.16b}, [%1], #64\n\tst1 {v16.16b-v19.16b}, [%0], #64\n\t"
+                     "ld1 {v16.16b-v19.16b}, [%1], #64\n\tst1 {v16.16b-v19.16b}, [%0], #64\n\t"
+                     "ld1 {v16.16b-v19.16b}, [%1], #64\n\tst1 {v16.16b-v19.16b}, [%0], #64\n\t"
+                     "ld1 {v16.16b-v19.16b}, [%1], #64\n\tst1 {v16.16b-v19.16b}, [%0], #64"
+                     : "+r"(to), "+r"(from)
+                     :
+                     : "v16", "v17", "v18", "v19", "memory");
+#else
+    std::memcpy(to, from, kVecBytes);
+#endif
+}
