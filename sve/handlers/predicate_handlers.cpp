@@ -77,15 +77,15 @@ template <typename T>
 aarch64_decode_rc ptrue(cpu_state *s, uint32_t insn) {
     return delegate(s, insn, sve_ptrue_pi, pd(insn, qual_of<T>), static_cast<int>(field(insn, 9, 5)));
 }
+// PTRUES: PTRUE, with the flags of the result tested under itself. Its true
+// elements are a prefix, so with any element true the first and the last
+// active elements are true (N=1, Z=0, C=0), and with none N=0, Z=1, C=1; V=0.
 template <typename T>
 aarch64_decode_rc ptrues(cpu_state *s, uint32_t insn) {
-    return compute(s, [&](CpuContext &ctx) {
-        const unsigned count = VecTrueILength(field(insn, 9, 5), static_cast<int>(context_elements<T>(ctx)));
-        PredV r{};
-        for (unsigned e = 0; e < context_elements<T>(ctx); ++e) set_element<T>(r, e, e < count);
-        PredSetNZCV(r, r, sizeof(T) * 8, &ctx);
-        write_p(s, field(insn, 3, 0), r);
-    });
+    ptrue<T>(s, insn);
+    const bool any = s->p[field(insn, 3, 0)][0] & 1;
+    set_nzcv_bits(s, any, !any, !any, false);
+    return DECODE_OK;
 }
 
 // PNEXT Pdn.T, Pg, Pdn.T: Pdn 3..0, Pg 8..5.

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "sve/kernels/kernel_common.h"
+#include "sve/kernels/predicate_words.h"
 #include "sve/support/pred_pattern.h"
 
 unsigned pattern_element_count(unsigned pattern, unsigned esize) {
@@ -44,7 +45,7 @@ constexpr prefix_table kPrefix = make_prefix_table();
 // Writes P with its first `count` elements (at most the element count) true,
 // at element size 1 << lg bytes.
 void write_prefix(unsigned char *p, unsigned count, unsigned lg) {
-    std::memcpy(p, kPrefix.b[lg] + kVecBytes - (count << lg), kVecBytes);
+    copy_pred(p, kPrefix.b[lg] + kVecBytes - (count << lg));
 }
 
 // Byte-wise predicate logic: op on (Pn, Pm) bits for active bytes of Pg, a word
@@ -159,11 +160,22 @@ aarch64_decode_rc sve_pfalse_p(cpu_state *state, aarch64_p_reg pd) {
     return DECODE_OK;
 }
 
-aarch64_decode_rc sve_ptrue_pi(cpu_state *state, aarch64_p_reg pd, int pattern) {
+namespace {
+
+// PTRUE with a pattern other than ALL: through the pattern decoder.
+[[gnu::noinline]] aarch64_decode_rc ptrue_pattern(cpu_state *state, aarch64_p_reg pd, int pattern) {
     const unsigned lg = esize_log2(pd.qual);
-    // ALL, by far the most common pattern, without the pattern decoder.
-    const unsigned count = (pattern & 31) == 31 ? kVecBytes >> lg : pattern_element_count(static_cast<unsigned>(pattern), 1u << lg);
-    write_prefix(preg(state, pd), count, lg);
+    write_prefix(preg(state, pd), pattern_element_count(static_cast<unsigned>(pattern), 1u << lg), lg);
+    return DECODE_OK;
+}
+
+}  // namespace
+
+aarch64_decode_rc sve_ptrue_pi(cpu_state *state, aarch64_p_reg pd, int pattern) {
+    // ALL, by far the most common pattern, is every element: the table's first
+    // 256 bytes, with no call on the way.
+    if ((pattern & 31) != 31) return ptrue_pattern(state, pd, pattern);
+    copy_pred(preg(state, pd), kPrefix.b[esize_log2(pd.qual)]);
     return DECODE_OK;
 }
 
