@@ -56,19 +56,35 @@ inline aarch64_decode_rc store_elements(cpu_state *s, unsigned zt, const unsigne
     return DECODE_OK;
 }
 
-// Whole-register contiguous transfers. When every element is active, the
-// memory element is as wide as the register element and no 16-byte piece of
-// the block crosses a page boundary that an element would not cross (the block
-// is 16-byte aligned, or lies within one 4 KiB page), the 256 bytes move in
-// ascending 16-byte pieces: the same bytes, in the same order, with the same
-// first fault and the same part of the transfer done before it as the element
-// loops below. Anything else takes the element loops.
-inline bool whole_register_transfer(const unsigned char *pg, unsigned esize, uint64_t start) {
-    if ((start & 15) != 0 && (start & 4095) > 4096 - kVecBytes) return false;
+// Whole-register contiguous transfers. When every element is active and the
+// memory element is as wide as the register element, the 256 bytes move in
+// ascending pieces: 64 bytes at a time when no 64-byte piece crosses a 4 KiB
+// boundary that the elements would not cross (the block lies within one 4 KiB
+// page, or starts 64-byte aligned), else 16 bytes at a time when the block is
+// 16-byte aligned. Either way the same bytes move in the same order, with the
+// same first fault and the same part of the transfer done before it, as in the
+// element loops above: a piece lies within one page, so it faults at its first
+// byte, where the first element it holds would fault, before any of it is
+// done. Anything else takes the element loops.
+enum class whole_transfer { none, by16, by64 };
+
+inline whole_transfer whole_register_transfer(const unsigned char *pg, unsigned esize, uint64_t start) {
+    whole_transfer how = whole_transfer::by64;
+    if ((start & 4095) > 4096 - kVecBytes && (start & 63) != 0) {
+        if ((start & 15) != 0) return whole_transfer::none;
+        how = whole_transfer::by16;
+    }
+    // Every element is active when the AND of all predicate words has every
+    // element's bit.
+    typedef uint64_t words2 __attribute__((vector_size(16)));
+    words2 all = ~words2{};
+    for (unsigned k = 0; k < kVecBytes; k += 16) {
+        words2 v;
+        std::memcpy(&v, pg + k, 16);
+        all &= v;
+    }
     const uint64_t lanes = pred_lane_mask(esize);
-    uint64_t missing = 0;
-    for (unsigned w = 0; w < kPredWords; ++w) missing |= (pred_word(pg, w) & lanes) ^ lanes;
-    return missing == 0;
+    return ((all[0] & all[1] & lanes) == lanes) ? how : whole_transfer::none;
 }
 
 // Copies 16 bytes; on AArch64 one load and one store that the compiler keeps
@@ -82,12 +98,35 @@ inline void copy_piece16(void *to, const void *from) {
 #endif
 }
 
+// Copies 256 bytes in ascending pieces of 16 bytes, or of 64 bytes (one LD1 and
+// one ST1 of four registers each on AArch64).
+inline void copy_block(unsigned char *to, const unsigned char *from, whole_transfer how) {
+    if (how == whole_transfer::by16) {
+        for (unsigned k = 0; k < kVecBytes; k += 16) copy_piece16(to + k, from + k);
+        return;
+    }
+#if defined(__aarch64__)
+    __asm__ volatile(
+        "ld1 {v16.16b-v19.16b}, [%1], #64\n\tst1 {v16.16b-v19.16b}, [%0], #64\n\t"
+        "ld1 {v16.16b-v19.16b}, [%1], #64\n\tst1 {v16.16b-v19.16b}, [%0], #64\n\t"
+        "ld1 {v16.16b-v19.16b}, [%1], #64\n\tst1 {v16.16b-v19.16b}, [%0], #64\n\t"
+        "ld1 {v16.16b-v19.16b}, [%1], #64\n\tst1 {v16.16b-v19.16b}, [%0], #64"
+        : "+r"(to), "+r"(from)
+        :
+        : "v16", "v17", "v18", "v19", "memory");
+#else
+    for (unsigned k = 0; k < kVecBytes; k += 64) {
+        std::memcpy(to + k, from + k, 64);
+        __asm__ volatile("" : : : "memory");
+    }
+#endif
+}
+
 template <typename M, typename E, bool Signed>
 inline aarch64_decode_rc contiguous_load(cpu_state *s, unsigned zt, const unsigned char *pg, uint64_t start) {
     if constexpr (sizeof(M) == sizeof(E)) {
-        if (whole_register_transfer(pg, sizeof(E), start)) {
-            unsigned char *d = s->z[zt & 31];
-            for (unsigned k = 0; k < kVecBytes; k += 16) copy_piece16(d + k, reinterpret_cast<const void *>(start + k));
+        if (const whole_transfer how = whole_register_transfer(pg, sizeof(E), start); how != whole_transfer::none) {
+            copy_block(s->z[zt & 31], reinterpret_cast<const unsigned char *>(start), how);
             return DECODE_OK;
         }
     }
@@ -97,9 +136,8 @@ inline aarch64_decode_rc contiguous_load(cpu_state *s, unsigned zt, const unsign
 template <typename M, typename E>
 inline aarch64_decode_rc contiguous_store(cpu_state *s, unsigned zt, const unsigned char *pg, uint64_t start) {
     if constexpr (sizeof(M) == sizeof(E)) {
-        if (whole_register_transfer(pg, sizeof(E), start)) {
-            const unsigned char *src = s->z[zt & 31];
-            for (unsigned k = 0; k < kVecBytes; k += 16) copy_piece16(reinterpret_cast<void *>(start + k), src + k);
+        if (const whole_transfer how = whole_register_transfer(pg, sizeof(E), start); how != whole_transfer::none) {
+            copy_block(reinterpret_cast<unsigned char *>(start), s->z[zt & 31], how);
             return DECODE_OK;
         }
     }

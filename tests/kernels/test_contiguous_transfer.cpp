@@ -46,8 +46,9 @@ void prepare(cpu_state *s) {
 TEST(ContiguousTransfer, LoadOverAPageBoundaryFaultsThereWithTheElementsBelowLoaded) {
     guard_pages m;
     ASSERT_NE(m.base, nullptr);
-    // 16-byte aligned (whole-register pieces) and only 4-byte aligned (element loop).
-    for (unsigned below : {128u, 132u, 4u, 252u}) {
+    // 64-byte aligned (64-byte pieces), 16-byte aligned only (16-byte pieces)
+    // and 4-byte aligned only (element loop).
+    for (unsigned below : {128u, 64u, 192u, 144u, 208u, 132u, 4u, 252u}) {
         auto s = new_state();
         prepare(s.get());
         s->x[2] = reinterpret_cast<uint64_t>(m.boundary() - below);
@@ -64,7 +65,7 @@ TEST(ContiguousTransfer, LoadOverAPageBoundaryFaultsThereWithTheElementsBelowLoa
 TEST(ContiguousTransfer, StoreOverAPageBoundaryFaultsThereWithTheElementsBelowStored) {
     guard_pages m;
     ASSERT_NE(m.base, nullptr);
-    for (unsigned below : {128u, 132u, 4u, 252u}) {
+    for (unsigned below : {128u, 64u, 192u, 144u, 208u, 132u, 4u, 252u}) {
         auto s = new_state();
         prepare(s.get());
         for (unsigned b = 0; b < kVecBytes; ++b) s->z[1][b] = static_cast<unsigned char>(b + 1);
@@ -79,22 +80,32 @@ TEST(ContiguousTransfer, StoreOverAPageBoundaryFaultsThereWithTheElementsBelowSt
     }
 }
 
-// Whole registers within one page, at any element alignment, and a partial
-// predicate, move exactly what the element loop moves.
+// Whole registers within one page, at any byte alignment up to the page's
+// last 256 bytes, and a partial predicate, move exactly what the element loop
+// moves.
 TEST(ContiguousTransfer, WithinAPageAndWithInactiveElements) {
     guard_pages m;
     ASSERT_NE(m.base, nullptr);
-    for (unsigned offset : {0u, 4u, 12u, 100u}) {
-        auto s = new_state();
-        prepare(s.get());
-        s->p[0][8] = 0;  // element 2 inactive: zeroed by the load
-        s->x[2] = reinterpret_cast<uint64_t>(m.base + offset);
-        ASSERT_EQ(sve_ld1w_zpri(s.get(), make_zreg(1, kQualS), make_preg(0, kQualZeroing), make_rspreg(2), 0),
-                  DECODE_OK);
-        unsigned char want[kVecBytes];
-        std::memcpy(want, m.base + offset, kVecBytes);
-        std::memset(want + 8, 0, 4);
-        EXPECT_EQ(std::memcmp(s->z[1], want, kVecBytes), 0) << "offset " << offset;
+    for (unsigned offset : {0u, 4u, 12u, 100u, 1u, 4096u - 256u, 4096u - 257u}) {
+        for (bool all_active : {true, false}) {
+            auto s = new_state();
+            prepare(s.get());
+            if (!all_active) s->p[0][8] = 0;  // element 2 inactive: zeroed by the load, not stored
+            for (unsigned b = 0; b < kVecBytes; ++b) m.base[offset + b] = static_cast<unsigned char>(b * 7 + 3);
+            s->x[2] = reinterpret_cast<uint64_t>(m.base + offset);
+            ASSERT_EQ(sve_ld1w_zpri(s.get(), make_zreg(1, kQualS), make_preg(0, kQualZeroing), make_rspreg(2), 0),
+                      DECODE_OK);
+            unsigned char want[kVecBytes];
+            std::memcpy(want, m.base + offset, kVecBytes);
+            if (!all_active) std::memset(want + 8, 0, 4);
+            EXPECT_EQ(std::memcmp(s->z[1], want, kVecBytes), 0) << "load at offset " << offset;
+            // The store writes Z2's bytes over the active elements only.
+            for (unsigned b = 0; b < kVecBytes; ++b) s->z[2][b] = static_cast<unsigned char>(b ^ 0x5A);
+            std::memcpy(want, s->z[2], kVecBytes);
+            if (!all_active) std::memcpy(want + 8, m.base + offset + 8, 4);
+            ASSERT_EQ(sve_st1w_zpri(s.get(), make_zreg(2, kQualS), make_preg(0, kQualB), make_rspreg(2), 0), DECODE_OK);
+            EXPECT_EQ(std::memcmp(m.base + offset, want, kVecBytes), 0) << "store at offset " << offset;
+        }
     }
 }
 
