@@ -414,6 +414,13 @@ template <typename T>
 inline T host_fp_raw_minnum(host_fp_scope &scope, T a, T b) {
     HOST_FP_RAW(host_fp_hw::hw_fminnm(a, b), FPMinNum(a, b, scope.fpscr));
 }
+// X, zero- or sign-extended to 64 bits as IS_UNSIGNED says, converted to To with
+// the scope's rounding mode.
+template <typename To>
+inline To host_fp_raw_from_int(host_fp_scope &scope, uint64_t x, bool is_unsigned) {
+    HOST_FP_RAW(is_unsigned ? host_fp_hw::hw_ucvtf<To>(x) : host_fp_hw::hw_scvtf<To>(x),
+                fplibFixedToFP<To>(x, 0, is_unsigned, FPRounding((scope.fpscr >> FPSCR_RMODE_SHIFT) & 3), scope.fpscr));
+}
 // Round to integral, ties away from zero, IXC not raised.
 template <typename T>
 inline T host_fp_raw_round_tieaway(host_fp_scope &scope, T a) {

@@ -174,17 +174,43 @@ aarch64_decode_rc reduce_tree(cpu_state *s, unsigned vd, aarch64_p_reg pg, aarch
 template <typename C, typename From, typename To>
 aarch64_decode_rc int_to_fp(cpu_state *s, aarch64_z_reg zd, aarch64_p_reg pg, aarch64_z_reg zn, bool is_signed, uint32_t fpcr,
                             uint32_t *raised) {
-    vec_buf r;
-    std::memcpy(r.b, zreg(s, zd), kVecBytes);
     const unsigned char *a = zreg(s, zn), *g = preg(s, pg);
+    unsigned char *d = zreg(s, zd);
+    host_fp_scope scope = host_fp_begin(fpcr);
+#if defined(__aarch64__)
+    if constexpr (sizeof(From) == sizeof(C) && sizeof(To) == sizeof(C)) {
+        // 16 bytes at a time; inactive lanes convert 0 (exact, no flag) and keep
+        // their old value.
+        using Vt = host_fp_hw::vec_t<C>;
+        for (unsigned off = 0; off < kVecBytes; off += 16) {
+            Vt x, m, old;
+            std::memcpy(&m, g + off, 16);
+            m = host_fp_hw::v_low_bit(m);
+            std::memcpy(&x, a + off, 16);
+            std::memcpy(&old, d + off, 16);
+            x = host_fp_hw::v_select(m, x, host_fp_hw::v_splat(C{0}));
+            Vt res;
+            if constexpr (sizeof(C) == 4)
+                res = is_signed ? vreinterpretq_u32_f32(vcvtq_f32_s32(vreinterpretq_s32_u32(x)))
+                                : vreinterpretq_u32_f32(vcvtq_f32_u32(x));
+            else
+                res = is_signed ? vreinterpretq_u64_f64(vcvtq_f64_s64(vreinterpretq_s64_u64(x)))
+                                : vreinterpretq_u64_f64(vcvtq_f64_u64(x));
+            const Vt out = host_fp_hw::v_select(m, res, old);
+            std::memcpy(d + off, &out, 16);
+        }
+        host_fp_end(scope, raised);
+        return DECODE_OK;
+    }
+#endif
     for (unsigned i = 0; i < elem_count<C>; ++i) {
         if (!pred_active<C>(g, i)) continue;
         const From v = From(elem_get<C>(a, i));
         uint64_t wide = v;
         if (is_signed) wide = uint64_t(int64_t(std::make_signed_t<From>(v)));
-        elem_set<C>(r.b, i, C(host_fp_from_int<To>(wide, !is_signed, fpcr, raised)));
+        elem_set<C>(d, i, C(host_fp_raw_from_int<To>(scope, wide, !is_signed)));
     }
-    std::memcpy(zreg(s, zd), r.b, kVecBytes);
+    host_fp_end(scope, raised);
     return DECODE_OK;
 }
 
