@@ -55,6 +55,8 @@ KIND(gather, "ld1d {z1.d}, p0/z, [%1, z4.d, lsl #3]")
 KIND(ldff1, "ldff1w {z1.s}, p0/z, [%1]")
 KIND(uaddv, "uaddv d1, p0, z2.s")
 KIND(scvtf, "scvtf z1.s, p0/m, z2.s")
+KIND(fcvtzs, "fcvtzs z1.s, p0/m, z7.s")
+KIND(frintn, "frintn z1.d, p0/m, z5.d")
 
 struct kind {
     const char *name;
@@ -66,6 +68,7 @@ struct kind {
 static const struct kind kinds[] = {
     ENTRY(add),    ENTRY(ld1w),   ENTRY(st1w),  ENTRY(fadd),  ENTRY(fmla),  ENTRY(whilelo),
     ENTRY(cmpeq),  ENTRY(ptrue),  ENTRY(gather), ENTRY(ldff1), ENTRY(uaddv), ENTRY(scvtf),
+    ENTRY(fcvtzs), ENTRY(frintn),
 };
 
 int main(int argc, char **argv) {

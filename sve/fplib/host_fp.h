@@ -308,6 +308,17 @@ HOST_FP_VASM_BINARY(v_frecps, "frecps")
 HOST_FP_VASM_UNARY(v_fsqrt, "fsqrt")
 HOST_FP_VASM_UNARY(v_frinta, "frinta")
 HOST_FP_VASM_UNARY(v_frecpe, "frecpe")
+HOST_FP_VASM_UNARY(v_frintn, "frintn")
+HOST_FP_VASM_UNARY(v_frintp, "frintp")
+HOST_FP_VASM_UNARY(v_frintm, "frintm")
+HOST_FP_VASM_UNARY(v_frintz, "frintz")
+HOST_FP_VASM_UNARY(v_frinti, "frinti")
+HOST_FP_VASM_UNARY(v_frintx, "frintx")
+// Integers of the lane's width to and from floating point.
+HOST_FP_VASM_UNARY(v_fcvtzs, "fcvtzs")
+HOST_FP_VASM_UNARY(v_fcvtzu, "fcvtzu")
+HOST_FP_VASM_UNARY(v_scvtf, "scvtf")
+HOST_FP_VASM_UNARY(v_ucvtf, "ucvtf")
 
 #undef HOST_FP_VASM_UNARY
 #undef HOST_FP_VASM_BINARY

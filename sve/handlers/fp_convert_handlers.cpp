@@ -21,12 +21,23 @@ aarch64_decode_rc frint_fixed(cpu_state *s, uint32_t insn) {
     if constexpr (sizeof(T) != 2 && R == FPRounding_TIEAWAY)
         return delegate_fp(s, insn, static_cast<zpz_kernel>(sve_frinta_zpz), zfield<T>(insn, 0), pfield<T>(insn, 12, 10),
                            zfield<T>(insn, 5));
-    return fp_unary_merge<T>(s, insn, [](T a, FPSCR &f) { return FPRoundInt(a, R, false, f); });
+    return fp_unary_merge_host<T>(s, insn, [](T a, FPSCR &f) { return FPRoundInt(a, R, false, f); },
+                                  FP_HOST_VEC([](auto x) {
+                                      if constexpr (R == FPRounding_TIEEVEN) return host_fp_hw::v_frintn(x);
+                                      else if constexpr (R == FPRounding_POSINF) return host_fp_hw::v_frintp(x);
+                                      else if constexpr (R == FPRounding_NEGINF) return host_fp_hw::v_frintm(x);
+                                      else if constexpr (R == FPRounding_ZERO) return host_fp_hw::v_frintz(x);
+                                      else return host_fp_hw::v_frinta(x);
+                                  }));
 }
 // FRINTI / FRINTX: FPCR rounding; FRINTX also raises inexact.
 template <typename T, bool Exact>
 aarch64_decode_rc frint_fpcr(cpu_state *s, uint32_t insn) {
-    return fp_unary_merge<T>(s, insn, [](T a, FPSCR &f) { return FPRoundInt(a, fpcr_rounding(f), Exact, f); });
+    return fp_unary_merge_host<T>(s, insn, [](T a, FPSCR &f) { return FPRoundInt(a, fpcr_rounding(f), Exact, f); },
+                                  FP_HOST_VEC([](auto x) {
+                                      if constexpr (Exact) return host_fp_hw::v_frintx(x);
+                                      else return host_fp_hw::v_frinti(x);
+                                  }));
 }
 
 // ---- Between precisions -----------------------------------------------------
@@ -48,10 +59,16 @@ aarch64_decode_rc fcvt(cpu_state *s, uint32_t insn) {
 template <typename C, typename From, typename Int>
 aarch64_decode_rc fcvtz(cpu_state *s, uint32_t insn) {
     using UInt = std::make_unsigned_t<Int>;
-    return fp_unary_merge<C>(s, insn, [](C a, FPSCR &f) {
+    const auto op = [](C a, FPSCR &f) {
         const UInt bits = fplibFPToFixed<From, UInt>(From(a), 0, std::is_unsigned_v<Int>, FPRounding_ZERO, f);
         return C(static_cast<std::conditional_t<std::is_signed_v<Int>, std::make_signed_t<C>, C>>(static_cast<Int>(bits)));
-    });
+    };
+    if constexpr (sizeof(From) == sizeof(C) && sizeof(Int) == sizeof(C))
+        return fp_unary_merge_host<C>(s, insn, op, FP_HOST_VEC([](auto x) {
+                                          if constexpr (std::is_signed_v<Int>) return host_fp_hw::v_fcvtzs(x);
+                                          else return host_fp_hw::v_fcvtzu(x);
+                                      }));
+    return fp_unary_merge<C>(s, insn, op);
 }
 
 // ---- From integer -----------------------------------------------------------

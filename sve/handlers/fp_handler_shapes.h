@@ -13,7 +13,16 @@
 #include <cstdint>
 
 #include "sve/fplib/fplib.h"
+#include "sve/fplib/host_fp.h"
 #include "sve/handlers/handler_shapes.h"
+
+// An operation on 16 bytes of the processor's FPU (host_fp_hw), where there is
+// one; null elsewhere.
+#if defined(__aarch64__)
+#define FP_HOST_VEC(...) __VA_ARGS__
+#else
+#define FP_HOST_VEC(...) nullptr
+#endif
 
 // ---- Flags ------------------------------------------------------------------
 
@@ -112,6 +121,41 @@ inline aarch64_decode_rc fp_unary_merge(cpu_state *s, uint32_t insn, Op op) {
             }
         write_z(s, zd_num(insn), r);
     });
+}
+
+// fp_unary_merge for single and double precision on a processor whose FPU gives
+// the architecture's answer for the operation: VOP (an FP_HOST_VEC) on 16 bytes
+// at a time under the emulated FPCR, set up once. Inactive lanes compute from
+// +0.0, which raises nothing in these operations, and keep Zd. CLEAR_FPCR are
+// FPCR bits the operation ignores. Elsewhere, OP element by element.
+template <typename T, typename Op, typename VOp>
+inline aarch64_decode_rc fp_unary_merge_host(cpu_state *s, uint32_t insn, Op op, VOp vop, uint32_t clear_fpcr = 0) {
+#if defined(__aarch64__)
+    if constexpr (sizeof(T) >= 4) {
+        s->insn = insn;
+        using Vt = host_fp_hw::vec_t<T>;
+        const unsigned char *a = s->z[zn_num(insn)], *g = s->p[pg3_num(insn)];
+        unsigned char *d = s->z[zd_num(insn)];
+        uint32_t raised = 0;
+        host_fp_scope scope = host_fp_begin(fp_state_fpcr(s) & ~clear_fpcr);
+        for (unsigned off = 0; off < kVecBytes; off += 16) {
+            Vt x, m, old;
+            std::memcpy(&m, g + off, 16);
+            m = host_fp_hw::v_low_bit(m);
+            std::memcpy(&x, a + off, 16);
+            std::memcpy(&old, d + off, 16);
+            const Vt res = vop(host_fp_hw::v_select(m, x, host_fp_hw::v_splat(T{0})));
+            const Vt out = host_fp_hw::v_select(m, res, old);
+            std::memcpy(d + off, &out, 16);
+        }
+        host_fp_end(scope, &raised);
+        fp_state_merge(s, raised);
+        return DECODE_OK;
+    }
+#endif
+    (void)vop;
+    (void)clear_fpcr;
+    return fp_unary_merge<T>(s, insn, op);
 }
 
 // Zd (4..0) = op(Zn[e], Zm[e], fpscr) for every element, Zn at 9..5, Zm at 20..16.

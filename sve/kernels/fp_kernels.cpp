@@ -189,13 +189,7 @@ aarch64_decode_rc int_to_fp(cpu_state *s, aarch64_z_reg zd, aarch64_p_reg pg, aa
             std::memcpy(&x, a + off, 16);
             std::memcpy(&old, d + off, 16);
             x = host_fp_hw::v_select(m, x, host_fp_hw::v_splat(C{0}));
-            Vt res;
-            if constexpr (sizeof(C) == 4)
-                res = is_signed ? vreinterpretq_u32_f32(vcvtq_f32_s32(vreinterpretq_s32_u32(x)))
-                                : vreinterpretq_u32_f32(vcvtq_f32_u32(x));
-            else
-                res = is_signed ? vreinterpretq_u64_f64(vcvtq_f64_s64(vreinterpretq_s64_u64(x)))
-                                : vreinterpretq_u64_f64(vcvtq_f64_u64(x));
+            const Vt res = is_signed ? host_fp_hw::v_scvtf(x) : host_fp_hw::v_ucvtf(x);
             const Vt out = host_fp_hw::v_select(m, res, old);
             std::memcpy(d + off, &out, 16);
         }
