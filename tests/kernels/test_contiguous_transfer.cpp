@@ -109,6 +109,50 @@ TEST(ContiguousTransfer, WithinAPageAndWithInactiveElements) {
     }
 }
 
+// At every element size, one inactive element anywhere (the other bytes of its
+// unit set or clear) keeps the load from reading it and the store from writing
+// it; every element active with the units' other bytes clear moves them all.
+TEST(ContiguousTransfer, OneInactiveElementAtEverySize) {
+    using load_fn = aarch64_decode_rc (*)(cpu_state *, aarch64_z_reg, aarch64_p_reg, aarch64_i_rsp_reg, int);
+    struct size_case {
+        uint32_t qual;
+        unsigned esize;
+        load_fn load, store;
+    };
+    const size_case sizes[] = {{kQualB, 1, sve_ld1b_zpri, sve_st1b_zpri},
+                               {kQualH, 2, sve_ld1h_zpri, sve_st1h_zpri},
+                               {kQualS, 4, sve_ld1w_zpri, sve_st1w_zpri},
+                               {kQualD, 8, sve_ld1d_zpri, sve_st1d_zpri}};
+    guard_pages m;
+    ASSERT_NE(m.base, nullptr);
+    for (const size_case &c : sizes) {
+        const unsigned n = kVecBytes / c.esize;
+        for (unsigned off : {~0u, 0u, 1u, 2u, 3u, 7u, 8u, 15u, 16u, n / 2, n - 2, n - 1}) {
+            if (off != ~0u && off >= n) continue;
+            for (bool fill : {false, true}) {
+                auto s = new_state();
+                for (unsigned j = 0; j < kVecBytes; ++j) s->p[0][j] = j % c.esize == 0 || fill;
+                if (off != ~0u) s->p[0][off * c.esize] = 0;
+                for (unsigned b = 0; b < kVecBytes; ++b) {
+                    m.base[b] = static_cast<unsigned char>(b * 13 + 1);
+                    s->z[2][b] = static_cast<unsigned char>(b ^ 0xC3);
+                }
+                std::memset(s->z[1], 0xAA, kVecBytes);
+                s->x[2] = reinterpret_cast<uint64_t>(m.base);
+                unsigned char want[kVecBytes];
+                std::memcpy(want, m.base, kVecBytes);
+                if (off != ~0u) std::memset(want + off * c.esize, 0, c.esize);
+                c.load(s.get(), make_zreg(1, c.qual), make_preg(0, kQualZeroing), make_rspreg(2), 0);
+                ASSERT_EQ(std::memcmp(s->z[1], want, kVecBytes), 0) << "load esize " << c.esize << " inactive " << off;
+                std::memcpy(want, s->z[2], kVecBytes);
+                if (off != ~0u) std::memcpy(want + off * c.esize, m.base + off * c.esize, c.esize);
+                c.store(s.get(), make_zreg(2, c.qual), make_preg(0, kQualB), make_rspreg(2), 0);
+                ASSERT_EQ(std::memcmp(m.base, want, kVecBytes), 0) << "store esize " << c.esize << " inactive " << off;
+            }
+        }
+    }
+}
+
 // LDFF1B/LDNF1B near the boundary between a readable page and an unmapped one.
 // The span from the first to the last active element decides: wholly readable,
 // it is loaded with inactive elements zero and FFR untouched; otherwise the
