@@ -323,6 +323,20 @@ HOST_FP_VASM_UNARY(v_ucvtf, "ucvtf")
 #undef HOST_FP_VASM_UNARY
 #undef HOST_FP_VASM_BINARY
 
+// Single to double precision and back, in 64-bit lanes: the single is the low
+// half of its lane, zero-extended in the result.
+inline uint64x2_t v_fcvt_single_to_double(uint64x2_t a) {
+    const uint32x2_t low = vmovn_u64(a);
+    uint64x2_t r;
+    asm volatile("fcvtl %0.2d, %1.2s" : "=w"(r) : "w"(low));
+    return r;
+}
+inline uint64x2_t v_fcvt_double_to_single(uint64x2_t a) {
+    uint32x2_t r;
+    asm volatile("fcvtn %0.2s, %1.2d" : "=w"(r) : "w"(a));
+    return vmovl_u32(r);
+}
+
 // addend + a * b with one rounding.
 inline uint32x4_t v_fmla(uint32x4_t addend, uint32x4_t a, uint32x4_t b) {
     asm volatile("fmla %0.4s, %1.4s, %2.4s" : "+w"(addend) : "w"(a), "w"(b));
@@ -416,6 +430,10 @@ inline T host_fp_raw_muladd(host_fp_scope &scope, T addend, T a, T b) {
 template <typename T>
 inline T host_fp_raw_max(host_fp_scope &scope, T a, T b) {
     HOST_FP_RAW(host_fp_hw::hw_fmax(a, b), FPMax(a, b, scope.fpscr));
+}
+template <typename T>
+inline T host_fp_raw_min(host_fp_scope &scope, T a, T b) {
+    HOST_FP_RAW(host_fp_hw::hw_fmin(a, b), FPMin(a, b, scope.fpscr));
 }
 template <typename T>
 inline T host_fp_raw_maxnum(host_fp_scope &scope, T a, T b) {

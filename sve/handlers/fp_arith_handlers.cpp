@@ -63,6 +63,22 @@ aarch64_decode_rc immediate_vim(cpu_state *s, uint32_t insn, zpi_kernel k, uint3
 // FABS and FNEG touch only the sign bit: no NaN processing, no flags (FNEG's
 // single and double forms use the kernel).
 template <typename T>
+aarch64_decode_rc fabs_vm(cpu_state *s, uint32_t i) {
+    s->insn = i;
+    const unsigned char *a = s->z[zn_num(i)], *g = s->p[pg3_num(i)];
+    unsigned char *d = s->z[zd_num(i)];
+    constexpr T kMagnitude = T(T(~T(0)) >> 1);
+    for (unsigned off = 0; off < kVecBytes; off += sizeof(T)) {
+        T x, old;
+        std::memcpy(&x, a + off, sizeof(T));
+        std::memcpy(&old, d + off, sizeof(T));
+        const T active = T(T(0) - T(g[off] & 1));
+        const T r = T((x & kMagnitude & active) | (old & ~active));
+        std::memcpy(d + off, &r, sizeof(T));
+    }
+    return DECODE_OK;
+}
+template <typename T>
 aarch64_decode_rc fneg_vm(cpu_state *s, uint32_t i) {
     if constexpr (sizeof(T) != 2) return delegate(s, i, sve_fneg_zpz, zfield<T>(i, 0), pfield<T>(i, 12, 10), zfield<T>(i, 5));
     return fp_unary_merge<T>(s, i, [](T a, FPSCR &) { return FPNeg(a); });
@@ -129,17 +145,50 @@ aarch64_decode_rc fp_indexed(cpu_state *s, uint32_t insn, Op op) {
         write_z(s, zd_num(insn), r);
     });
 }
+// fp_indexed for single and double precision on the host FPU, 16 bytes (one
+// segment) at a time: VOP(d, n, m) with m the segment's indexed element in
+// every lane. Elsewhere and for half precision, OP element by element.
+template <typename T, typename Op, typename VOp>
+aarch64_decode_rc fp_indexed_host(cpu_state *s, uint32_t insn, Op op, VOp vop) {
+#if defined(__aarch64__)
+    if constexpr (sizeof(T) >= 4) {
+        s->insn = insn;
+        using Vt = host_fp_hw::vec_t<T>;
+        const indexed_operand x = indexed_fields<T>(insn);
+        const unsigned char *n = s->z[zn_num(insn)], *m = s->z[x.zm];
+        unsigned char *d = s->z[zd_num(insn)];
+        uint32_t raised = 0;
+        host_fp_scope scope = host_fp_begin(fp_state_fpcr(s));
+        for (unsigned off = 0; off < kVecBytes; off += 16) {
+            Vt vn, vd;
+            std::memcpy(&vn, n + off, 16);
+            std::memcpy(&vd, d + off, 16);
+            const Vt vm = host_fp_hw::v_splat(elem_get<T>(m + off, x.index));
+            const Vt res = vop(vd, vn, vm);
+            std::memcpy(d + off, &res, 16);
+        }
+        host_fp_end(scope, &raised);
+        fp_state_merge(s, raised);
+        return DECODE_OK;
+    }
+#endif
+    (void)vop;
+    return fp_indexed<T>(s, insn, op);
+}
 template <typename T>
 aarch64_decode_rc fmul_indexed(cpu_state *s, uint32_t insn) {
-    return fp_indexed<T>(s, insn, [](T, T n, T m, FPSCR &f) { return FPMul(n, m, f); });
+    return fp_indexed_host<T>(s, insn, [](T, T n, T m, FPSCR &f) { return FPMul(n, m, f); },
+                              FP_HOST_VEC([](auto, auto n, auto m) { return host_fp_hw::v_fmul(n, m); }));
 }
 template <typename T>
 aarch64_decode_rc fmla_indexed(cpu_state *s, uint32_t insn) {
-    return fp_indexed<T>(s, insn, [](T d, T n, T m, FPSCR &f) { return FPMulAdd(d, n, m, f); });
+    return fp_indexed_host<T>(s, insn, [](T d, T n, T m, FPSCR &f) { return FPMulAdd(d, n, m, f); },
+                              FP_HOST_VEC([](auto d, auto n, auto m) { return host_fp_hw::v_fmla(d, n, m); }));
 }
 template <typename T>
 aarch64_decode_rc fmls_indexed(cpu_state *s, uint32_t insn) {
-    return fp_indexed<T>(s, insn, [](T d, T n, T m, FPSCR &f) { return FPMulAdd(d, FPNeg(n), m, f); });
+    return fp_indexed_host<T>(s, insn, [](T d, T n, T m, FPSCR &f) { return FPMulAdd(d, FPNeg(n), m, f); },
+                              FP_HOST_VEC([](auto d, auto n, auto m) { return host_fp_hw::v_fmla(d, host_fp_hw::v_neg(n), m); }));
 }
 
 // ---- Complex arithmetic -----------------------------------------------------
@@ -243,7 +292,7 @@ FP_HANDLERS(MinVIM, immediate_vim<T>(state, insn, nullptr, kSingleZero, kSingleO
 FP_HANDLERS(MaxNumVIM, immediate_vim<T>(state, insn, nullptr, kSingleZero, kSingleOne, lib_maxnum))
 FP_HANDLERS(MinNumVIM, immediate_vim<T>(state, insn, nullptr, kSingleZero, kSingleOne, lib_minnum))
 FP_HANDLERS(SqrtVM, unary_vm<T>(state, insn, sve_fsqrt_zpz, [](auto a, FPSCR &f) { return FPSqrt(a, f); }))
-FP_HANDLERS(AbsVM, fp_unary_merge<T>(state, insn, [](T a, FPSCR &) { return FPAbs(a); }))
+FP_HANDLERS(AbsVM, fabs_vm<T>(state, insn))
 FP_HANDLERS(NegVM, fneg_vm<T>(state, insn))
 FP_HANDLERS(FMAVVVM, fmla_vvvm<T, false, false>(state, insn))
 FP_HANDLERS(FMSVVVM, fmla_vvvm<T, false, true>(state, insn))

@@ -47,6 +47,20 @@ constexpr auto lib_acgt = [](auto a, auto b, FPSCR &f) { return FPCompareGT(FPAb
 // element of Zm, in ascending element order, each addition rounded.
 template <typename T>
 aarch64_decode_rc fadda(cpu_state *s, uint32_t insn) {
+    if constexpr (sizeof(T) >= 4) {
+        // One FPCR set-up for the whole chain.
+        s->insn = insn;
+        const unsigned char *m = s->z[zn_num(insn)], *g = s->p[pg3_num(insn)];
+        T acc = elem_get<T>(s->z[zd_num(insn)], 0);
+        uint32_t raised = 0;
+        host_fp_scope scope = host_fp_begin(fp_state_fpcr(s));
+        for (unsigned e = 0; e < elem_count<T>; ++e)
+            if (g[e * sizeof(T)] & 1) acc = host_fp_raw_add(scope, acc, elem_get<T>(m, e));
+        host_fp_end(scope, &raised);
+        fp_state_merge(s, raised);
+        write_v_scalar<T>(s, zd_num(insn), acc);
+        return DECODE_OK;
+    }
     const vec_buf zm = stage_z(s, zn_num(insn));
     const T start = elem_get<T>(s->z[zd_num(insn)], 0);
     const PredV pg = stage_p(s, pg3_num(insn));
@@ -63,15 +77,18 @@ aarch64_decode_rc fadda(cpu_state *s, uint32_t insn) {
 
 template <typename T>
 aarch64_decode_rc faddv(cpu_state *s, uint32_t insn) {
-    return fp_reduce_tree<T>(s, insn, fp_zero<T>(0), [](T a, T b, FPSCR &f) { return FPAdd(a, b, f); });
+    return fp_reduce_tree_host<T>(s, insn, fp_zero<T>(0), [](T a, T b, FPSCR &f) { return FPAdd(a, b, f); },
+                                  [](host_fp_scope &sc, T a, T b) { return host_fp_raw_add(sc, a, b); });
 }
 template <typename T>
 aarch64_decode_rc fmaxv(cpu_state *s, uint32_t insn) {
-    return fp_reduce_tree<T>(s, insn, fp_infinity<T>(1), [](T a, T b, FPSCR &f) { return FPMax(a, b, f); });
+    return fp_reduce_tree_host<T>(s, insn, fp_infinity<T>(1), [](T a, T b, FPSCR &f) { return FPMax(a, b, f); },
+                                  [](host_fp_scope &sc, T a, T b) { return host_fp_raw_max(sc, a, b); });
 }
 template <typename T>
 aarch64_decode_rc fminv(cpu_state *s, uint32_t insn) {
-    return fp_reduce_tree<T>(s, insn, fp_infinity<T>(0), [](T a, T b, FPSCR &f) { return FPMin(a, b, f); });
+    return fp_reduce_tree_host<T>(s, insn, fp_infinity<T>(0), [](T a, T b, FPSCR &f) { return FPMin(a, b, f); },
+                                  [](host_fp_scope &sc, T a, T b) { return host_fp_raw_min(sc, a, b); });
 }
 // FMAXNMV/FMINNMV: inactive elements are the default NaN, which maxNum/minNum
 // discard.

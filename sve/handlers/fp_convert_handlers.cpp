@@ -46,10 +46,16 @@ aarch64_decode_rc frint_fpcr(cpu_state *s, uint32_t insn) {
 // FCVT always uses IEEE half precision: FPCR.AHP is ignored.
 template <typename C, typename From, typename To>
 aarch64_decode_rc fcvt(cpu_state *s, uint32_t insn) {
-    return fp_unary_merge<C>(s, insn, [](C a, FPSCR &f) {
+    const auto op = [](C a, FPSCR &f) {
         f &= ~FPSCR_AHP;
         return C(FPConvert<From, To>(From(a), fpcr_rounding(f), f));
-    });
+    };
+    if constexpr (sizeof(From) >= 4 && sizeof(To) >= 4)  // single <-> double: the processor's FCVTL/FCVTN
+        return fp_unary_merge_host<C>(s, insn, op, FP_HOST_VEC([](auto x) {
+                                          if constexpr (sizeof(From) == 4) return host_fp_hw::v_fcvt_single_to_double(x);
+                                          else return host_fp_hw::v_fcvt_double_to_single(x);
+                                      }));
+    return fp_unary_merge<C>(s, insn, op);
 }
 
 // ---- To integer -------------------------------------------------------------

@@ -243,6 +243,28 @@ inline aarch64_decode_rc fp_reduce_tree(cpu_state *s, uint32_t insn, T identity,
     });
 }
 
+// fp_reduce_tree for single and double precision with HOST_OP(scope, a, b), a
+// host_fp_raw_* operation, under one FPCR set-up; OP for half precision.
+template <typename T, typename Op, typename HostOp>
+inline aarch64_decode_rc fp_reduce_tree_host(cpu_state *s, uint32_t insn, T identity, Op op, HostOp host_op) {
+    if constexpr (sizeof(T) >= 4) {
+        s->insn = insn;
+        const unsigned char *a = s->z[zn_num(insn)], *g = s->p[pg3_num(insn)];
+        T work[elem_count<T>];
+        for (unsigned e = 0; e < elem_count<T>; ++e) work[e] = (g[e * sizeof(T)] & 1) ? elem_get<T>(a, e) : identity;
+        uint32_t raised = 0;
+        host_fp_scope scope = host_fp_begin(fp_state_fpcr(s));
+        for (unsigned n = elem_count<T>; n > 1; n /= 2)
+            for (unsigned i = 0; i < n / 2; ++i) work[i] = T(host_op(scope, work[2 * i], work[2 * i + 1]));
+        host_fp_end(scope, &raised);
+        fp_state_merge(s, raised);
+        write_v_scalar<T>(s, zd_num(insn), work[0]);
+        return DECODE_OK;
+    }
+    (void)host_op;
+    return fp_reduce_tree<T>(s, insn, identity, op);
+}
+
 // Zdn (4..0) = op(Zdn[e], imm, fpscr) for active elements of Pg (12..10);
 // inactive elements keep Zdn.
 template <typename T, typename Op>
