@@ -281,6 +281,49 @@ inline aarch64_decode_rc fp_immediate_merge(cpu_state *s, uint32_t insn, T imm, 
     });
 }
 
+// fp_binary_merge (B the Zm of bits 9..5) or fp_immediate_merge (B the
+// immediate IMM in every lane) for single and double precision on the host FPU:
+// VOP(Zdn, B) 16 bytes at a time under one FPCR set-up. Inactive lanes compute
+// from 1.0, which raises nothing in these operations, and keep Zdn. Elsewhere,
+// OP element by element.
+template <typename T, bool kImmediate, typename Op, typename VOp>
+inline aarch64_decode_rc fp_binary_merge_host(cpu_state *s, uint32_t insn, Op op, VOp vop, T imm = 0) {
+#if defined(__aarch64__)
+    if constexpr (sizeof(T) >= 4) {
+        s->insn = insn;
+        using Vt = host_fp_hw::vec_t<T>;
+        constexpr T kOne = sizeof(T) == 4 ? T(0x3F800000u) : T(0x3FF0000000000000ull);
+        const Vt one = host_fp_hw::v_splat(kOne);
+        const unsigned char *b = s->z[zn_num(insn)], *g = s->p[pg3_num(insn)];
+        unsigned char *d = s->z[zd_num(insn)];
+        uint32_t raised = 0;
+        host_fp_scope scope = host_fp_begin(fp_state_fpcr(s));
+        for (unsigned off = 0; off < kVecBytes; off += 16) {
+            Vt x, y, m;
+            std::memcpy(&m, g + off, 16);
+            m = host_fp_hw::v_low_bit(m);
+            std::memcpy(&x, d + off, 16);
+            if constexpr (kImmediate)
+                y = host_fp_hw::v_splat(imm);
+            else
+                std::memcpy(&y, b + off, 16);
+            const Vt res = vop(host_fp_hw::v_select(m, x, one), host_fp_hw::v_select(m, y, one));
+            const Vt out = host_fp_hw::v_select(m, res, x);
+            std::memcpy(d + off, &out, 16);
+        }
+        host_fp_end(scope, &raised);
+        fp_state_merge(s, raised);
+        return DECODE_OK;
+    }
+#endif
+    (void)vop;
+    if constexpr (kImmediate)
+        return fp_immediate_merge<T>(s, insn, imm, op);
+    else
+        return fp_binary_merge<T>(s, insn, op);
+}
+
+
 // Defines the half-, single- and double-precision handlers of one pattern;
 // the expression sees the handler's `state` and `insn` and the encoding type T.
 #define FP_HANDLERS(pattern, ...)                                                      \
