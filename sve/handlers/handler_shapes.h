@@ -69,10 +69,12 @@ inline CpuContext load_context(const cpu_state *s) {
     return c;
 }
 
-inline void store_context(cpu_state *s, const CpuContext &c) {
+// FFR is unpacked only when the core changed it (few do).
+inline void store_context(cpu_state *s, const CpuContext &c, const uint64_t (&ffr_before)[4]) {
     s->nzcv = c.flags;
     s->fpsr = c.fpsr;
     s->fpcr = c.fpcr;
+    if (std::memcmp(c.ffr, ffr_before, sizeof c.ffr) == 0) return;
     PredV f;
     std::memcpy(f.w, c.ffr, sizeof f.w);
     unpack_pred(f, s->ffr);
@@ -84,8 +86,10 @@ inline void store_context(cpu_state *s, const CpuContext &c) {
 template <typename Core>
 inline aarch64_decode_rc compute(cpu_state *s, Core &&core) {
     CpuContext ctx = load_context(s);
+    uint64_t ffr_before[4];
+    std::memcpy(ffr_before, ctx.ffr, sizeof ffr_before);
     core(ctx);
-    store_context(s, ctx);
+    store_context(s, ctx, ffr_before);
     return DECODE_OK;
 }
 
