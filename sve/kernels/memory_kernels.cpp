@@ -5,6 +5,7 @@
 #include "sve/kernels/memory_kernels.h"
 
 #include "sve/kernels/memory_access.h"
+#include "sve/support/predv.h"
 
 namespace {
 
@@ -133,19 +134,16 @@ inline uint64_t simm(int imm) { return static_cast<uint64_t>(static_cast<int64_t
 #define SVE_MEM_WHOLE_LDR_P(name, M, E, S, N)                                                             \
     aarch64_decode_rc name(cpu_state *s, aarch64_p_reg pt, aarch64_i_rsp_reg rn, int imm) {                \
         const uint64_t a = xread(s, rn) + simm(imm) * (kVecBytes / 8);                                       \
-        unsigned char bytes[kVecBytes / 8];                                                                  \
-        std::memcpy(bytes, reinterpret_cast<const void *>(a), sizeof bytes);                                 \
-        unsigned char *p = preg(s, pt);                                                                      \
-        for (unsigned j = 0; j < kVecBytes; ++j) p[j] = (bytes[j / 8] >> (j % 8)) & 1;                       \
+        PredV image;                                                                                         \
+        std::memcpy(image.w, reinterpret_cast<const void *>(a), sizeof image.w);                             \
+        unpack_pred(image, preg(s, pt));                                                                     \
         return DECODE_OK;                                                                                    \
     }
 #define SVE_MEM_WHOLE_STR_P(name, M, E, S, N)                                                             \
     aarch64_decode_rc name(cpu_state *s, aarch64_p_reg pt, aarch64_i_rsp_reg rn, int imm) {                \
         const uint64_t a = xread(s, rn) + simm(imm) * (kVecBytes / 8);                                       \
-        unsigned char bytes[kVecBytes / 8] = {};                                                             \
-        const unsigned char *p = preg(s, pt);                                                                \
-        for (unsigned j = 0; j < kVecBytes; ++j) bytes[j / 8] |= static_cast<unsigned char>((p[j] & 1) << (j % 8)); \
-        std::memcpy(reinterpret_cast<void *>(a), bytes, sizeof bytes);                                       \
+        const PredV image = pack_pred(preg(s, pt));                                                          \
+        std::memcpy(reinterpret_cast<void *>(a), image.w, sizeof image.w);                                   \
         return DECODE_OK;                                                                                    \
     }
 
