@@ -433,7 +433,9 @@ aarch64_decode_rc sve_scvtf_d2s_zpz(cpu_state *s, aarch64_z_reg zd, aarch64_p_re
 
 aarch64_decode_rc sve_fdup_zi(cpu_state *s, aarch64_z_reg zd, uint64_t bits) {
     unsigned char *d = zreg(s, zd);
-    const unsigned esize = zd.qual == kQualS ? 4 : zd.qual == kQualD ? 8 : 2;
-    for (unsigned i = 0; i < kVecBytes / esize; ++i) std::memcpy(d + i * esize, &bits, esize);
-    return DECODE_OK;
+    return with_element_type(zd.qual == kQualS || zd.qual == kQualD ? zd.qual : kQualH, [&](auto t) {
+        using T = decltype(t);
+        for (unsigned i = 0; i < elem_count<T>; ++i) elem_set<T>(d, i, T(bits));
+        return DECODE_OK;
+    });
 }

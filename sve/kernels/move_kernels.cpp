@@ -50,12 +50,19 @@ aarch64_decode_rc sve_dup_zi(cpu_state *s, aarch64_z_reg zd, int imm) { return b
 aarch64_decode_rc sve_dup_zr(cpu_state *s, aarch64_z_reg zd, aarch64_i_rsp_reg rn) { return broadcast(s, zd, xread(s, rn)); }
 
 aarch64_decode_rc sve_dup_zzi(cpu_state *s, aarch64_z_reg zd, aarch64_z_reg zn, int index) {
-    const unsigned esize = zd.qual == kQualQ ? 16 : esize_of(zd.qual);
-    unsigned char value[16] = {};
     const uint64_t k = static_cast<uint32_t>(index);
-    if (k * esize < kVecBytes) std::memcpy(value, zreg(s, zn) + k * esize, esize);
     unsigned char *d = zreg(s, zd);
-    for (unsigned i = 0; i < kVecBytes; i += esize) std::memcpy(d + i, value, esize);
+    if (zd.qual != kQualQ) {
+        return with_element_type(zd.qual, [&](auto t) {
+            using T = decltype(t);
+            const T value = k < elem_count<T> ? elem_get<T>(zreg(s, zn), static_cast<unsigned>(k)) : T(0);
+            for (unsigned i = 0; i < elem_count<T>; ++i) elem_set<T>(d, i, value);
+            return DECODE_OK;
+        });
+    }
+    unsigned char value[16] = {};
+    if (k * 16 < kVecBytes) std::memcpy(value, zreg(s, zn) + k * 16, 16);
+    for (unsigned i = 0; i < kVecBytes; i += 16) std::memcpy(d + i, value, 16);
     return DECODE_OK;
 }
 

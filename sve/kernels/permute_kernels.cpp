@@ -5,20 +5,49 @@
 
 #include "sve/kernels/kernel_common.h"
 
-void permute_vector_bytes(unsigned char *dst, const unsigned char *a, const unsigned char *b, unsigned esize,
-                          vector_permute_kind kind) {
-    const unsigned h = kVecBytes / esize / 2;
-    vec_buf r;
-    auto move = [&](unsigned to, const unsigned char *src, unsigned from) { std::memcpy(r.b + to * esize, src + from * esize, esize); };
+namespace {
+
+// The permutation over elements of type T (a fixed-size move each).
+template <typename T>
+void permute_elements(unsigned char *r, const unsigned char *a, const unsigned char *b, vector_permute_kind kind) {
+    constexpr unsigned h = kVecBytes / sizeof(T) / 2;
     for (unsigned k = 0; k < h; ++k) {
         switch (kind) {
-        case vector_permute_kind::zip1: move(2 * k, a, k); move(2 * k + 1, b, k); break;
-        case vector_permute_kind::zip2: move(2 * k, a, h + k); move(2 * k + 1, b, h + k); break;
-        case vector_permute_kind::uzp1: move(k, a, 2 * k); move(h + k, b, 2 * k); break;
-        case vector_permute_kind::uzp2: move(k, a, 2 * k + 1); move(h + k, b, 2 * k + 1); break;
-        case vector_permute_kind::trn1: move(2 * k, a, 2 * k); move(2 * k + 1, b, 2 * k); break;
-        case vector_permute_kind::trn2: move(2 * k, a, 2 * k + 1); move(2 * k + 1, b, 2 * k + 1); break;
+        case vector_permute_kind::zip1: elem_set<T>(r, 2 * k, elem_get<T>(a, k)); elem_set<T>(r, 2 * k + 1, elem_get<T>(b, k)); break;
+        case vector_permute_kind::zip2: elem_set<T>(r, 2 * k, elem_get<T>(a, h + k)); elem_set<T>(r, 2 * k + 1, elem_get<T>(b, h + k)); break;
+        case vector_permute_kind::uzp1: elem_set<T>(r, k, elem_get<T>(a, 2 * k)); elem_set<T>(r, h + k, elem_get<T>(b, 2 * k)); break;
+        case vector_permute_kind::uzp2: elem_set<T>(r, k, elem_get<T>(a, 2 * k + 1)); elem_set<T>(r, h + k, elem_get<T>(b, 2 * k + 1)); break;
+        case vector_permute_kind::trn1: elem_set<T>(r, 2 * k, elem_get<T>(a, 2 * k)); elem_set<T>(r, 2 * k + 1, elem_get<T>(b, 2 * k)); break;
+        case vector_permute_kind::trn2: elem_set<T>(r, 2 * k, elem_get<T>(a, 2 * k + 1)); elem_set<T>(r, 2 * k + 1, elem_get<T>(b, 2 * k + 1)); break;
         }
+    }
+}
+
+}  // namespace
+
+void permute_vector_bytes(unsigned char *dst, const unsigned char *a, const unsigned char *b, unsigned esize,
+                          vector_permute_kind kind) {
+    vec_buf r;
+    switch (esize) {
+    case 1: permute_elements<uint8_t>(r.b, a, b, kind); break;
+    case 2: permute_elements<uint16_t>(r.b, a, b, kind); break;
+    case 4: permute_elements<uint32_t>(r.b, a, b, kind); break;
+    case 8: permute_elements<uint64_t>(r.b, a, b, kind); break;
+    default: {
+        // 128-bit elements.
+        const unsigned h = kVecBytes / esize / 2;
+        auto move = [&](unsigned to, const unsigned char *src, unsigned from) { std::memcpy(r.b + to * esize, src + from * esize, esize); };
+        for (unsigned k = 0; k < h; ++k) {
+            switch (kind) {
+            case vector_permute_kind::zip1: move(2 * k, a, k); move(2 * k + 1, b, k); break;
+            case vector_permute_kind::zip2: move(2 * k, a, h + k); move(2 * k + 1, b, h + k); break;
+            case vector_permute_kind::uzp1: move(k, a, 2 * k); move(h + k, b, 2 * k); break;
+            case vector_permute_kind::uzp2: move(k, a, 2 * k + 1); move(h + k, b, 2 * k + 1); break;
+            case vector_permute_kind::trn1: move(2 * k, a, 2 * k); move(2 * k + 1, b, 2 * k); break;
+            case vector_permute_kind::trn2: move(2 * k, a, 2 * k + 1); move(2 * k + 1, b, 2 * k + 1); break;
+            }
+        }
+    }
     }
     std::memcpy(dst, r.b, kVecBytes);
 }
@@ -61,12 +90,14 @@ aarch64_decode_rc sve_uzp2_zzz(cpu_state *s, aarch64_z_reg zd, aarch64_z_reg zn,
 aarch64_decode_rc sve_trn2_zzz(cpu_state *s, aarch64_z_reg zd, aarch64_z_reg zn, aarch64_z_reg zm) { return permute(s, zd, zn, zm, vector_permute_kind::trn2); }
 
 aarch64_decode_rc sve_rev_zz(cpu_state *s, aarch64_z_reg zd, aarch64_z_reg zn) {
-    const unsigned e = esize_of(zd.qual), n = kVecBytes / e;
-    vec_buf r;
-    const unsigned char *a = zreg(s, zn);
-    for (unsigned i = 0; i < n; ++i) std::memcpy(r.b + i * e, a + (n - 1 - i) * e, e);
-    std::memcpy(zreg(s, zd), r.b, kVecBytes);
-    return DECODE_OK;
+    return with_element_type(zd.qual, [&](auto t) {
+        using T = decltype(t);
+        vec_buf r;
+        const unsigned char *a = zreg(s, zn);
+        for (unsigned i = 0; i < elem_count<T>; ++i) elem_set<T>(r.b, i, elem_get<T>(a, elem_count<T> - 1 - i));
+        std::memcpy(zreg(s, zd), r.b, kVecBytes);
+        return DECODE_OK;
+    });
 }
 
 aarch64_decode_rc sve_tbl_zzz(cpu_state *s, aarch64_z_reg zd, aarch64_z_reg zn, aarch64_z_reg zm) {
