@@ -136,72 +136,85 @@ inline void set_element(PredV &p, unsigned e, bool v) {
 
 // ---- Element loops of the computing shape ----------------------------------
 
+// The element loops below: element e of the result depends only on element e of
+// the sources. The operation runs on every element (it is defined for every
+// value) and the predicate picks the result into a local buffer, which nothing
+// else can alias, so the compiler can vectorise the loop; the buffer then goes to
+// the destination, which may be a source.
+
+// Y where element e of type T is active in a predicate register's bytes, X
+// elsewhere, without a branch.
+template <typename T>
+inline T pick_active(const unsigned char *pred, unsigned e, T y, T x) {
+    const T mask = static_cast<T>(T(0) - T(pred[e * sizeof(T)] & 1));
+    return static_cast<T>((y & mask) | (x & static_cast<T>(~mask)));
+}
+
 // Zd (4..0) = op(Zn[e]) for active elements of Pg (12..10), Zn at 9..5; inactive
 // elements keep Zd.
 template <typename T, typename Op>
 inline aarch64_decode_rc compute_unary_merge(cpu_state *s, uint32_t insn, Op op) {
-    const vec_buf zn = stage_z(s, zn_num(insn));
-    vec_buf r = stage_z(s, zd_num(insn));
-    const PredV pg = stage_p(s, pg3_num(insn));
-    return compute(s, [&](CpuContext &ctx) {
-        for (unsigned e = 0; e < context_elements<T>(ctx); ++e)
-            if (active<T>(pg, e)) elem_set<T>(r.b, e, static_cast<T>(op(elem_get<T>(zn.b, e))));
-        write_z(s, zd_num(insn), r);
-    });
+    const unsigned char *a = s->z[zn_num(insn)], *g = s->p[pg3_num(insn)];
+    unsigned char *d = s->z[zd_num(insn)];
+    vec_buf r;
+    for (unsigned e = 0; e < elem_count<T>; ++e) {
+        const T y = static_cast<T>(op(elem_get<T>(a, e)));
+        elem_set<T>(r.b, e, pick_active<T>(g, e, y, elem_get<T>(d, e)));
+    }
+    std::memcpy(d, r.b, kVecBytes);
+    return DECODE_OK;
 }
 
 // Zdn (4..0) = op(Zdn[e]) for active elements of Pg (12..10); inactive elements
 // keep Zdn (predicated forms with an immediate operand).
 template <typename T, typename Op>
 inline aarch64_decode_rc compute_unary_merge_destructive(cpu_state *s, uint32_t insn, Op op) {
-    vec_buf r = stage_z(s, zd_num(insn));
-    const PredV pg = stage_p(s, pg3_num(insn));
-    return compute(s, [&](CpuContext &ctx) {
-        for (unsigned e = 0; e < context_elements<T>(ctx); ++e)
-            if (active<T>(pg, e)) elem_set<T>(r.b, e, static_cast<T>(op(elem_get<T>(r.b, e))));
-        write_z(s, zd_num(insn), r);
-    });
+    const unsigned char *g = s->p[pg3_num(insn)];
+    unsigned char *d = s->z[zd_num(insn)];
+    vec_buf r;
+    for (unsigned e = 0; e < elem_count<T>; ++e) {
+        const T x = elem_get<T>(d, e);
+        elem_set<T>(r.b, e, pick_active<T>(g, e, static_cast<T>(op(x)), x));
+    }
+    std::memcpy(d, r.b, kVecBytes);
+    return DECODE_OK;
 }
 
 // Zdn (4..0) = op(Zdn[e], Zm[e]) for active elements of Pg (12..10), Zm at 9..5;
 // inactive elements keep Zdn.
 template <typename T, typename Op>
 inline aarch64_decode_rc compute_binary_merge(cpu_state *s, uint32_t insn, Op op) {
-    const vec_buf zdn = stage_z(s, zd_num(insn));
-    const vec_buf zm = stage_z(s, zn_num(insn));
-    const PredV pg = stage_p(s, pg3_num(insn));
-    vec_buf r = zdn;
-    return compute(s, [&](CpuContext &ctx) {
-        for (unsigned e = 0; e < context_elements<T>(ctx); ++e)
-            if (active<T>(pg, e))
-                elem_set<T>(r.b, e, static_cast<T>(op(elem_get<T>(zdn.b, e), elem_get<T>(zm.b, e))));
-        write_z(s, zd_num(insn), r);
-    });
+    const unsigned char *m = s->z[zn_num(insn)], *g = s->p[pg3_num(insn)];
+    unsigned char *d = s->z[zd_num(insn)];
+    vec_buf r;
+    for (unsigned e = 0; e < elem_count<T>; ++e) {
+        const T x = elem_get<T>(d, e);
+        const T y = static_cast<T>(op(x, elem_get<T>(m, e)));
+        elem_set<T>(r.b, e, pick_active<T>(g, e, y, x));
+    }
+    std::memcpy(d, r.b, kVecBytes);
+    return DECODE_OK;
 }
 
 // Zd (4..0) = op(Zn[e], Zm[e]) for every element, Zn at 9..5, Zm at 20..16.
 template <typename T, typename Op>
 inline aarch64_decode_rc compute_binary_unpredicated(cpu_state *s, uint32_t insn, Op op) {
-    const vec_buf zn = stage_z(s, zn_num(insn));
-    const vec_buf zm = stage_z(s, zm_num(insn));
+    const unsigned char *n = s->z[zn_num(insn)], *m = s->z[zm_num(insn)];
     vec_buf r;
-    return compute(s, [&](CpuContext &ctx) {
-        for (unsigned e = 0; e < context_elements<T>(ctx); ++e)
-            elem_set<T>(r.b, e, static_cast<T>(op(elem_get<T>(zn.b, e), elem_get<T>(zm.b, e))));
-        write_z(s, zd_num(insn), r);
-    });
+    for (unsigned e = 0; e < elem_count<T>; ++e)
+        elem_set<T>(r.b, e, static_cast<T>(op(elem_get<T>(n, e), elem_get<T>(m, e))));
+    std::memcpy(s->z[zd_num(insn)], r.b, kVecBytes);
+    return DECODE_OK;
 }
 
 // Zdn (4..0) = op(Zdn[e], imm) for every element.
 template <typename T, typename Op>
 inline aarch64_decode_rc compute_immediate_unpredicated(cpu_state *s, uint32_t insn, uint64_t imm, Op op) {
-    const vec_buf zdn = stage_z(s, zd_num(insn));
+    unsigned char *d = s->z[zd_num(insn)];
     vec_buf r;
-    return compute(s, [&](CpuContext &ctx) {
-        for (unsigned e = 0; e < context_elements<T>(ctx); ++e)
-            elem_set<T>(r.b, e, static_cast<T>(op(elem_get<T>(zdn.b, e), imm)));
-        write_z(s, zd_num(insn), r);
-    });
+    for (unsigned e = 0; e < elem_count<T>; ++e) elem_set<T>(r.b, e, static_cast<T>(op(elem_get<T>(d, e), imm)));
+    std::memcpy(d, r.b, kVecBytes);
+    return DECODE_OK;
 }
 
 // A general-register result (Rd at 4..0) computed from the context.

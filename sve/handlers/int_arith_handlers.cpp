@@ -57,10 +57,20 @@ aarch64_decode_rc mad(cpu_state *s, uint32_t insn,
 // ---- Computing forms ---------------------------------------------------------
 
 // Saturating add/subtract of two elements (vector forms).
+// The saturated sum or difference at the element's width, signed or not.
 template <typename T, bool Unsigned, bool Subtract>
 T saturate(T a, T b) {
-    const SatPair r = Subtract ? SatSub(a, b, kBits<T>, Unsigned) : SatAdd(a, b, kBits<T>, Unsigned);
-    return static_cast<T>(r.value);
+    using S = std::make_signed_t<T>;
+    if constexpr (Unsigned) {
+        T r;
+        const bool over = Subtract ? __builtin_sub_overflow(a, b, &r) : __builtin_add_overflow(a, b, &r);
+        return over ? (Subtract ? T(0) : T(~T(0))) : r;
+    } else {
+        S r;
+        const bool over = Subtract ? __builtin_sub_overflow(S(a), S(b), &r) : __builtin_add_overflow(S(a), S(b), &r);
+        // On overflow the result's sign is the first operand's.
+        return over ? (S(a) < 0 ? T(T(1) << (kBits<T> - 1)) : T(T(~T(0)) >> 1)) : T(r);
+    }
 }
 
 template <typename T, bool Unsigned, bool Subtract>
@@ -90,7 +100,8 @@ template <typename T, bool Unsigned, bool Maximum>
 aarch64_decode_rc minmax_vix(cpu_state *s, uint32_t insn) {
     const uint64_t imm = Unsigned ? uint64_t{field(insn, 12, 5)} : static_cast<uint64_t>(int64_t{sfield(insn, 12, 5)});
     return compute_immediate_unpredicated<T>(s, insn, imm, [](T a, uint64_t i) {
-        const WideInt x = Int(a, kBits<T>, Unsigned), y = Int(i, kBits<T>, Unsigned);
+        using C = std::conditional_t<Unsigned, T, std::make_signed_t<T>>;
+        const C x = static_cast<C>(a), y = static_cast<C>(static_cast<T>(i));
         return static_cast<T>(Maximum ? (x >= y ? x : y) : (x <= y ? x : y));
     });
 }
@@ -99,7 +110,8 @@ aarch64_decode_rc minmax_vix(cpu_state *s, uint32_t insn) {
 template <typename T, bool Unsigned>
 aarch64_decode_rc abd_vvm(cpu_state *s, uint32_t insn) {
     return compute_binary_merge<T>(s, insn, [](T a, T b) {
-        return static_cast<T>(bits(AbsInt(Int(a, kBits<T>, Unsigned) - Int(b, kBits<T>, Unsigned))));
+        using C = std::conditional_t<Unsigned, T, std::make_signed_t<T>>;
+        return static_cast<C>(a) >= static_cast<C>(b) ? static_cast<T>(a - b) : static_cast<T>(b - a);
     });
 }
 
@@ -124,7 +136,9 @@ aarch64_decode_rc subr_vvm(cpu_state *s, uint32_t insn) {
 // ABS: the most negative value stays itself.
 template <typename T>
 aarch64_decode_rc abs_vm(cpu_state *s, uint32_t insn) {
-    return compute_unary_merge<T>(s, insn, [](T a) { return static_cast<T>(bits(AbsInt(Int(a, kBits<T>, 0)))); });
+    return compute_unary_merge<T>(s, insn, [](T a) {
+        return static_cast<std::make_signed_t<T>>(a) < 0 ? static_cast<T>(T(0) - a) : a;
+    });
 }
 
 // SDOT/UDOT: each accumulator element adds the four products of the quarter-width

@@ -1,5 +1,7 @@
 // Bitwise logic on Z registers (AND, ORR, EOR, BIC, NOT), CNOT and the bit counts
 // CLS, CLZ, CNT.
+#include <bit>
+
 #include "sve/handlers/handler_shapes.h"
 #include "sve/kernels/logical_kernels.h"
 #include "sve/support/bit_helpers.h"
@@ -31,17 +33,19 @@ inline aarch64_decode_rc vix(cpu_state *s, uint32_t insn, zi_kernel k) {
     return delegate(s, insn, k, zfield<uint64_t>(insn, 0), imm);
 }
 
+// CLS, CLZ and CNT with the processor's own bit counts: CLS counts the leading
+// zeros of each bit XORed with the one below it.
 template <typename T>
 aarch64_decode_rc cls(cpu_state *s, uint32_t insn) {
-    return compute_unary_merge<T>(s, insn, [](T a) { return static_cast<T>(CountLeadingSignBits(a, kBits<T>)); });
+    return compute_unary_merge<T>(s, insn, [](T a) { return static_cast<T>(std::countl_zero(static_cast<T>(static_cast<T>(a ^ (a << 1)) | T(1)))); });
 }
 template <typename T>
 aarch64_decode_rc clz(cpu_state *s, uint32_t insn) {
-    return compute_unary_merge<T>(s, insn, [](T a) { return static_cast<T>(CountLeadingZeroBits(a, kBits<T>)); });
+    return compute_unary_merge<T>(s, insn, [](T a) { return static_cast<T>(std::countl_zero(a)); });
 }
 template <typename T>
 aarch64_decode_rc cnt(cpu_state *s, uint32_t insn) {
-    return compute_unary_merge<T>(s, insn, [](T a) { return static_cast<T>(BitCount(a, kBits<T>)); });
+    return compute_unary_merge<T>(s, insn, [](T a) { return static_cast<T>(std::popcount(a)); });
 }
 template <typename T>
 aarch64_decode_rc inv(cpu_state *s, uint32_t insn) {
