@@ -142,13 +142,6 @@ inline void set_element(PredV &p, unsigned e, bool v) {
 // else can alias, so the compiler can vectorise the loop; the buffer then goes to
 // the destination, which may be a source.
 
-// Y where element e of type T is active in a predicate register's bytes, X
-// elsewhere, without a branch.
-template <typename T>
-inline T pick_active(const unsigned char *pred, unsigned e, T y, T x) {
-    const T mask = static_cast<T>(T(0) - T(pred[e * sizeof(T)] & 1));
-    return static_cast<T>((y & mask) | (x & static_cast<T>(~mask)));
-}
 
 // Zd (4..0) = op(Zn[e]) for active elements of Pg (12..10), Zn at 9..5; inactive
 // elements keep Zd.

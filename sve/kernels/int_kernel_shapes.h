@@ -39,8 +39,7 @@ inline aarch64_decode_rc kernel_zpz_merge(cpu_state *s, aarch64_z_reg zdn, aarch
         const unsigned char *a = zreg(s, zdn), *b = zreg(s, zm), *g = preg(s, pg);
         std::memcpy(r.b, a, kVecBytes);
         for (unsigned i = 0; i < elem_count<T>; ++i)
-            if (pred_active<T>(g, i))
-                elem_set<T>(r.b, i, static_cast<T>(op(elem_get<T>(a, i), elem_get<T>(b, i))));
+            elem_set<T>(r.b, i, pick_active<T>(g, i, static_cast<T>(op(elem_get<T>(a, i), elem_get<T>(b, i))), elem_get<T>(a, i)));
         std::memcpy(zreg(s, zdn), r.b, kVecBytes);
         return DECODE_OK;
     });
@@ -82,7 +81,7 @@ inline aarch64_decode_rc kernel_zpz_unary_merge(cpu_state *s, aarch64_z_reg zd, 
         const unsigned char *a = zreg(s, zn), *g = preg(s, pg);
         std::memcpy(r.b, zreg(s, zd), kVecBytes);
         for (unsigned i = 0; i < elem_count<T>; ++i)
-            if (pred_active<T>(g, i)) elem_set<T>(r.b, i, static_cast<T>(op(elem_get<T>(a, i))));
+            elem_set<T>(r.b, i, pick_active<T>(g, i, static_cast<T>(op(elem_get<T>(a, i))), elem_get<T>(r.b, i)));
         std::memcpy(zreg(s, zd), r.b, kVecBytes);
         return DECODE_OK;
     });
@@ -98,8 +97,8 @@ inline aarch64_decode_rc kernel_zpzz_merge(cpu_state *s, aarch64_z_reg zd, aarch
         const unsigned char *d = zreg(s, zd), *a = zreg(s, zn), *b = zreg(s, zm), *g = preg(s, pg);
         std::memcpy(r.b, d, kVecBytes);
         for (unsigned i = 0; i < elem_count<T>; ++i)
-            if (pred_active<T>(g, i))
-                elem_set<T>(r.b, i, static_cast<T>(op(elem_get<T>(d, i), elem_get<T>(a, i), elem_get<T>(b, i))));
+            elem_set<T>(r.b, i, pick_active<T>(g, i, static_cast<T>(op(elem_get<T>(d, i), elem_get<T>(a, i), elem_get<T>(b, i))),
+                                               elem_get<T>(d, i)));
         std::memcpy(zreg(s, zd), r.b, kVecBytes);
         return DECODE_OK;
     });
@@ -127,7 +126,7 @@ inline aarch64_decode_rc kernel_zpi_merge(cpu_state *s, aarch64_z_reg zdn, aarch
         const unsigned char *a = zreg(s, zdn), *g = preg(s, pg);
         std::memcpy(r.b, a, kVecBytes);
         for (unsigned i = 0; i < elem_count<T>; ++i)
-            if (pred_active<T>(g, i)) elem_set<T>(r.b, i, static_cast<T>(op(elem_get<T>(a, i), imm)));
+            elem_set<T>(r.b, i, pick_active<T>(g, i, static_cast<T>(op(elem_get<T>(a, i), imm)), elem_get<T>(a, i)));
         std::memcpy(zreg(s, zdn), r.b, kVecBytes);
         return DECODE_OK;
     });

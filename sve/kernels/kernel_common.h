@@ -56,6 +56,13 @@ template <typename T>
 inline bool pred_active(const unsigned char *pred, unsigned i) {
     return pred[i * sizeof(T)] & 1;
 }
+// Y where element e of type T is active, X elsewhere, without a branch (a loop
+// of these vectorises).
+template <typename T>
+inline T pick_active(const unsigned char *pred, unsigned e, T y, T x) {
+    const T mask = static_cast<T>(T(0) - T(pred[e * sizeof(T)] & 1));
+    return static_cast<T>((y & mask) | (x & static_cast<T>(~mask)));
+}
 // Writes element i's whole unit: first byte 0 or 1, the others 0.
 inline void pred_write(unsigned char *pred, unsigned i, unsigned esize, bool v) {
     unsigned char *unit = pred + i * esize;
