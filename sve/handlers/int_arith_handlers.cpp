@@ -1,6 +1,7 @@
 // Integer add, subtract (plain, reversed, saturating), multiply (low and high
 // half, accumulating), divide, dot product, absolute value and difference,
 // negate, minimum and maximum.
+#include <limits>
 #include <type_traits>
 
 #include "sve/handlers/handler_shapes.h"
@@ -82,9 +83,16 @@ aarch64_decode_rc q_vvx(cpu_state *s, uint32_t insn) {
 template <typename T, bool Unsigned, bool Subtract>
 aarch64_decode_rc q_vix(cpu_state *s, uint32_t insn) {
     return compute_immediate_unpredicated<T>(s, insn, shifted_imm8(insn), [](T a, uint64_t i) {
-        const WideInt x = Int(a, kBits<T>, Unsigned);
-        const WideInt imm = static_cast<WideInt>(i);
-        return static_cast<T>(SatQ(Subtract ? x - imm : x + imm, kBits<T>, Unsigned).value);
+        // The immediate (below 2^16) is unsigned at every element type.
+        if constexpr (sizeof(T) < 8) {
+            using C = std::conditional_t<Unsigned, T, std::make_signed_t<T>>;
+            const int64_t x = static_cast<C>(a);
+            const int64_t v = Subtract ? x - static_cast<int64_t>(i) : x + static_cast<int64_t>(i);
+            constexpr int64_t lo = std::numeric_limits<C>::min(), hi = std::numeric_limits<C>::max();
+            return static_cast<T>(v < lo ? lo : v > hi ? hi : v);
+        } else {
+            return saturate<T, Unsigned, Subtract>(a, static_cast<T>(i));
+        }
     });
 }
 
@@ -121,9 +129,11 @@ aarch64_decode_rc mulh_vvm(cpu_state *s, uint32_t insn) {
     return compute_binary_merge<T>(s, insn, [](T a, T b) {
         // The product is formed modulo 2^128 (an unsigned 64 x 64-bit product does
         // not fit a signed 128-bit value); bits width..2*width-1 are exact either way.
-        using U = unsigned __int128;
-        const U p = static_cast<U>(Int(a, kBits<T>, Unsigned)) * static_cast<U>(Int(b, kBits<T>, Unsigned));
-        return static_cast<T>(static_cast<uint64_t>(p >> kBits<T>));
+        using C = std::conditional_t<Unsigned, T, std::make_signed_t<T>>;
+        using W = std::conditional_t<(sizeof(T) <= 4), std::conditional_t<Unsigned, uint64_t, int64_t>,
+                                     std::conditional_t<Unsigned, unsigned __int128, __int128>>;
+        const W p = static_cast<W>(static_cast<C>(a)) * static_cast<W>(static_cast<C>(b));
+        return static_cast<T>(p >> kBits<T>);
     });
 }
 
@@ -147,7 +157,6 @@ aarch64_decode_rc abs_vm(cpu_state *s, uint32_t insn) {
 template <typename T, bool Unsigned, bool Indexed>
 aarch64_decode_rc dot(cpu_state *s, uint32_t insn) {
     using Q = std::conditional_t<sizeof(T) == 4, uint8_t, uint16_t>;
-    constexpr int qbits = sizeof(Q) * 8;
     unsigned m, index = 0;
     if constexpr (Indexed) {
         m = sizeof(T) == 4 ? field(insn, 18, 16) : field(insn, 19, 16);
@@ -155,19 +164,22 @@ aarch64_decode_rc dot(cpu_state *s, uint32_t insn) {
     } else {
         m = zm_num(insn);
     }
-    const vec_buf za = stage_z(s, zd_num(insn)), vn = stage_z(s, zn_num(insn)), vm = stage_z(s, m);
+    using CQ = std::conditional_t<Unsigned, Q, std::make_signed_t<Q>>;
+    const unsigned char *vn = s->z[zn_num(insn)], *vm = s->z[m];
+    unsigned char *d = s->z[zd_num(insn)];
+    constexpr unsigned kPerSegment = 16 / sizeof(T);
     vec_buf r;
-    return compute(s, [&](CpuContext &ctx) {
-        const unsigned per_segment = 16 / sizeof(T);
-        for (unsigned e = 0; e < context_elements<T>(ctx); ++e) {
-            const unsigned me = Indexed ? (e / per_segment) * per_segment + index : e;
-            WideInt acc = Int(elem_get<T>(za.b, e), kBits<T>, Unsigned);
-            for (unsigned k = 0; k < 4; ++k)
-                acc += Int(elem_get<Q>(vn.b, 4 * e + k), qbits, Unsigned) * Int(elem_get<Q>(vm.b, 4 * me + k), qbits, Unsigned);
-            elem_set<T>(r.b, e, static_cast<T>(bits(acc)));
-        }
-        write_z(s, zd_num(insn), r);
-    });
+    for (unsigned e = 0; e < elem_count<T>; ++e) {
+        const unsigned me = Indexed ? (e / kPerSegment) * kPerSegment + index : e;
+        // Each product fits the element; the sum wraps at its width.
+        T acc = elem_get<T>(d, e);
+        for (unsigned k = 0; k < 4; ++k)
+            acc = static_cast<T>(acc + static_cast<T>(static_cast<int64_t>(static_cast<CQ>(elem_get<Q>(vn, 4 * e + k))) *
+                                                      static_cast<int64_t>(static_cast<CQ>(elem_get<Q>(vm, 4 * me + k)))));
+        elem_set<T>(r.b, e, acc);
+    }
+    std::memcpy(d, r.b, kVecBytes);
+    return DECODE_OK;
 }
 
 // ---- Handlers ----------------------------------------------------------------

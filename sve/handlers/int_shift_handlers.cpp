@@ -50,9 +50,11 @@ template <typename T>
 aarch64_decode_rc asrd(cpu_state *s, uint32_t insn) {
     const unsigned sh = right_shift<T>(tsz_imm3_predicated(insn));
     return compute_unary_merge_destructive<T>(s, insn, [sh](T a) {
-        WideInt v = Int(a, kBits<T>, 0);
-        if (v < 0) v += (WideInt{1} << sh) - 1;
-        return static_cast<T>(bits(v >> sh));
+        // Negative values are biased by 2^sh - 1 first, in a wider type.
+        using W = std::conditional_t<(sizeof(T) <= 4), int64_t, __int128>;
+        W v = static_cast<W>(static_cast<std::make_signed_t<T>>(a));
+        if (v < 0) v += (W{1} << sh) - 1;
+        return static_cast<T>(v >> sh);
     });
 }
 
