@@ -3,48 +3,28 @@
 #include <cstring>
 
 #include "sve/kernels/kernel_common.h"
+#include "sve/kernels/permute_kernels.h"
 
+// The element moves are those of the vector permutes (REV: the elements in
+// reverse order); every byte of the result then keeps only its bit 0.
 void permute_predicate_bytes(unsigned char *dst, const unsigned char *n, const unsigned char *m, unsigned esize,
                              predicate_permute_kind kind) {
-    const unsigned count = kVecBytes / esize, half = count / 2;
     vec_buf r;
-    // Copies element `from` of `src` into element `to` of the result.
-    auto move = [&](unsigned to, const unsigned char *src, unsigned from) {
-        for (unsigned k = 0; k < esize; ++k) r.b[to * esize + k] = src[from * esize + k] & 1;
-    };
-    for (unsigned p = 0; p < half; ++p) {
-        switch (kind) {
-        case predicate_permute_kind::rev:
-            move(p, n, count - 1 - p);
-            move(count - 1 - p, n, p);
-            break;
-        case predicate_permute_kind::zip1:
-            move(2 * p, n, p);
-            move(2 * p + 1, m, p);
-            break;
-        case predicate_permute_kind::zip2:
-            move(2 * p, n, half + p);
-            move(2 * p + 1, m, half + p);
-            break;
-        case predicate_permute_kind::uzp1:
-            move(p, n, 2 * p);
-            move(half + p, m, 2 * p);
-            break;
-        case predicate_permute_kind::uzp2:
-            move(p, n, 2 * p + 1);
-            move(half + p, m, 2 * p + 1);
-            break;
-        case predicate_permute_kind::trn1:
-            move(2 * p, n, 2 * p);
-            move(2 * p + 1, m, 2 * p);
-            break;
-        case predicate_permute_kind::trn2:
-            move(2 * p, n, 2 * p + 1);
-            move(2 * p + 1, m, 2 * p + 1);
-            break;
-        }
+    switch (kind) {
+    case predicate_permute_kind::rev:
+        with_element_type(esize == 8 ? kQualD : esize == 4 ? kQualS : esize == 2 ? kQualH : kQualB, [&](auto t) {
+            using T = decltype(t);
+            for (unsigned i = 0; i < elem_count<T>; ++i) elem_set<T>(r.b, i, elem_get<T>(n, elem_count<T> - 1 - i));
+        });
+        break;
+    case predicate_permute_kind::zip1: permute_vector_bytes(r.b, n, m, esize, vector_permute_kind::zip1); break;
+    case predicate_permute_kind::zip2: permute_vector_bytes(r.b, n, m, esize, vector_permute_kind::zip2); break;
+    case predicate_permute_kind::uzp1: permute_vector_bytes(r.b, n, m, esize, vector_permute_kind::uzp1); break;
+    case predicate_permute_kind::uzp2: permute_vector_bytes(r.b, n, m, esize, vector_permute_kind::uzp2); break;
+    case predicate_permute_kind::trn1: permute_vector_bytes(r.b, n, m, esize, vector_permute_kind::trn1); break;
+    case predicate_permute_kind::trn2: permute_vector_bytes(r.b, n, m, esize, vector_permute_kind::trn2); break;
     }
-    std::memcpy(dst, r.b, kVecBytes);
+    for (unsigned i = 0; i < kVecBytes; ++i) dst[i] = r.b[i] & 1;
 }
 
 namespace {
