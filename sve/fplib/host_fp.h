@@ -462,6 +462,19 @@ template <typename T>
 inline T host_fp_raw_recip_estimate(host_fp_scope &scope, T a) {
     HOST_FP_RAW(host_fp_hw::hw_frecpe(a), FPRecipEstimate(a, scope.fpscr));
 }
+template <typename T>
+inline T host_fp_raw_rsqrt_estimate(host_fp_scope &scope, T a) {
+    HOST_FP_RAW(host_fp_hw::hw_frsqrte(a), FPRSqrtEstimate(a, scope.fpscr));
+}
+// (3 - a * b) / 2, one rounding.
+template <typename T>
+inline T host_fp_raw_rsqrt_step(host_fp_scope &scope, T a, T b) {
+    HOST_FP_RAW(host_fp_hw::hw_frsqrts(a, b), FPRSqrtStepFused(a, b, scope.fpscr));
+}
+template <typename T>
+inline T host_fp_raw_recpx(host_fp_scope &scope, T a) {
+    HOST_FP_RAW(host_fp_hw::hw_frecpx(a), FPRecpX(a, scope.fpscr));
+}
 // 2 - a * b, one rounding.
 template <typename T>
 inline T host_fp_raw_recip_step(host_fp_scope &scope, T a, T b) {

@@ -158,6 +158,30 @@ inline aarch64_decode_rc fp_unary_merge_host(cpu_state *s, uint32_t insn, Op op,
     return fp_unary_merge<T>(s, insn, op);
 }
 
+// Zd = op(scope, d, n, m) element by element for single and double precision,
+// under one FPCR set-up for the instruction (OP a host_fp_raw_* composition;
+// d, n, m the elements of Zd (4..0), Zn (9..5) and Zm (20..16)); PG_FIELD the
+// low bit of a 3-bit governing predicate, or -1 for every element (inactive
+// elements keep Zd).
+template <typename T, typename Op>
+inline aarch64_decode_rc fp_elements_host(cpu_state *s, uint32_t insn, int pg_field, Op op) {
+    s->insn = insn;
+    const unsigned char *n = s->z[zn_num(insn)], *m = s->z[zm_num(insn)];
+    const unsigned char *g = pg_field >= 0 ? s->p[field(insn, unsigned(pg_field) + 2, unsigned(pg_field))] : nullptr;
+    unsigned char *d = s->z[zd_num(insn)];
+    vec_buf r;
+    uint32_t raised = 0;
+    host_fp_scope scope = host_fp_begin(fp_state_fpcr(s));
+    for (unsigned e = 0; e < elem_count<T>; ++e) {
+        const T old = elem_get<T>(d, e);
+        elem_set<T>(r.b, e, g == nullptr || (g[e * sizeof(T)] & 1) ? T(op(scope, old, elem_get<T>(n, e), elem_get<T>(m, e))) : old);
+    }
+    host_fp_end(scope, &raised);
+    fp_state_merge(s, raised);
+    std::memcpy(d, r.b, kVecBytes);
+    return DECODE_OK;
+}
+
 // Zd (4..0) = op(Zn[e], Zm[e], fpscr) for every element, Zn at 9..5, Zm at 20..16.
 template <typename T, typename Op>
 inline aarch64_decode_rc fp_binary_unpredicated(cpu_state *s, uint32_t insn, Op op) {

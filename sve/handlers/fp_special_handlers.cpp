@@ -19,14 +19,20 @@ aarch64_decode_rc frecps(cpu_state *s, uint32_t insn) {
 }
 template <typename T>
 aarch64_decode_rc frsqrte(cpu_state *s, uint32_t insn) {
+    if constexpr (sizeof(T) != 2)
+        return fp_elements_host<T>(s, insn, -1, [](host_fp_scope &sc, T, T n, T) { return host_fp_raw_rsqrt_estimate(sc, n); });
     return fp_unary_unpredicated<T>(s, insn, [](T a, FPSCR &f) { return FPRSqrtEstimate(a, f); });
 }
 template <typename T>
 aarch64_decode_rc frsqrts(cpu_state *s, uint32_t insn) {
+    if constexpr (sizeof(T) != 2)
+        return fp_elements_host<T>(s, insn, -1, [](host_fp_scope &sc, T, T n, T m) { return host_fp_raw_rsqrt_step(sc, n, m); });
     return fp_binary_unpredicated<T>(s, insn, [](T a, T b, FPSCR &f) { return FPRSqrtStepFused(a, b, f); });
 }
 template <typename T>
 aarch64_decode_rc frecpx(cpu_state *s, uint32_t insn) {
+    if constexpr (sizeof(T) != 2)
+        return fp_elements_host<T>(s, insn, 10, [](host_fp_scope &sc, T, T n, T) { return host_fp_raw_recpx(sc, n); });
     return fp_unary_merge<T>(s, insn, [](T a, FPSCR &f) { return FPRecpX(a, f); });
 }
 
@@ -43,13 +49,23 @@ aarch64_decode_rc fscale(cpu_state *s, uint32_t insn) {
 // FEXPA Zd, Zn: raises nothing.
 template <typename T>
 aarch64_decode_rc fexpa(cpu_state *s, uint32_t insn) {
-    return fp_unary_unpredicated<T>(s, insn, [](T a, FPSCR &) { return FPEXPA(a); });
+    return compute_binary_unpredicated<T>(s, insn, [](T a, T) { return FPEXPA(a); });
 }
 
 // FTMAD Zdn, Zdn, Zm, #imm3 (Zm 9..5, imm3 18..16), unpredicated.
 template <typename T>
 aarch64_decode_rc ftmad(cpu_state *s, uint32_t insn) {
     const int imm = int(field(insn, 18, 16));
+    if constexpr (sizeof(T) != 2) {
+        // Zm is at 9..5 here: fp_elements_host's n.
+        using F = FPFormat<T>;
+        const T *coefficients = sizeof(T) == 4 ? reinterpret_cast<const T *>(kFPTRIMADDCoefficients32)
+                                               : reinterpret_cast<const T *>(kFPTRIMADDCoefficients64);
+        return fp_elements_host<T>(s, insn, -1, [imm, coefficients](host_fp_scope &sc, T d, T m, T) {
+            const T c = coefficients[(imm & 7) + ((m & F::SIGN) ? 8 : 0)];
+            return host_fp_raw_muladd(sc, c, d, T(m & T(~F::SIGN)));
+        });
+    }
     const vec_buf zm = stage_z(s, zn_num(insn));
     vec_buf r = stage_z(s, zd_num(insn));
     return compute(s, [&](CpuContext &ctx) {
@@ -62,6 +78,13 @@ aarch64_decode_rc ftmad(cpu_state *s, uint32_t insn) {
 }
 template <typename T>
 aarch64_decode_rc ftsmul(cpu_state *s, uint32_t insn) {
+    if constexpr (sizeof(T) != 2) {
+        using F = FPFormat<T>;
+        return fp_elements_host<T>(s, insn, -1, [](host_fp_scope &sc, T, T n, T m) {
+            const T r = host_fp_raw_mul(sc, n, n);
+            return fp_is_nan_bits(r) ? r : T((r & T(~F::SIGN)) | (T(m & 1) << (F::W - 1)));
+        });
+    }
     return fp_binary_unpredicated<T>(s, insn, [](T a, T b, FPSCR &f) { return FPTRISMUL(a, b, f); });
 }
 // FTSSEL: 1.0 when bit 0 of the Zm element is set, else the Zn element; bit 1
