@@ -193,6 +193,27 @@ aarch64_decode_rc fmls_indexed(cpu_state *s, uint32_t insn) {
 
 // ---- Complex arithmetic -----------------------------------------------------
 
+// Runs body(add, muladd), the two operations accumulating the FP flags: on the
+// host FPU under one FPCR set-up for single and double precision, through the
+// library under the context for half precision.
+template <typename T, typename Body>
+aarch64_decode_rc with_fp_add_muladd(cpu_state *s, Body body) {
+    if constexpr (sizeof(T) >= 4) {
+        uint32_t raised = 0;
+        host_fp_scope scope = host_fp_begin(fp_state_fpcr(s));
+        body([&](T a, T b) { return host_fp_raw_add(scope, a, b); },
+             [&](T acc, T a, T b) { return host_fp_raw_muladd(scope, acc, a, b); });
+        host_fp_end(scope, &raised);
+        fp_state_merge(s, raised);
+        return DECODE_OK;
+    } else {
+        return compute(s, [&](CpuContext &ctx) {
+            body([&](T a, T b) { return fp_eval(ctx, [&](FPSCR &f) { return T(FPAdd(a, b, f)); }); },
+                 [&](T acc, T a, T b) { return fp_eval(ctx, [&](FPSCR &f) { return T(FPMulAdd(acc, a, b, f)); }); });
+        });
+    }
+}
+
 // FCADD Zdn, Pg/M, Zdn, Zm, #rot (Zm 9..5, rot bit 16: 90 or 270 degrees):
 // (real, imaginary) pairs of Zdn plus Zm rotated.
 template <typename T>
@@ -200,20 +221,14 @@ aarch64_decode_rc fcadd(cpu_state *s, uint32_t insn) {
     const bool rot270 = field(insn, 16, 16);
     const vec_buf zm = stage_z(s, zn_num(insn));
     vec_buf r = stage_z(s, zd_num(insn));
-    const PredV pg = stage_p(s, pg3_num(insn));
-    return compute(s, [&](CpuContext &ctx) {
-        for (unsigned e = 0; e + 1 < context_elements<T>(ctx); e += 2) {
+    const unsigned char *g = s->p[pg3_num(insn)];
+    return with_fp_add_muladd<T>(s, [&](auto add, auto) {
+        for (unsigned e = 0; e + 1 < elem_count<T>; e += 2) {
             const T m_r = elem_get<T>(zm.b, e), m_i = elem_get<T>(zm.b, e + 1);
             const T add_r = rot270 ? m_i : FPNeg(m_i);
             const T add_i = rot270 ? FPNeg(m_r) : m_r;
-            if (active<T>(pg, e)) {
-                const T acc = elem_get<T>(r.b, e);
-                elem_set<T>(r.b, e, fp_eval(ctx, [&](FPSCR &f) { return FPAdd(acc, add_r, f); }));
-            }
-            if (active<T>(pg, e + 1)) {
-                const T acc = elem_get<T>(r.b, e + 1);
-                elem_set<T>(r.b, e + 1, fp_eval(ctx, [&](FPSCR &f) { return FPAdd(acc, add_i, f); }));
-            }
+            if (pred_active<T>(g, e)) elem_set<T>(r.b, e, add(elem_get<T>(r.b, e), add_r));
+            if (pred_active<T>(g, e + 1)) elem_set<T>(r.b, e + 1, add(elem_get<T>(r.b, e + 1), add_i));
         }
         write_z(s, zd_num(insn), r);
     });
@@ -222,28 +237,27 @@ aarch64_decode_rc fcadd(cpu_state *s, uint32_t insn) {
 // FCMLA: for each pair, Zda.real += Zn[sel] * [-]Zm[pair + sel] and Zda.imag +=
 // Zn[sel] * [-]Zm[pair + !sel], with sel and the negations from the rotation
 // (units of 90 degrees). `zm_pair(e)` gives the first element of the Zm pair
-// used for the Zda pair starting at e.
+// used for the Zda pair starting at e; G is Pg's bytes, or null for every pair.
 template <typename T, typename ZmPair>
-aarch64_decode_rc fcmla_loop(cpu_state *s, uint32_t insn, unsigned zm_num_, unsigned rot, const PredV &pg, ZmPair zm_pair) {
+aarch64_decode_rc fcmla_loop(cpu_state *s, uint32_t insn, unsigned zm_num_, unsigned rot, const unsigned char *g,
+                             ZmPair zm_pair) {
     const vec_buf zn = stage_z(s, zn_num(insn));
     const vec_buf zm = stage_z(s, zm_num_);
     vec_buf r = stage_z(s, zd_num(insn));
+    unsigned char pg[kVecBytes];
+    if (g != nullptr) std::memcpy(pg, g, kVecBytes);
     const unsigned sel_a = rot & 1, sel_b = sel_a ^ 1;
     const bool neg_i = (rot >> 1) & 1;
     const bool neg_r = (rot & 1) != ((rot >> 1) & 1);
-    return compute(s, [&](CpuContext &ctx) {
-        for (unsigned e = 0; e + 1 < context_elements<T>(ctx); e += 2) {
+    return with_fp_add_muladd<T>(s, [&](auto, auto muladd) {
+        for (unsigned e = 0; e + 1 < elem_count<T>; e += 2) {
             const unsigned q = zm_pair(e);
             const T n_a = elem_get<T>(zn.b, e + sel_a);
             const T m_a = elem_get<T>(zm.b, q + sel_a), m_b = elem_get<T>(zm.b, q + sel_b);
-            if (active<T>(pg, e)) {
-                const T acc = elem_get<T>(r.b, e);
-                elem_set<T>(r.b, e, fp_eval(ctx, [&](FPSCR &f) { return FPMulAdd(acc, n_a, neg_r ? FPNeg(m_a) : m_a, f); }));
-            }
-            if (active<T>(pg, e + 1)) {
-                const T acc = elem_get<T>(r.b, e + 1);
-                elem_set<T>(r.b, e + 1, fp_eval(ctx, [&](FPSCR &f) { return FPMulAdd(acc, n_a, neg_i ? FPNeg(m_b) : m_b, f); }));
-            }
+            if (g == nullptr || pred_active<T>(pg, e))
+                elem_set<T>(r.b, e, muladd(elem_get<T>(r.b, e), n_a, neg_r ? FPNeg(m_a) : m_a));
+            if (g == nullptr || pred_active<T>(pg, e + 1))
+                elem_set<T>(r.b, e + 1, muladd(elem_get<T>(r.b, e + 1), n_a, neg_i ? FPNeg(m_b) : m_b));
         }
         write_z(s, zd_num(insn), r);
     });
@@ -251,20 +265,17 @@ aarch64_decode_rc fcmla_loop(cpu_state *s, uint32_t insn, unsigned zm_num_, unsi
 // FCMLA (vectors): Zda 4..0, Zn 9..5, Pg 12..10, rot 14..13, Zm 20..16.
 template <typename T>
 aarch64_decode_rc fcmla_vectors(cpu_state *s, uint32_t insn) {
-    const PredV pg = stage_p(s, pg3_num(insn));
-    return fcmla_loop<T>(s, insn, zm_num(insn), field(insn, 14, 13), pg, [](unsigned e) { return e; });
+    return fcmla_loop<T>(s, insn, zm_num(insn), field(insn, 14, 13), s->p[pg3_num(insn)], [](unsigned e) { return e; });
 }
 // FCMLA (indexed), unpredicated: rot 11..10; half precision Zm 18..16 and pair
 // index 20..19, single precision Zm 19..16 and pair index 20. The pair is taken
 // from each 128-bit segment.
 template <typename T>
 aarch64_decode_rc fcmla_indexed(cpu_state *s, uint32_t insn) {
-    PredV all;
-    for (uint64_t &w : all.w) w = ~uint64_t{0};
     const unsigned zm = sizeof(T) == 2 ? field(insn, 18, 16) : field(insn, 19, 16);
     const unsigned index = sizeof(T) == 2 ? field(insn, 20, 19) : field(insn, 20, 20);
     constexpr unsigned kPerSegment = 16 / sizeof(T);
-    return fcmla_loop<T>(s, insn, zm, field(insn, 11, 10), all,
+    return fcmla_loop<T>(s, insn, zm, field(insn, 11, 10), nullptr,
                          [index](unsigned e) { return e - e % kPerSegment + 2 * index; });
 }
 
