@@ -305,6 +305,10 @@ HOST_FP_VASM_BINARY(v_fmax, "fmax")
 HOST_FP_VASM_BINARY(v_fmaxnm, "fmaxnm")
 HOST_FP_VASM_BINARY(v_fminnm, "fminnm")
 HOST_FP_VASM_BINARY(v_fmin, "fmin")
+// Compares: all ones in the lanes where the condition holds.
+HOST_FP_VASM_BINARY(v_fcmeq, "fcmeq")
+HOST_FP_VASM_BINARY(v_fcmge, "fcmge")
+HOST_FP_VASM_BINARY(v_fcmgt, "fcmgt")
 HOST_FP_VASM_BINARY(v_fabd, "fabd")
 HOST_FP_VASM_BINARY(v_fmulx, "fmulx")
 HOST_FP_VASM_BINARY(v_frecps, "frecps")
@@ -355,6 +359,10 @@ inline uint32x4_t v_splat(uint32_t x) { return vdupq_n_u32(x); }
 inline uint64x2_t v_splat(uint64_t x) { return vdupq_n_u64(x); }
 inline uint32x4_t v_neg(uint32x4_t a) { return veorq_u32(a, vdupq_n_u32(0x80000000u)); }
 inline uint64x2_t v_neg(uint64x2_t a) { return veorq_u64(a, vdupq_n_u64(0x8000000000000000ull)); }
+inline uint32x4_t v_not(uint32x4_t a) { return vmvnq_u32(a); }
+inline uint64x2_t v_not(uint64x2_t a) { return veorq_u64(a, vdupq_n_u64(~0ull)); }
+inline uint32x4_t v_and(uint32x4_t a, uint32x4_t b) { return vandq_u32(a, b); }
+inline uint64x2_t v_and(uint64x2_t a, uint64x2_t b) { return vandq_u64(a, b); }
 // Lanes of `yes` where the mask is set, of `no` elsewhere.
 inline uint32x4_t v_select(uint32x4_t m, uint32x4_t yes, uint32x4_t no) { return vbslq_u32(m, yes, no); }
 inline uint64x2_t v_select(uint64x2_t m, uint64x2_t yes, uint64x2_t no) { return vbslq_u64(m, yes, no); }

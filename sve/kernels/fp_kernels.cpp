@@ -130,17 +130,41 @@ template <typename T, bool Accumulates = false, typename S, typename V>
 
 // Pd = op(scope, Zn[i], Zm[i]) for active elements, false otherwise (the #0.0
 // forms pass zm = null and compare with +0.0).
-template <typename Op>
+template <typename Op, typename VOp>
 aarch64_decode_rc each_ppzz(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_z_reg zn, const aarch64_z_reg *zm,
-                            uint32_t fpcr, uint32_t *raised, Op op) {
+                            uint32_t fpcr, uint32_t *raised, Op op, VOp vop) {
     return with_fp_type(zn.qual, [&](auto t) {
         using T = decltype(t);
         vec_buf r;
         const unsigned char *a = zreg(s, zn), *b = zm ? zreg(s, *zm) : nullptr, *g = preg(s, pg);
         host_fp_scope scope = host_fp_begin(fpcr);
+#if defined(__aarch64__)
+        // 16 bytes at a time: inactive lanes compare +0.0 with +0.0, which
+        // raises nothing, and their result is cleared; an active lane's result
+        // is its unit of predicate bytes, 1 then zeros.
+        (void)op;
+        using Vt = host_fp_hw::vec_t<T>;
+        const Vt zero = host_fp_hw::v_splat(T{0}), one = host_fp_hw::v_splat(T{1});
+        for (unsigned off = 0; off < kVecBytes; off += 16) {
+            Vt m, x, y = zero;
+            std::memcpy(&m, g + off, 16);
+            m = host_fp_hw::v_low_bit(m);
+            std::memcpy(&x, a + off, 16);
+            x = host_fp_hw::v_select(m, x, zero);
+            if (b != nullptr) {
+                std::memcpy(&y, b + off, 16);
+                y = host_fp_hw::v_select(m, y, zero);
+            }
+            const Vt c = host_fp_hw::v_select(m, vop(x, y), zero);
+            const Vt out = host_fp_hw::v_select(c, one, zero);
+            std::memcpy(r.b + off, &out, 16);
+        }
+#else
+        (void)vop;
         for (unsigned i = 0; i < elem_count<T>; ++i)
             pred_write(r.b, i, sizeof(T),
                        pred_active<T>(g, i) && op(scope, elem_get<T>(a, i), b ? elem_get<T>(b, i) : T(0)));
+#endif
         host_fp_end(scope, raised);
         std::memcpy(preg(s, pd), r.b, kVecBytes);
         return DECODE_OK;
@@ -369,28 +393,33 @@ FP_MAD(sve_fnmad_zpzz, true, true)
 FP_MAD(sve_fnmsb_zpzz, true, false)
 #undef FP_MAD
 
-#define FP_PPZZ(name, expr)                                                                                                     \
+#define FP_PPZZ(name, expr, vexpr)                                                                                              \
     aarch64_decode_rc name(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_z_reg zn, aarch64_z_reg zm, uint32_t fpcr, \
                            uint32_t *raised) {                                                                                  \
-        return each_ppzz(s, pd, pg, zn, &zm, fpcr, raised, [](host_fp_scope &sc, auto a, auto b) { return expr; });             \
+        return each_ppzz(s, pd, pg, zn, &zm, fpcr, raised, [](host_fp_scope &sc, auto a, auto b) { return expr; },              \
+                         FP_VEC([](auto a, auto b) { return vexpr; }));                                                          \
     }
-FP_PPZZ(sve_fcmeq_ppzz, host_fp_raw_compare_eq(sc, a, b))
-FP_PPZZ(sve_fcmne_ppzz, !host_fp_raw_compare_eq(sc, a, b))
-FP_PPZZ(sve_fcmge_ppzz, host_fp_raw_compare_ge(sc, a, b))
-FP_PPZZ(sve_fcmgt_ppzz, host_fp_raw_compare_gt(sc, a, b))
-FP_PPZZ(sve_fcmuo_ppzz, host_fp_raw_compare_un(sc, a, b))
+FP_PPZZ(sve_fcmeq_ppzz, host_fp_raw_compare_eq(sc, a, b), host_fp_hw::v_fcmeq(a, b))
+FP_PPZZ(sve_fcmne_ppzz, !host_fp_raw_compare_eq(sc, a, b), host_fp_hw::v_not(host_fp_hw::v_fcmeq(a, b)))
+FP_PPZZ(sve_fcmge_ppzz, host_fp_raw_compare_ge(sc, a, b), host_fp_hw::v_fcmge(a, b))
+FP_PPZZ(sve_fcmgt_ppzz, host_fp_raw_compare_gt(sc, a, b), host_fp_hw::v_fcmgt(a, b))
+// Unordered: either is a NaN, from quiet self-compares (they signal only for a
+// signalling NaN, as the unordered compare does).
+FP_PPZZ(sve_fcmuo_ppzz, host_fp_raw_compare_un(sc, a, b),
+        host_fp_hw::v_not(host_fp_hw::v_and(host_fp_hw::v_fcmeq(a, a), host_fp_hw::v_fcmeq(b, b))))
 #undef FP_PPZZ
 
-#define FP_PPZ(name, expr)                                                                                         \
+#define FP_PPZ(name, expr, vexpr)                                                                                  \
     aarch64_decode_rc name(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_z_reg zn, uint32_t fpcr,      \
                            uint32_t *raised) {                                                                     \
-        return each_ppzz(s, pd, pg, zn, nullptr, fpcr, raised, [](host_fp_scope &sc, auto a, auto zero) { return expr; }); \
+        return each_ppzz(s, pd, pg, zn, nullptr, fpcr, raised, [](host_fp_scope &sc, auto a, auto zero) { return expr; }, \
+                         FP_VEC([](auto a, auto zero) { return vexpr; }));                                          \
     }
-FP_PPZ(sve_fcmeq_ppz, host_fp_raw_compare_eq(sc, a, zero))
-FP_PPZ(sve_fcmge_ppz, host_fp_raw_compare_ge(sc, a, zero))
-FP_PPZ(sve_fcmgt_ppz, host_fp_raw_compare_gt(sc, a, zero))
-FP_PPZ(sve_fcmle_ppz, host_fp_raw_compare_ge(sc, zero, a))
-FP_PPZ(sve_fcmlt_ppz, host_fp_raw_compare_gt(sc, zero, a))
+FP_PPZ(sve_fcmeq_ppz, host_fp_raw_compare_eq(sc, a, zero), host_fp_hw::v_fcmeq(a, zero))
+FP_PPZ(sve_fcmge_ppz, host_fp_raw_compare_ge(sc, a, zero), host_fp_hw::v_fcmge(a, zero))
+FP_PPZ(sve_fcmgt_ppz, host_fp_raw_compare_gt(sc, a, zero), host_fp_hw::v_fcmgt(a, zero))
+FP_PPZ(sve_fcmle_ppz, host_fp_raw_compare_ge(sc, zero, a), host_fp_hw::v_fcmge(zero, a))
+FP_PPZ(sve_fcmlt_ppz, host_fp_raw_compare_gt(sc, zero, a), host_fp_hw::v_fcmgt(zero, a))
 #undef FP_PPZ
 
 aarch64_decode_rc sve_fmaxnmv_vpz(cpu_state *s, unsigned int vd, aarch64_p_reg pg, aarch64_z_reg zn, uint32_t fpcr,
