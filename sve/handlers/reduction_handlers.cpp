@@ -16,14 +16,12 @@ aarch64_decode_rc reduce(cpu_state *s, uint32_t insn, vpz_kernel k) {
 // SADDV: the 64-bit sum of the active elements, each sign-extended.
 template <typename T>
 aarch64_decode_rc saddv(cpu_state *s, uint32_t insn) {
-    const vec_buf a = stage_z(s, zn_num(insn));
-    const PredV g = stage_p(s, pg3_num(insn));
-    return compute(s, [&](CpuContext &ctx) {
-        uint64_t sum = 0;
-        for (unsigned e = 0; e < context_elements<T>(ctx); ++e)
-            if (active<T>(g, e)) sum += static_cast<uint64_t>(static_cast<int64_t>(static_cast<std::make_signed_t<T>>(elem_get<T>(a.b, e))));
-        write_v_scalar<uint64_t>(s, zd_num(insn), sum);
-    });
+    using ST = std::make_signed_t<T>;
+    const unsigned char *a = s->z[zn_num(insn)], *g = s->p[pg3_num(insn)];
+    int64_t sum = 0;
+    for (unsigned e = 0; e < elem_count<T>; ++e) sum += static_cast<ST>(pick_active<T>(g, e, elem_get<T>(a, e), T(0)));
+    write_v_scalar<uint64_t>(s, zd_num(insn), static_cast<uint64_t>(sum));
+    return DECODE_OK;
 }
 
 SVE_HANDLER(VecU8AddReduceV) { return reduce<uint8_t>(state, insn, sve_uaddv_vpz); }

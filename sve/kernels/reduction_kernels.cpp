@@ -1,5 +1,6 @@
 #include "sve/kernels/reduction_kernels.h"
 
+#include <algorithm>
 #include <cstring>
 #include <type_traits>
 
@@ -25,9 +26,10 @@ aarch64_decode_rc fold(cpu_state *s, unsigned vd, aarch64_p_reg pg, aarch64_z_re
     return with_element_type(zn.qual, [&](auto t) {
         using T = decltype(t);
         const unsigned char *a = zreg(s, zn), *g = preg(s, pg);
-        T acc = init(T{});
-        for (unsigned i = 0; i < elem_count<T>; ++i)
-            if (pred_active<T>(g, i)) acc = op(acc, elem_get<T>(a, i));
+        // Inactive elements take the identity: no branch, so the loop vectorises.
+        const T identity = init(T{});
+        T acc = identity;
+        for (unsigned i = 0; i < elem_count<T>; ++i) acc = op(acc, pick_active<T>(g, i, elem_get<T>(a, i), identity));
         write_scalar(s, vd, acc, sizeof(T));
         return DECODE_OK;
     });
@@ -43,19 +45,18 @@ aarch64_decode_rc sve_uaddv_vpz(cpu_state *s, unsigned int vd, aarch64_p_reg pg,
         using T = decltype(t);
         const unsigned char *a = zreg(s, zn), *g = preg(s, pg);
         uint64_t sum = 0;
-        for (unsigned i = 0; i < elem_count<T>; ++i)
-            if (pred_active<T>(g, i)) sum += elem_get<T>(a, i);
+        for (unsigned i = 0; i < elem_count<T>; ++i) sum += pick_active<T>(g, i, elem_get<T>(a, i), T(0));
         write_scalar(s, vd, sum, 8);
         return DECODE_OK;
     });
 }
 aarch64_decode_rc sve_smaxv_vpz(cpu_state *s, unsigned int vd, aarch64_p_reg pg, aarch64_z_reg zn) {
     return fold(s, vd, pg, zn, [](auto t) { using T = decltype(t); return static_cast<T>(T(1) << (sizeof(T) * 8 - 1)); },
-                [](auto a, auto b) { using T = decltype(a); return static_cast<S<T>>(b) > static_cast<S<T>>(a) ? b : a; });
+                [](auto a, auto b) { using T = decltype(a); return static_cast<T>(std::max(static_cast<S<T>>(a), static_cast<S<T>>(b))); });
 }
 aarch64_decode_rc sve_sminv_vpz(cpu_state *s, unsigned int vd, aarch64_p_reg pg, aarch64_z_reg zn) {
     return fold(s, vd, pg, zn, [](auto t) { using T = decltype(t); return static_cast<T>(~(T(1) << (sizeof(T) * 8 - 1))); },
-                [](auto a, auto b) { using T = decltype(a); return static_cast<S<T>>(b) < static_cast<S<T>>(a) ? b : a; });
+                [](auto a, auto b) { using T = decltype(a); return static_cast<T>(std::min(static_cast<S<T>>(a), static_cast<S<T>>(b))); });
 }
 aarch64_decode_rc sve_umaxv_vpz(cpu_state *s, unsigned int vd, aarch64_p_reg pg, aarch64_z_reg zn) {
     return fold(s, vd, pg, zn, [](auto t) { return decltype(t)(0); }, [](auto a, auto b) { return b > a ? b : a; });
