@@ -68,14 +68,10 @@ aarch64_decode_rc fabs_vm(cpu_state *s, uint32_t i) {
     const unsigned char *a = s->z[zn_num(i)], *g = s->p[pg3_num(i)];
     unsigned char *d = s->z[zd_num(i)];
     constexpr T kMagnitude = T(T(~T(0)) >> 1);
-    for (unsigned off = 0; off < kVecBytes; off += sizeof(T)) {
-        T x, old;
-        std::memcpy(&x, a + off, sizeof(T));
-        std::memcpy(&old, d + off, sizeof(T));
-        const T active = T(T(0) - T(g[off] & 1));
-        const T r = T((x & kMagnitude & active) | (old & ~active));
-        std::memcpy(d + off, &r, sizeof(T));
-    }
+    vec_buf r;
+    for (unsigned e = 0; e < elem_count<T>; ++e)
+        elem_set<T>(r.b, e, pick_active<T>(g, e, T(elem_get<T>(a, e) & kMagnitude), elem_get<T>(d, e)));
+    std::memcpy(d, r.b, kVecBytes);
     return DECODE_OK;
 }
 template <typename T>

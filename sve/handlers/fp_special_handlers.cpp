@@ -107,13 +107,10 @@ aarch64_decode_rc fdup(cpu_state *s, uint32_t insn) {
 template <typename T>
 aarch64_decode_rc fcpy(cpu_state *s, uint32_t insn) {
     const T imm = fp_expand_imm8<T>(field(insn, 12, 5));
-    vec_buf r = stage_z(s, zd_num(insn));
-    const PredV pg = stage_p(s, field(insn, 19, 16));
-    return compute(s, [&](CpuContext &ctx) {
-        for (unsigned e = 0; e < context_elements<T>(ctx); ++e)
-            if (active<T>(pg, e)) elem_set<T>(r.b, e, imm);
-        write_z(s, zd_num(insn), r);
-    });
+    const unsigned char *g = s->p[field(insn, 19, 16)];
+    unsigned char *d = s->z[zd_num(insn)];
+    for (unsigned e = 0; e < elem_count<T>; ++e) elem_set<T>(d, e, pick_active<T>(g, e, imm, elem_get<T>(d, e)));
+    return DECODE_OK;
 }
 
 FP_HANDLERS(RecpEV, frecpe<T>(state, insn))

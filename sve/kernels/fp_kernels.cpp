@@ -337,8 +337,10 @@ aarch64_decode_rc sve_fneg_zpz(cpu_state *s, aarch64_z_reg zd, aarch64_p_reg pg,
         using T = decltype(t);
         unsigned char *d = zreg(s, zd);
         const unsigned char *a = zreg(s, zn), *g = preg(s, pg);
+        vec_buf r;
         for (unsigned i = 0; i < elem_count<T>; ++i)
-            if (pred_active<T>(g, i)) elem_set<T>(d, i, T(elem_get<T>(a, i) ^ (T(1) << (8 * sizeof(T) - 1))));
+            elem_set<T>(r.b, i, pick_active<T>(g, i, T(elem_get<T>(a, i) ^ (T(1) << (8 * sizeof(T) - 1))), elem_get<T>(d, i)));
+        std::memcpy(d, r.b, kVecBytes);
         return DECODE_OK;
     });
 }
