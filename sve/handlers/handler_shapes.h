@@ -69,12 +69,24 @@ inline CpuContext load_context(const cpu_state *s) {
     return c;
 }
 
-// FFR is unpacked only when the core changed it (few do).
+// Whether any byte of a predicate register has a bit other than bit 0 set.
+inline bool has_stray_predicate_bits(const unsigned char *bytes) {
+    uint64_t any = 0;
+    for (unsigned k = 0; k < kVecBytes / 8; ++k) {
+        uint64_t v;
+        std::memcpy(&v, bytes + 8 * k, 8);
+        any |= v;
+    }
+    return (any & 0xFEFEFEFEFEFEFEFEull) != 0;
+}
+
+// FFR is unpacked again only when the core changed it (few do) or it holds
+// bytes other than 0 and 1, which the round trip tidies.
 inline void store_context(cpu_state *s, const CpuContext &c, const uint64_t (&ffr_before)[4]) {
     s->nzcv = c.flags;
     s->fpsr = c.fpsr;
     s->fpcr = c.fpcr;
-    if (std::memcmp(c.ffr, ffr_before, sizeof c.ffr) == 0) return;
+    if (std::memcmp(c.ffr, ffr_before, sizeof c.ffr) == 0 && !has_stray_predicate_bits(s->ffr)) return;
     PredV f;
     std::memcpy(f.w, c.ffr, sizeof f.w);
     unpack_pred(f, s->ffr);
