@@ -573,7 +573,7 @@ struct run_end {
 // The scalar instructions from AT (whose word is not emulated) up to the next
 // emulated word, executed on ST: where they stopped, how many ran, and whether
 // an emulated word is there. Stops, without executing it, at any word
-// a64_scalar_step leaves alone; after kScalarStepsBetweenRuns of them; before
+// a64_scalar_step leaves alone; after SCALAR_LEFT of them; before
 // the step that would use up BUDGET; and after a step that leaves the page or
 // takes SP below SP_FLOOR.
 struct scalar_stretch {
@@ -583,10 +583,11 @@ struct scalar_stretch {
 };
 
 [[gnu::noinline]] scalar_stretch run_scalar(cpu_state &st, recognised_words &cache, const uint32_t *at,
-                                            const uint32_t *page_end, unsigned budget, uint64_t sp_floor) {
+                                            const uint32_t *page_end, unsigned budget, uint64_t sp_floor,
+                                            unsigned scalar_left) {
     const uint64_t page = reinterpret_cast<uintptr_t>(page_end) - g_page_bytes;
     const uint64_t page_bytes = g_page_bytes;
-    const uint32_t limit = budget - 1 < kScalarStepsBetweenRuns ? budget - 1 : kScalarStepsBetweenRuns;
+    const uint32_t limit = budget - 1 < scalar_left ? budget - 1 : scalar_left;
     uint64_t pc = reinterpret_cast<uintptr_t>(at);
     for (uint32_t steps = 0;;) {
         if (steps == limit) return {reinterpret_cast<const uint32_t *>(pc), steps, false};
@@ -640,13 +641,37 @@ __attribute__((noinline)) run_end run_from(trap_thread &t, const uint32_t *at, u
         word = *at;
         fn = recognise_cached(cache, word, emulated);
         if (fn == nullptr) {
-            const scalar_stretch s = run_scalar(st, cache, at, page_end, budget, sp_floor);
-            at = s.at;
-            budget -= s.steps;
-            scalar_total += s.steps;
-            if (!s.at_emulated) break;
-            word = *at;
-            fn = recognise_cached(cache, word, emulated);
+            // A loop's compare and branch, here; anything else, or more, in
+            // run_scalar.
+            uint64_t pc = reinterpret_cast<uintptr_t>(at);
+            unsigned inline_steps = 0;
+            while (inline_steps < 2 && budget > 2) {
+                const uint64_t next = a64_scalar_loop_step(st, word, pc);
+                if (next == 0) break;
+                ++inline_steps;
+                --budget;
+                pc = next;
+                if (__builtin_expect(((pc ^ reinterpret_cast<uintptr_t>(at)) & ~(g_page_bytes - 1)) != 0 || st.sp < sp_floor, 0))
+                    break;
+                word = *reinterpret_cast<const uint32_t *>(pc);
+                fn = recognise_cached(cache, word, emulated);
+                if (fn != nullptr) break;
+            }
+            scalar_total += inline_steps;
+            at = reinterpret_cast<const uint32_t *>(pc);
+            if (fn == nullptr) {
+                if (at == page_end || ((pc ^ reinterpret_cast<uintptr_t>(page_end - 1)) & ~(g_page_bytes - 1)) != 0 ||
+                    st.sp < sp_floor)
+                    break;
+                const scalar_stretch s =
+                    run_scalar(st, cache, at, page_end, budget, sp_floor, kScalarStepsBetweenRuns - inline_steps);
+                at = s.at;
+                budget -= s.steps;
+                scalar_total += s.steps;
+                if (!s.at_emulated) break;
+                word = *at;
+                fn = recognise_cached(cache, word, emulated);
+            }
         }
     }
     t.instructions += done;
