@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "sve/fplib/fp_types.h"
 
@@ -369,6 +370,25 @@ inline uint64x2_t v_select(uint64x2_t m, uint64x2_t yes, uint64x2_t no) { return
 // All ones in the lanes whose lowest bit is set.
 inline uint32x4_t v_low_bit(uint32x4_t a) { return vtstq_u32(a, vdupq_n_u32(1)); }
 inline uint64x2_t v_low_bit(uint64x2_t a) { return vtstq_u64(a, vdupq_n_u64(1)); }
+
+// The 256-byte images 16 bytes at a time: where an element of T is active in
+// the predicate bytes G, D gets VOP of A's element; elsewhere D keeps its
+// element, and VOP sees INACTIVE there (a value that raises nothing in it).
+template <typename T, typename VOp>
+inline void merge_unary_pieces(const unsigned char *g, const unsigned char *a, unsigned char *d, T inactive, VOp vop) {
+    using Vt = vec_t<T>;
+    const Vt fill = v_splat(inactive);
+    for (unsigned off = 0; off < 256; off += 16) {
+        Vt m, x, old;
+        std::memcpy(&m, g + off, 16);
+        m = v_low_bit(m);
+        std::memcpy(&x, a + off, 16);
+        std::memcpy(&old, d + off, 16);
+        const Vt res = vop(v_select(m, x, fill));
+        const Vt out = v_select(m, res, old);
+        std::memcpy(d + off, &out, 16);
+    }
+}
 
 }  // namespace host_fp_hw
 

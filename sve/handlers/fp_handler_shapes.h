@@ -133,21 +133,9 @@ inline aarch64_decode_rc fp_unary_merge_host(cpu_state *s, uint32_t insn, Op op,
 #if defined(__aarch64__)
     if constexpr (sizeof(T) >= 4) {
         s->insn = insn;
-        using Vt = host_fp_hw::vec_t<T>;
-        const unsigned char *a = s->z[zn_num(insn)], *g = s->p[pg3_num(insn)];
-        unsigned char *d = s->z[zd_num(insn)];
         uint32_t raised = 0;
         host_fp_scope scope = host_fp_begin(fp_state_fpcr(s) & ~clear_fpcr);
-        for (unsigned off = 0; off < kVecBytes; off += 16) {
-            Vt x, m, old;
-            std::memcpy(&m, g + off, 16);
-            m = host_fp_hw::v_low_bit(m);
-            std::memcpy(&x, a + off, 16);
-            std::memcpy(&old, d + off, 16);
-            const Vt res = vop(host_fp_hw::v_select(m, x, host_fp_hw::v_splat(T{0})));
-            const Vt out = host_fp_hw::v_select(m, res, old);
-            std::memcpy(d + off, &out, 16);
-        }
+        host_fp_hw::merge_unary_pieces(s->p[pg3_num(insn)], s->z[zn_num(insn)], s->z[zd_num(insn)], T{0}, vop);
         host_fp_end(scope, &raised);
         fp_state_merge(s, raised);
         return DECODE_OK;

@@ -205,18 +205,9 @@ aarch64_decode_rc int_to_fp(cpu_state *s, aarch64_z_reg zd, aarch64_p_reg pg, aa
     if constexpr (sizeof(From) == sizeof(C) && sizeof(To) == sizeof(C)) {
         // 16 bytes at a time; inactive lanes convert 0 (exact, no flag) and keep
         // their old value.
-        using Vt = host_fp_hw::vec_t<C>;
-        for (unsigned off = 0; off < kVecBytes; off += 16) {
-            Vt x, m, old;
-            std::memcpy(&m, g + off, 16);
-            m = host_fp_hw::v_low_bit(m);
-            std::memcpy(&x, a + off, 16);
-            std::memcpy(&old, d + off, 16);
-            x = host_fp_hw::v_select(m, x, host_fp_hw::v_splat(C{0}));
-            const Vt res = is_signed ? host_fp_hw::v_scvtf(x) : host_fp_hw::v_ucvtf(x);
-            const Vt out = host_fp_hw::v_select(m, res, old);
-            std::memcpy(d + off, &out, 16);
-        }
+        host_fp_hw::merge_unary_pieces(g, a, d, C{0}, [is_signed](auto x) {
+            return is_signed ? host_fp_hw::v_scvtf(x) : host_fp_hw::v_ucvtf(x);
+        });
         host_fp_end(scope, raised);
         return DECODE_OK;
     }
