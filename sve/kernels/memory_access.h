@@ -293,13 +293,18 @@ inline aarch64_decode_rc contiguous_speculative_load(cpu_state *s, unsigned zt, 
                 // Fixed-size copies only: the compiler expands them in line,
                 // where a library call costs as much as the load itself.
                 const unsigned char *from = reinterpret_cast<const unsigned char *>(lo);
-                std::memset(d, 0, kVecBytes);
-                unsigned k = lo_byte;
-                for (; k + 16 <= hi_byte; k += 16) std::memcpy(d + k, from + (k - lo_byte), 16);
-                for (; k < hi_byte; ++k) d[k] = from[k - lo_byte];
-                const uint64_t fill = sizeof(E) == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * sizeof(E))) - 1;
-                for (unsigned w = first_word; w < last_word; ++w)
-                    pred_word_set(d, w, pred_word(d, w) & ((pred_word(pg, w) & lanes) * fill));
+                if (lo_byte == 0 && hi_byte == kVecBytes) {
+                    std::memcpy(d, from, kVecBytes);
+                } else {
+                    std::memset(d, 0, kVecBytes);
+                    unsigned k = lo_byte;
+                    for (; k + 16 <= hi_byte; k += 16) std::memcpy(d + k, from + (k - lo_byte), 16);
+                    for (; k < hi_byte; ++k) d[k] = from[k - lo_byte];
+                }
+                // Inactive elements are zero: a branch-free mask per element,
+                // which vectorises.
+                for (unsigned e = 0; e < elem_count<E>; ++e)
+                    elem_set<E>(d, e, static_cast<E>(elem_get<E>(d, e) & static_cast<E>(E(0) - E(pg[e * sizeof(E)] & 1))));
                 return DECODE_OK;
             }
         }
