@@ -169,14 +169,22 @@ aarch64_decode_rc dot(cpu_state *s, uint32_t insn) {
     unsigned char *d = s->z[zd_num(insn)];
     constexpr unsigned kPerSegment = 16 / sizeof(T);
     vec_buf r;
-    for (unsigned e = 0; e < elem_count<T>; ++e) {
-        const unsigned me = Indexed ? (e / kPerSegment) * kPerSegment + index : e;
-        // Each product fits the element; the sum wraps at its width.
+    // Each product fits the element; the sum wraps at its width.
+    const auto dot4 = [&](unsigned e, unsigned me) {
         T acc = elem_get<T>(d, e);
         for (unsigned k = 0; k < 4; ++k)
             acc = static_cast<T>(acc + static_cast<T>(static_cast<int64_t>(static_cast<CQ>(elem_get<Q>(vn, 4 * e + k))) *
                                                       static_cast<int64_t>(static_cast<CQ>(elem_get<Q>(vm, 4 * me + k)))));
         elem_set<T>(r.b, e, acc);
+    };
+    if constexpr (!Indexed) {
+        for (unsigned e = 0; e < elem_count<T>; ++e) dot4(e, e);
+        std::memcpy(d, r.b, kVecBytes);
+        return DECODE_OK;
+    }
+    // A segment at a time: the Zm group is the same for the whole segment.
+    for (unsigned seg = 0; seg < kVecBytes / 16; ++seg) {
+        for (unsigned j = 0; j < kPerSegment; ++j) dot4(seg * kPerSegment + j, seg * kPerSegment + index);
     }
     std::memcpy(d, r.b, kVecBytes);
     return DECODE_OK;

@@ -43,9 +43,26 @@ template <typename T>
 aarch64_decode_rc clz(cpu_state *s, uint32_t insn) {
     return compute_unary_merge<T>(s, insn, [](T a) { return static_cast<T>(std::countl_zero(a)); });
 }
+// The population count with shifts, masks and adds only, which vectorises at
+// every element size (a per-element count instruction does not).
+template <typename T>
+constexpr T swar_popcount(T x) {
+    constexpr T m1 = static_cast<T>(0x5555555555555555ull), m2 = static_cast<T>(0x3333333333333333ull),
+                m4 = static_cast<T>(0x0F0F0F0F0F0F0F0Full);
+    x = static_cast<T>(x - ((x >> 1) & m1));
+    x = static_cast<T>((x & m2) + ((x >> 2) & m2));
+    x = static_cast<T>((x + (x >> 4)) & m4);
+    if constexpr (sizeof(T) > 1) x = static_cast<T>(x + (x >> 8));
+    if constexpr (sizeof(T) > 2) x = static_cast<T>(x + (x >> 16));
+    if constexpr (sizeof(T) > 4) x = static_cast<T>(x + (x >> 32));
+    return static_cast<T>(x & 0x7F);
+}
+static_assert(swar_popcount<uint64_t>(~0ull) == 64 && swar_popcount<uint8_t>(0xFF) == 8 &&
+              swar_popcount<uint32_t>(0x80000001u) == 2);
+
 template <typename T>
 aarch64_decode_rc cnt(cpu_state *s, uint32_t insn) {
-    return compute_unary_merge<T>(s, insn, [](T a) { return static_cast<T>(std::popcount(a)); });
+    return compute_unary_merge<T>(s, insn, [](T a) { return swar_popcount(a); });
 }
 template <typename T>
 aarch64_decode_rc inv(cpu_state *s, uint32_t insn) {
