@@ -133,21 +133,7 @@ inline void copy_block(unsigned char *to, const unsigned char *from, whole_trans
         for (unsigned k = 0; k < kVecBytes; k += 16) copy_piece16(to + k, from + k);
         return;
     }
-#if defined(__aarch64__)
-    __asm__ volatile(
-        "ld1 {v16.16b-v19.16b}, [%1], #64\n\tst1 {v16.16b-v19.16b}, [%0], #64\n\t"
-        "ld1 {v16.16b-v19.16b}, [%1], #64\n\tst1 {v16.16b-v19.16b}, [%0], #64\n\t"
-        "ld1 {v16.16b-v19.16b}, [%1], #64\n\tst1 {v16.16b-v19.16b}, [%0], #64\n\t"
-        "ld1 {v16.16b-v19.16b}, [%1], #64\n\tst1 {v16.16b-v19.16b}, [%0], #64"
-        : "+r"(to), "+r"(from)
-        :
-        : "v16", "v17", "v18", "v19", "memory");
-#else
-    for (unsigned k = 0; k < kVecBytes; k += 64) {
-        std::memcpy(to + k, from + k, 64);
-        __asm__ volatile("" : : : "memory");
-    }
-#endif
+    copy_256_by64(to, from);
 }
 
 template <typename M, typename E, bool Signed>

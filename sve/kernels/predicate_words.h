@@ -43,18 +43,5 @@ inline void pred_result_flags(cpu_state *s, const pred_ends &e, const unsigned c
     set_nzcv_bits(s, n, !any, !last, false);
 }
 
-// Copies a 256-byte predicate image, on AArch64 64 bytes per LD1/ST1 of four
-// registers.
-inline void copy_pred(unsigned char *to, const unsigned char *from) {
-#if defined(__aarch64__)
-    __asm__ volatile("ld1 {v16.16b-v19.16b}, [%1], #64\n\tst1 {v16.16b-v19.16b}, [%0], #64\n\t"
-                     "ld1 {v16.16b-v19.16b}, [%1], #64\n\tst1 {v16.16b-v19.16b}, [%0], #64\n\t"
-                     "ld1 {v16.16b-v19.16b}, [%1], #64\n\tst1 {v16.16b-v19.16b}, [%0], #64\n\t"
-                     "ld1 {v16.16b-v19.16b}, [%1], #64\n\tst1 {v16.16b-v19.16b}, [%0], #64"
-                     : "+r"(to), "+r"(from)
-                     :
-                     : "v16", "v17", "v18", "v19", "memory");
-#else
-    std::memcpy(to, from, kVecBytes);
-#endif
-}
+// Copies a 256-byte predicate image.
+inline void copy_pred(unsigned char *to, const unsigned char *from) { copy_256_by64(to, from); }
