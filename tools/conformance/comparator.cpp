@@ -241,4 +241,20 @@ comparison compare_results(const case_input &input, const word_profile &profile,
     return c;
 }
 
+std::string describe_input_and_differences(const case_input &input, const comparison &c) {
+    std::string out;
+    char b[160];
+    std::snprintf(b, sizeof b, "    fpcr 0x%08x fpsr 0x%08x nzcv 0x%08llx unmapped pages 0x%llx\n", input.regs.fpcr,
+                  input.regs.fpsr, static_cast<unsigned long long>(input.regs.nzcv),
+                  static_cast<unsigned long long>(input.header.unmapped_pages));
+    out += b;
+    for (const difference &d : c.differences) {
+        out += "    " + d.where + ":\n";
+        if (!d.before.empty()) out += "      input     " + d.before + "\n";
+        out += "      reference " + d.reference + "\n";
+        out += "      subject   " + d.subject + "\n";
+    }
+    return out;
+}
+
 }  // namespace conformance

@@ -28,4 +28,9 @@ struct comparison {
 comparison compare_results(const case_input &input, const word_profile &profile, const case_result &reference,
                            const case_result &subject, const uint8_t *pristine);
 
+// The lines of a disagreement report after the words: the input's FP control,
+// flags and withdrawn pages, then each difference with its input, reference and
+// subject values.
+std::string describe_input_and_differences(const case_input &input, const comparison &c);
+
 }  // namespace conformance

@@ -235,17 +235,7 @@ std::string describe_failure(const run_options &o, const selected_handler &h, co
                   pc.text.c_str());
     s += b;
     s += "    operand fields: " + operand_fields(pc.word, h.info->fixed_mask) + "\n";
-    std::snprintf(b, sizeof b, "    fpcr 0x%08x fpsr 0x%08x nzcv 0x%08llx unmapped pages 0x%llx\n", in.regs.fpcr,
-                  in.regs.fpsr, static_cast<unsigned long long>(in.regs.nzcv),
-                  static_cast<unsigned long long>(in.header.unmapped_pages));
-    s += b;
-    for (const difference &d : cmp.differences) {
-        s += "    " + d.where + ":\n";
-        if (!d.before.empty()) s += "      input     " + d.before + "\n";
-        s += "      reference " + d.reference + "\n";
-        s += "      subject   " + d.subject + "\n";
-    }
-    return s;
+    return s + describe_input_and_differences(in, cmp);
 }
 
 // The reference result to compare with: `ref`, or its corrected copy in

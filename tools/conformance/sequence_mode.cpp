@@ -93,29 +93,27 @@ std::vector<std::pair<char, unsigned>> registers_in(std::string_view op) {
         cur.clear();
     };
     bool range = false;
-    for (char c : op) {
-        if (std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '/') {
-            cur += c;
-            continue;
-        }
+    // Ends the token; after a '-', z30.d-z1.d stands for every register from the
+    // first to the last, wrapping.
+    auto flush_range = [&] {
         const size_t before = out.size();
         flush();
         if (range && out.size() == before + 1 && before > 0) {
-            // z30.d-z1.d: every register from the first to the last, wrapping.
             const unsigned a = out[before - 1].second, b = out[before].second;
             out.pop_back();
             for (unsigned r = (a + 1) % 32; r != (b + 1) % 32; r = (r + 1) % 32) out.emplace_back('z', r);
             range = false;
         }
+    };
+    for (char c : op) {
+        if (std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '/') {
+            cur += c;
+            continue;
+        }
+        flush_range();
         if (c == '-') range = true;
     }
-    const size_t before = out.size();
-    flush();
-    if (range && out.size() == before + 1 && before > 0) {
-        const unsigned a = out[before - 1].second, b = out[before].second;
-        out.pop_back();
-        for (unsigned r = (a + 1) % 32; r != (b + 1) % 32; r = (r + 1) % 32) out.emplace_back('z', r);
-    }
+    flush_range();
     return out;
 }
 
@@ -567,17 +565,7 @@ std::string describe(const run_options &o, const sequence &original, const seque
                       dis[i].text.empty() ? "?" : dis[i].text.c_str());
         out += b;
     }
-    std::snprintf(b, sizeof b, "    fpcr 0x%08x fpsr 0x%08x nzcv 0x%08llx unmapped pages 0x%llx\n",
-                  s.input.regs.fpcr, s.input.regs.fpsr, static_cast<unsigned long long>(s.input.regs.nzcv),
-                  static_cast<unsigned long long>(s.input.header.unmapped_pages));
-    out += b;
-    for (const difference &d : c.differences) {
-        out += "    " + d.where + ":\n";
-        if (!d.before.empty()) out += "      input     " + d.before + "\n";
-        out += "      reference " + d.reference + "\n";
-        out += "      subject   " + d.subject + "\n";
-    }
-    return out;
+    return out + describe_input_and_differences(s.input, c);
 }
 
 }  // namespace
