@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "sve/decode/sve_utils.h"
+#include "tests/conformance/reference_support.h"
 #include "tools/conformance/harness.h"
 
 namespace conformance {
@@ -70,11 +71,6 @@ aarch64_decode_rc flag_fault_subject(cpu_state *st) {
     if (f.governing == mask_from::result) hit = only_element_zero_active(st->p[w & 15], esize);
     if (rc == DECODE_OK && hit) st->nzcv ^= 1ull << 29;
     return rc;
-}
-
-bool reference_available(const run_options &o) {
-    return !o.probe.empty() && access(o.probe.c_str(), R_OK) == 0 && access(o.qemu.c_str(), X_OK) == 0 &&
-           access(o.llvm_mc.c_str(), X_OK) == 0;
 }
 
 // The implemented handlers whose key puts every word of them in the family.

@@ -12,6 +12,7 @@
 
 #include "sve/decode/sve_utils.h"
 #include "sve/state/guarded_memory.h"
+#include "tests/conformance/reference_support.h"
 #include "tools/conformance/harness.h"
 
 namespace conformance {
@@ -21,11 +22,6 @@ namespace {
 const std::vector<std::string> kSlice = {"VecU8AddVVX", "VecU32SubVVM", "VecU64AddVIX", "VecPFalse",
                                          "VecP16TrueI", "VecPReadFFSRP", "VecU64Prefetch1SV", "VecS64VLX"};
 const char *const kBroken = "VecU32SubVVM";
-
-bool reference_available(const run_options &o) {
-    return !o.probe.empty() && access(o.probe.c_str(), R_OK) == 0 && access(o.qemu.c_str(), X_OK) == 0 &&
-           access(o.llvm_mc.c_str(), X_OK) == 0;
-}
 
 // VecU32SubVVM with one bit of its result flipped.
 aarch64_decode_rc broken_subject(cpu_state *st) {
@@ -122,14 +118,7 @@ struct HarnessSelfCheck : ::testing::Test {
     void TearDown() override {
         if (sink) std::fclose(sink);
     }
-    std::string report() {
-        std::rewind(sink);
-        std::string s;
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, sink)) > 0) s.append(buf, n);
-        return s;
-    }
+    std::string report() { return sink_text(sink); }
 };
 
 TEST_F(HarnessSelfCheck, ABrokenHandlerIsTheOneReportedAsDisagreeing) {

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "sve/decode/sve_utils.h"
+#include "tests/conformance/reference_support.h"
 #include "tools/conformance/sequence_mode.h"
 
 namespace conformance {
@@ -78,11 +79,6 @@ TEST(SequenceRules, WhatAWordWritesAndWhatMustSurviveUntilItRuns) {
     EXPECT_EQ(r.writes_p, 0u);
 }
 
-bool reference_available(const run_options &o) {
-    return !o.probe.empty() && access(o.probe.c_str(), R_OK) == 0 && access(o.qemu.c_str(), X_OK) == 0 &&
-           access(o.llvm_mc.c_str(), X_OK) == 0;
-}
-
 // SUB (vectors, predicated) on words with one byte of the result flipped.
 aarch64_decode_rc broken_sub(cpu_state *st) {
     uint32_t w;
@@ -104,14 +100,7 @@ struct SequenceRun : ::testing::Test {
     void TearDown() override {
         if (sink) std::fclose(sink);
     }
-    std::string report() {
-        std::rewind(sink);
-        std::string s;
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, sink)) > 0) s.append(buf, n);
-        return s;
-    }
+    std::string report() { return sink_text(sink); }
 };
 
 TEST_F(SequenceRun, TheCoreAgreesOnRandomBlocks) {
