@@ -31,6 +31,8 @@ struct dr_thread_data {
     // PR_SVE_VL_INHERIT as the thread last set it.
     bool vl_inherit;
     sve_signal_levels signal_levels;
+    // The thread's framework context (for the try/except of emulate_run).
+    void *drcontext;
     // The thread's profile record (null unless SVE_PROFILE is set).
     sve_profile_thread *profile;
     // Words this thread has looked up (the answers never change once the first
@@ -46,10 +48,11 @@ static_assert(offsetof(dr_thread_data, emulated) % 8 == 0 &&
 // The calling thread's (or a stopped thread's) data.
 dr_thread_data *client_thread_data(void *drcontext);
 
-// The two registers the inline code borrows live in these framework spill
-// slots (both addressed from the stolen register, so that saving them takes one
-// instruction each) while it runs: X26 holds scratch values and X27 the record
-// address. X28, the framework's stolen register, has the application's value in
+// The two registers the inline code borrows go to these framework spill slots
+// first (both addressed from the stolen register, so that saving them takes one
+// instruction each): X26 holds scratch values and X27 the record address. The
+// save half then copies both into the record, and the load-back half takes them
+// from there. X28, the framework's stolen register, has the application's value in
 // the framework's own copy, which the inline code moves to and from the record.
 inline constexpr dr_spill_slot_t kSlotX26 = static_cast<dr_spill_slot_t>(1);
 inline constexpr dr_spill_slot_t kSlotX27 = static_cast<dr_spill_slot_t>(2);

@@ -106,6 +106,7 @@ void event_thread_init(void *drcontext) {
     // no signal handler running.
     std::memset(data, 0, sizeof(dr_thread_data));
     drmgr_set_tls_field(drcontext, tls_idx, data);
+    data->drcontext = drcontext;
     data->profile = sve_profile_thread_start();
     processor_identity_thread_init(data);
 }
@@ -184,42 +185,57 @@ template <bool kProfile>
     return emulated;
 }
 
-// The emulation entry, called from the inline code with the application address
-// of the first instruction of a run of `count` consecutive emulated
-// instructions. The instructions are read from application memory, where the
-// block was built from, and their handlers come from the thread's cache.
-void emulate_run(unsigned char *first, unsigned int count) {
-    void *drcontext = dr_get_current_drcontext();
-    dr_thread_data *data = client_thread_data(drcontext);
+// The emulation entries, called from the inline code with the thread's data
+// (the record address the inline code holds) and the application address of the
+// first instruction of a run of `count` consecutive emulated instructions. The
+// instructions are read from application memory, where the block was built
+// from, and their handlers come from the thread's cache. The inline code has
+// stored every register in the record, X26 and X27 included, and loads them
+// back from there.
+//
+// emulate_run is for a run that may access memory: its handlers run under the
+// framework's try/except, and a fault caught there is handed to the
+// application. emulate_register_run is for a run of which no word may access
+// memory (may_access_memory), which cannot fault, and takes neither.
+template <bool kGuarded>
+void emulate_run_of(dr_thread_data *data, unsigned char *first, unsigned int count) {
     cpu_state *state = &data->state;
-    // X28 is in the record already (the inline code stored the framework's copy).
-    state->x[26] = dr_read_saved_reg(drcontext, kSlotX26);
-    state->x[27] = dr_read_saved_reg(drcontext, kSlotX27);
     // Inside a program signal handler, the interrupted code's SVE-only state is
     // copied before the handler's first SVE instruction changes it.
     sve_signal_levels_before_sve(data->signal_levels, state->sp, *state, allocate_upper_state);
     sve_profile_thread *const profile = data->profile;
-    volatile unsigned emulated = 0;
-    // The handlers run under the framework's try/except: a fault in one of
-    // their memory accesses, or in reading an instruction, does not return
-    // (state->pc says which instruction it was).
-    volatile bool faulted = false;
-    DR_TRY_EXCEPT(
-        drcontext,
-        {
-            emulated = profile != nullptr ? emulate_words<true>(*data, first, count)
-                                          : emulate_words<false>(*data, first, count);
-        },
-        { faulted = true; });
-    if (profile != nullptr) sve_profile_trap(profile, emulated);
-    if (faulted) deliver_fault_to_application(drcontext, data);
-    dr_write_saved_reg(drcontext, kSlotX26, state->x[26]);
-    dr_write_saved_reg(drcontext, kSlotX27, state->x[27]);
+    if constexpr (kGuarded) {
+        volatile unsigned emulated = 0;
+        // A fault in a handler's memory access, or in reading an instruction,
+        // does not return (state->pc says which instruction it was).
+        volatile bool faulted = false;
+        DR_TRY_EXCEPT(
+            data->drcontext,
+            {
+                emulated = profile != nullptr ? emulate_words<true>(*data, first, count)
+                                              : emulate_words<false>(*data, first, count);
+            },
+            { faulted = true; });
+        if (profile != nullptr) sve_profile_trap(profile, emulated);
+        if (faulted) deliver_fault_to_application(data->drcontext, data);
+    } else {
+        if (profile != nullptr)
+            sve_profile_trap(profile, emulate_words<true>(*data, first, count));
+        else
+            emulate_words<false>(*data, first, count);
+    }
     // From here a thread stopped in this sequence has the run's results.
     data->emulated = 1;
 }
 
-// Inserts a call of `callee` with two arguments before `where`, with the
+void emulate_run(dr_thread_data *data, unsigned char *first, unsigned int count) {
+    emulate_run_of<true>(data, first, count);
+}
+void emulate_register_run(dr_thread_data *data, unsigned char *first, unsigned int count) {
+    emulate_run_of<false>(data, first, count);
+}
+
+// Inserts a call of `callee` with three arguments before `where`, with the
 // guarantees the inline code relies on: the callee receives exactly these
 // values; control then goes on with `where`; and the spill slots and the
 // stolen-register value are as the callee left them. The framework's call
@@ -229,13 +245,13 @@ void emulate_run(unsigned char *first, unsigned int count) {
 // marks of the framework's own mangling, so that the caller can translate
 // every one of them to the run the call stands for.
 void dr_insert_call_tevra(void *drcontext, instrlist_t *ilist, instr_t *where, app_pc pc,
-                          void *callee, opnd_t arg0, opnd_t arg1) {
+                          void *callee, opnd_t arg0, opnd_t arg1, opnd_t arg2) {
     (void)pc;
     const uint pushed = dr_prepare_for_call(drcontext, ilist, where);
     // The call needs the framework's stack 16-byte aligned, which the
     // preparation leaves it on AArch64.
     SVE_CLIENT_ASSERT(pushed % 16 == 0);
-    dr_insert_call(drcontext, ilist, where, callee, 2, arg0, arg1);
+    dr_insert_call(drcontext, ilist, where, callee, 3, arg0, arg1, arg2);
     dr_cleanup_after_call(drcontext, ilist, where, 0);
 }
 
@@ -258,6 +274,8 @@ struct sequence_builder {
     // holds every register, and the framework's call preparation keeps the
     // others).
     written_registers written;
+    // Whether a word of the run may access memory.
+    bool accesses_memory;
 
     // Inserts an instruction of our own, translated to the run.
     void emit(instr_t *instr) const {
@@ -314,6 +332,10 @@ struct sequence_builder {
         load_record_address();
         emit(INSTR_CREATE_str(drcontext, field(offsetof(dr_thread_data, emulated), OPSZ_8),
                               reg(DR_REG_XZR)));
+        // X26 still holds the application's value; X27's comes from its slot.
+        emit(INSTR_CREATE_str(drcontext, field(x_offset(26), OPSZ_8), reg(kScratchReg)));
+        framework([&] { dr_restore_reg(drcontext, bb, where, kScratchReg, kSlotX27); });
+        emit(INSTR_CREATE_str(drcontext, field(x_offset(27), OPSZ_8), reg(kScratchReg)));
         framework([&] { dr_insert_get_stolen_reg_value(drcontext, bb, where, kScratchReg); });
         emit(INSTR_CREATE_str(drcontext, field(x_offset(28), OPSZ_8), reg(kScratchReg)));
         emit(XINST_CREATE_move(drcontext, reg(kScratchReg), reg(DR_REG_XSP)));
@@ -339,11 +361,11 @@ struct sequence_builder {
     }
 
     void call_emulation() const {
-        void *callee = reinterpret_cast<void *>(emulate_run);
+        void *callee = reinterpret_cast<void *>(accesses_memory ? emulate_run : emulate_register_run);
         const ptr_int_t count = (end - pc) / 4;
         mark(kMarkCall);
         framework([&] {
-            dr_insert_call_tevra(drcontext, bb, where, pc, callee,
+            dr_insert_call_tevra(drcontext, bb, where, pc, callee, reg(kRecordReg),
                                  opnd_create_immed_int(reinterpret_cast<ptr_int_t>(pc), OPSZ_PTR),
                                  opnd_create_immed_int(count, OPSZ_4));
         });
@@ -365,7 +387,7 @@ struct sequence_builder {
         for (int n = 0; n < 32; ++n)
             if ((written.v >> n) & 1)
                 emit(INSTR_CREATE_ldr(drcontext, reg(qreg(n)), field(q_offset(n), OPSZ_16)));
-        // X26 and X27 come from their slots, X28 from the record below.
+        // X26, X27 and X28 come from the record below.
         for (int n = 0; n < 31; ++n) {
             if (n >= 26 && n <= 28) continue;
             const bool first = (written.x >> n) & 1;
@@ -381,11 +403,9 @@ struct sequence_builder {
                               field(offsetof(cpu_state, sp), OPSZ_8)));
         emit(XINST_CREATE_move(drcontext, reg(DR_REG_XSP), reg(kScratchReg)));
         emit(INSTR_CREATE_ldr(drcontext, reg(kScratchReg), field(x_offset(28), OPSZ_8)));
-        framework([&] {
-            dr_insert_set_stolen_reg_value(drcontext, bb, where, kScratchReg);
-            dr_restore_reg(drcontext, bb, where, kRecordReg, kSlotX27);
-            dr_restore_reg(drcontext, bb, where, kScratchReg, kSlotX26);
-        });
+        framework([&] { dr_insert_set_stolen_reg_value(drcontext, bb, where, kScratchReg); });
+        emit(INSTR_CREATE_ldr(drcontext, reg(kScratchReg), field(x_offset(26), OPSZ_8)));
+        emit(INSTR_CREATE_ldr(drcontext, reg(kRecordReg), field(x_offset(27), OPSZ_8)));
         mark(kMarkEnd);
     }
 };
@@ -453,13 +473,15 @@ dr_emit_flags_t event_instruction_change(void *drcontext, void *tag, instrlist_t
         }
         next = instr_get_next_app(last);
         written_registers written{0, 0};
+        bool accesses_memory = false;
         for (instr_t *i = instr; i != next; i = instr_get_next_app(i)) {
             SVE_CLIENT_ASSERT(raw_word_of(i, &raw_word));
             const written_registers w = registers_written(raw_word);
             written.v |= w.v;
             written.x |= w.x;
+            if (emulated_handler(raw_word) != nullptr && may_access_memory(raw_word)) accesses_memory = true;
         }
-        sequence_builder seq{drcontext, bb, instr, pc, instr_get_app_pc(last) + 4, pc, written};
+        sequence_builder seq{drcontext, bb, instr, pc, instr_get_app_pc(last) + 4, pc, written, accesses_memory};
         seq.save_state();
         seq.call_emulation();
         seq.restore_state();

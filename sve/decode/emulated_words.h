@@ -39,6 +39,13 @@ inline written_registers registers_written(uint32_t word) {
     return {list, d == 31 ? 0u : 1u << d};
 }
 
+// Whether an emulated word may access memory. SVE's loads, stores and
+// prefetches are exactly its encodings with bit 31 set (the memory groups), and
+// the half-precision scalar and Advanced SIMD words have bit 31 clear. A host
+// may run a stretch of words of which none does without guarding against
+// faults.
+inline bool may_access_memory(uint32_t word) { return (word >> 31) != 0; }
+
 // Words a thread has looked up and their handlers (null: not emulated),
 // direct-mapped: a run in a loop meets the same few words again and again, and
 // the answers never change. A zero-filled record is empty.
