@@ -25,6 +25,12 @@ struct dr_thread_data {
     // of instructions into `state` until the inline code of the next run
     // clears it (before its call).
     uint64_t emulated;
+    // The top of the thread's emulation stack, which emulate_run and
+    // emulate_register_run run on (16-byte aligned).
+    unsigned char *emulation_stack_top;
+    // Non-zero when emulate_run caught a fault of an emulated access; the
+    // inline code then hands it to the application (deliver_pending_fault).
+    uint64_t fault_pending;
     // The instruction whose emulated access faulted and was handed to the
     // program as a signal, or null.
     const unsigned char *faulted_pc;
@@ -41,9 +47,14 @@ struct dr_thread_data {
 };
 
 // The inline code clears `emulated` through the record's base register.
+// and reads the other two through it, one load each.
 static_assert(offsetof(dr_thread_data, state) == 0);
 static_assert(offsetof(dr_thread_data, emulated) % 8 == 0 &&
               offsetof(dr_thread_data, emulated) / 8 < 4096);
+static_assert(offsetof(dr_thread_data, emulation_stack_top) % 8 == 0 &&
+              offsetof(dr_thread_data, emulation_stack_top) / 8 < 4096);
+static_assert(offsetof(dr_thread_data, fault_pending) % 8 == 0 &&
+              offsetof(dr_thread_data, fault_pending) / 8 < 4096);
 
 // The calling thread's (or a stopped thread's) data.
 dr_thread_data *client_thread_data(void *drcontext);

@@ -2,7 +2,8 @@
 //
 // The framework hands every new basic block to event_instruction_change, which
 // replaces each run of consecutive SVE instructions by inline code: the
-// application's registers are stored into the thread's cpu_state, emulate_run
+// application's registers are stored into the thread's cpu_state, a plain call
+// on the thread's own emulation stack (emulate_run or emulate_register_run)
 // runs the handler of each instruction of the run in turn, and the registers are
 // loaded back. Everything else runs natively.
 //
@@ -66,6 +67,10 @@ constexpr reg_id_t kScratchRegW = DR_REG_W26;
 // SIGSEGV for the application there.
 constexpr uintptr_t kFaultRedirectPc = 0;
 
+// The emulation stack of each thread, and the inaccessible page below it that
+// stops an overflow.
+constexpr size_t kEmulationStackBytes = 128 * 1024;
+
 // Runs of SVE instructions rewritten in one basic block at most.
 constexpr unsigned kMaxRunsPerBlock = 16;
 
@@ -107,6 +112,12 @@ void event_thread_init(void *drcontext) {
     std::memset(data, 0, sizeof(dr_thread_data));
     drmgr_set_tls_field(drcontext, tls_idx, data);
     data->drcontext = drcontext;
+    const size_t guard = dr_page_size();
+    auto *stack = static_cast<unsigned char *>(
+        dr_raw_mem_alloc(guard + kEmulationStackBytes, DR_MEMPROT_READ | DR_MEMPROT_WRITE, nullptr));
+    SVE_CLIENT_ASSERT(stack != NULL);
+    dr_memory_protect(stack, guard, DR_MEMPROT_NONE);
+    data->emulation_stack_top = stack + guard + kEmulationStackBytes;
     data->profile = sve_profile_thread_start();
     processor_identity_thread_init(data);
 }
@@ -115,6 +126,8 @@ void event_thread_exit(void *drcontext) {
     auto *data = static_cast<dr_thread_data *>(drmgr_get_tls_field(drcontext, tls_idx));
     SVE_CLIENT_ASSERT(data != NULL);
     free_upper_states(drcontext, data->signal_levels);
+    const size_t guard = dr_page_size();
+    dr_raw_mem_free(data->emulation_stack_top - kEmulationStackBytes - guard, guard + kEmulationStackBytes);
     sve_profile_thread_end(data->profile);
     dr_thread_free(drcontext, data, sizeof(dr_thread_data));
 }
@@ -185,18 +198,19 @@ template <bool kProfile>
     return emulated;
 }
 
-// The emulation entries, called from the inline code with the thread's data
-// (the record address the inline code holds) and the application address of the
-// first instruction of a run of `count` consecutive emulated instructions. The
-// instructions are read from application memory, where the block was built
-// from, and their handlers come from the thread's cache. The inline code has
-// stored every register in the record, X26 and X27 included, and loads them
-// back from there.
+// The emulation entries, called from the inline code on the thread's emulation
+// stack with the thread's data (the record address the inline code holds) and
+// the application address of the first instruction of a run of `count`
+// consecutive emulated instructions. The instructions are read from application
+// memory, where the block was built from, and their handlers come from the
+// thread's cache. The inline code has stored every register in the record and
+// loads them back from there.
 //
 // emulate_run is for a run that may access memory: its handlers run under the
-// framework's try/except, and a fault caught there is handed to the
-// application. emulate_register_run is for a run of which no word may access
-// memory (may_access_memory), which cannot fault, and takes neither.
+// framework's try/except, and a fault caught there is left in fault_pending for
+// the inline code, which hands it to the application through a clean call
+// (deliver_pending_fault). emulate_register_run is for a run of which no word
+// may access memory (may_access_memory), which cannot fault, and takes neither.
 template <bool kGuarded>
 void emulate_run_of(dr_thread_data *data, unsigned char *first, unsigned int count) {
     cpu_state *state = &data->state;
@@ -217,7 +231,10 @@ void emulate_run_of(dr_thread_data *data, unsigned char *first, unsigned int cou
             },
             { faulted = true; });
         if (profile != nullptr) sve_profile_trap(profile, emulated);
-        if (faulted) deliver_fault_to_application(data->drcontext, data);
+        if (faulted) {
+            data->fault_pending = 1;
+            return;
+        }
     } else {
         if (profile != nullptr)
             sve_profile_trap(profile, emulate_words<true>(*data, first, count));
@@ -235,7 +252,15 @@ void emulate_register_run(dr_thread_data *data, unsigned char *first, unsigned i
     emulate_run_of<false>(data, first, count);
 }
 
-// Inserts a call of `callee` with three arguments before `where`, with the
+// A clean call after emulate_run has caught a fault: the application gets it.
+void deliver_pending_fault(dr_thread_data *data, unsigned char *, unsigned int) {
+    data->fault_pending = 0;
+    deliver_fault_to_application(data->drcontext, data);
+}
+
+// Inserts a clean call of `callee` with three arguments before `where` (the
+// way a caught fault reaches the application, which needs the framework's
+// machine context), with the
 // guarantees the inline code relies on: the callee receives exactly these
 // values; control then goes on with `where`; and the spill slots and the
 // stolen-register value are as the callee left them. The framework's call
@@ -270,9 +295,8 @@ struct sequence_builder {
     app_pc end;
     // The translation of the instructions inserted now.
     app_pc at;
-    // The registers the run may write: only those are loaded back (the record
-    // holds every register, and the framework's call preparation keeps the
-    // others).
+    // The registers the run may write: of the registers the callee keeps, only
+    // those are loaded back.
     written_registers written;
     // Whether a word of the run may access memory.
     bool accesses_memory;
@@ -360,16 +384,49 @@ struct sequence_builder {
                               reg(kScratchRegW)));
     }
 
+    // Inserts an instruction of our own that the framework must not take for
+    // the application's (a call, a branch), translated to the run.
+    void emit_meta(instr_t *instr) const {
+        instr_set_translation(instr, at);
+        instrlist_meta_preinsert(bb, where, instr);
+    }
+
+    // X = an immediate value.
+    void move_immediate(reg_id_t x, ptr_int_t value) const {
+        framework([&] {
+            instrlist_insert_mov_immed_ptrsz(drcontext, value, reg(x), bb, where, nullptr, nullptr);
+        });
+    }
+
+    // The call runs on the thread's emulation stack, with the record, the run's
+    // first address and its length as arguments. Everything the callee may
+    // change is in the record, which the load-back half takes the registers
+    // from. A fault the callee caught goes to the application through a clean
+    // call (which does not return).
     void call_emulation() const {
         void *callee = reinterpret_cast<void *>(accesses_memory ? emulate_run : emulate_register_run);
         const ptr_int_t count = (end - pc) / 4;
         mark(kMarkCall);
-        framework([&] {
-            dr_insert_call_tevra(drcontext, bb, where, pc, callee, reg(kRecordReg),
-                                 opnd_create_immed_int(reinterpret_cast<ptr_int_t>(pc), OPSZ_PTR),
-                                 opnd_create_immed_int(count, OPSZ_4));
-        });
+        emit(INSTR_CREATE_ldr(drcontext, reg(kScratchReg),
+                              field(offsetof(dr_thread_data, emulation_stack_top), OPSZ_8)));
+        emit(XINST_CREATE_move(drcontext, reg(DR_REG_XSP), reg(kScratchReg)));
+        emit(XINST_CREATE_move(drcontext, reg(DR_REG_X0), reg(kRecordReg)));
+        move_immediate(DR_REG_X1, reinterpret_cast<ptr_int_t>(pc));
+        move_immediate(DR_REG_X2, count);
+        move_immediate(kScratchReg, reinterpret_cast<ptr_int_t>(callee));
+        emit_meta(INSTR_CREATE_blr(drcontext, reg(kScratchReg)));
         mark(kMarkLoadBack);
+        if (accesses_memory) {
+            instr_t *no_fault = INSTR_CREATE_label(drcontext);
+            emit(INSTR_CREATE_ldr(drcontext, reg(kScratchReg),
+                                  field(offsetof(dr_thread_data, fault_pending), OPSZ_8)));
+            emit_meta(INSTR_CREATE_cbz(drcontext, opnd_create_instr(no_fault), reg(kScratchReg)));
+            framework([&] {
+                dr_insert_call_tevra(drcontext, bb, where, pc, reinterpret_cast<void *>(deliver_pending_fault),
+                                     reg(kRecordReg), OPND_CREATE_INT32(0), OPND_CREATE_INT32(0));
+            });
+            instrlist_meta_preinsert(bb, where, no_fault);
+        }
     }
 
     void restore_state() {
@@ -384,14 +441,17 @@ struct sequence_builder {
         emit(INSTR_CREATE_ldr(drcontext, reg(kScratchReg),
                               field(offsetof(cpu_state, nzcv), OPSZ_8)));
         emit(INSTR_CREATE_msr(drcontext, reg(DR_REG_NZCV), reg(kScratchReg)));
+        // The callee may change every V register (the calling convention keeps
+        // only the low halves of V8-V15), X0-X18 and X30; X19-X25 and X29 it
+        // keeps, so those are loaded only when the run may write them.
         for (int n = 0; n < 32; ++n)
-            if ((written.v >> n) & 1)
-                emit(INSTR_CREATE_ldr(drcontext, reg(qreg(n)), field(q_offset(n), OPSZ_16)));
+            emit(INSTR_CREATE_ldr(drcontext, reg(qreg(n)), field(q_offset(n), OPSZ_16)));
+        const uint32_t reload = written.x | 0x4007ffffu;
         // X26, X27 and X28 come from the record below.
         for (int n = 0; n < 31; ++n) {
             if (n >= 26 && n <= 28) continue;
-            const bool first = (written.x >> n) & 1;
-            const bool second = n + 1 < 31 && (n + 1 < 26 || n + 1 > 28) && ((written.x >> (n + 1)) & 1);
+            const bool first = (reload >> n) & 1;
+            const bool second = n + 1 < 31 && (n + 1 < 26 || n + 1 > 28) && ((reload >> (n + 1)) & 1);
             if (first && second && n % 2 == 0) {
                 emit(INSTR_CREATE_ldp(drcontext, reg(xreg(n)), reg(xreg(n + 1)), field(x_offset(n), OPSZ_16)));
                 ++n;
