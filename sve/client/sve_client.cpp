@@ -172,10 +172,12 @@ sve_handler_fn recognise(dr_thread_data &data, uint32_t word) {
 
 // Runs the handler of each of the COUNT words from FIRST in turn (a
 // register-only scalar word inside the run is executed in place), and returns
-// how many were emulated. Kept apart from the try/except so that its locals
-// stay in registers.
+// how many were emulated. Under the try/except it runs as a function of its own
+// (emulate_words), so that its locals stay in registers; without one it is
+// part of the entry.
 template <bool kProfile>
-[[gnu::noinline]] unsigned emulate_words(dr_thread_data &data, unsigned char *first, unsigned int count) {
+[[gnu::always_inline]] inline unsigned emulate_words_inline(dr_thread_data &data, unsigned char *first,
+                                                            unsigned int count) {
     cpu_state &state = data.state;
     unsigned emulated = 0;
     unsigned char *const end = first + 4 * static_cast<uintptr_t>(count);
@@ -196,6 +198,10 @@ template <bool kProfile>
         report_failure(word, pc);
     }
     return emulated;
+}
+template <bool kProfile>
+[[gnu::noinline]] unsigned emulate_words(dr_thread_data &data, unsigned char *first, unsigned int count) {
+    return emulate_words_inline<kProfile>(data, first, count);
 }
 
 // The emulation entries, called from the inline code on the thread's emulation
@@ -236,10 +242,10 @@ void emulate_run_of(dr_thread_data *data, unsigned char *first, unsigned int cou
             return;
         }
     } else {
-        if (profile != nullptr)
+        if (__builtin_expect(profile != nullptr, 0))
             sve_profile_trap(profile, emulate_words<true>(*data, first, count));
         else
-            emulate_words<false>(*data, first, count);
+            emulate_words_inline<false>(*data, first, count);
     }
     // From here a thread stopped in this sequence has the run's results.
     data->emulated = 1;
