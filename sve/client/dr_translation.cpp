@@ -11,10 +11,11 @@
 // instruction".
 // The restore-state event puts a consistent architectural state in their place:
 //
-//   before emulate_run has finished (the save half, the call's preparation
-//       and the call): the state before the run, PC at its first instruction. X26 and X27 come from their slots once saved; from
+//   before the emulation entry has finished (the save half, the switch to
+//       the emulation stack and the call): the state before the run, PC at its
+//       first instruction. X26 and X27 come from their slots once saved; from
 //       the call on, every register comes from the record, which the save
-//       half has completed (the call's preparation moves registers around).
+//       half has completed (the call's set-up moves SP and the arguments).
 //   after it (the rest of the call and the load-back half): the state after
 //       the run, every register from the record, PC at the instruction after
 //       it. The run's memory effects have happened, and its results are in
@@ -22,7 +23,8 @@
 //
 // A thread is never found between two instructions of a run: the run is
 // emulated inside one call, in client code, where the framework does not
-// translate threads.
+// translate threads. (A caught fault's clean call, after the call, is in the
+// load-back part: the process ends there.)
 //
 // X28 (the framework's stolen register) is the framework's business until the
 // load-back half: the framework's copy holds the application's value.
@@ -30,11 +32,11 @@
 // The position comes from the marks the block event put around the sequence
 // (sequence_label), found by walking the fragment's recreated instruction list
 // the way the framework does; the call is split by the `emulated` word of the
-// thread's data, which the save half clears and emulate_run sets.
+// thread's data, which the save half clears and the emulation entry sets.
 //
 // Not ours to fix: the framework cannot translate a thread stopped in a
 // fragment's prefix at all, and a signal that arrives while the thread runs
-// emulate_run (client code) waits until the thread next leaves the
+// the emulation entry (client code) waits until the thread next leaves the
 // code cache.
 
 #include <atomic>
@@ -138,7 +140,7 @@ bool event_restore_state(void *drcontext, bool restore_memory, dr_restore_state_
         return true;
     }
     if (mark == kMarkCall) {
-        // The call's preparation has moved the registers around; the record has them all.
+        // The call's set-up has moved SP and the arguments; the record has them all.
         const uint64_t x28 = reg_get_value(DR_REG_X28, mc);
         set_from_record(mc, data->state);
         reg_set_value(DR_REG_X28, mc, x28);
