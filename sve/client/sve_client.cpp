@@ -157,11 +157,6 @@ void event_thread_exit(void *drcontext) {
     __builtin_unreachable();
 }
 
-// The handler of an emulated word through the thread's cache.
-sve_handler_fn recognise(dr_thread_data &data, uint32_t word) {
-    return recognise_cached(data.recognised, word, emulated_handler);
-}
-
 // Says why the word at PC was not emulated; the run goes on with the next one.
 [[gnu::noinline, gnu::cold]] void report_failure(uint32_t word, unsigned char *pc) {
     std::fprintf(stderr, "Error: failed to emulate SVE instruction 0x%08x at PC %p\n", word, static_cast<void *>(pc));
@@ -185,15 +180,15 @@ template <bool kProfile>
         state.pc = pc;
         uint32_t word;
         std::memcpy(&word, pc, sizeof word);
-        const sve_handler_fn handler = recognise(data, word);
+        const recognised_words::slot &entry = recognised_slot(data.recognised, word, emulated_handler);
+        const sve_handler_fn handler = entry.fn;
         if (__builtin_expect(handler != nullptr, 1) && __builtin_expect(handler(&state, word) == DECODE_OK, 1)) {
             ++emulated;
             if constexpr (kProfile) sve_profile_count(data.profile, pc, word);
             continue;
         }
-        uint64_t next;
-        if (handler == nullptr && a64_scalar_step(state, word, reinterpret_cast<uint64_t>(pc), &next) &&
-            next == reinterpret_cast<uint64_t>(pc) + 4)
+        if (handler == nullptr && entry.scalar != nullptr &&
+            entry.scalar(state, word, reinterpret_cast<uint64_t>(pc)) == reinterpret_cast<uint64_t>(pc) + 4)
             continue;  // a scalar instruction inside the run
         report_failure(word, pc);
     }

@@ -571,9 +571,9 @@ struct run_end {
 };
 
 // The scalar instructions from AT (whose word is not emulated) up to the next
-// emulated word, executed on ST: where they stopped, how many ran, and whether
-// an emulated word is there. Stops, without executing it, at any word
-// a64_scalar_step leaves alone; after SCALAR_LEFT of them; before
+// emulated word, executed on ST, each by the executor the word cache holds for
+// it: where they stopped, how many ran, and whether an emulated word is there.
+// Stops, without executing it, at any word a64_scalar_step leaves alone; after SCALAR_LEFT of them; before
 // the step that would use up BUDGET; and after a step that leaves the page or
 // takes SP below SP_FLOOR.
 struct scalar_stretch {
@@ -589,20 +589,16 @@ struct scalar_stretch {
     const uint64_t page_bytes = g_page_bytes;
     const uint32_t limit = budget - 1 < scalar_left ? budget - 1 : scalar_left;
     uint64_t pc = reinterpret_cast<uintptr_t>(at);
+    const recognised_words::slot *e = &recognised_slot(cache, *at, emulated);
     for (uint32_t steps = 0;;) {
-        if (steps == limit) return {reinterpret_cast<const uint32_t *>(pc), steps, false};
-        const uint32_t word = *reinterpret_cast<const uint32_t *>(pc);
-        uint64_t next = a64_scalar_loop_step(st, word, pc);
-        if (next == 0) {
-            uint64_t other;
-            if (!a64_scalar_step(st, word, pc, &other)) return {reinterpret_cast<const uint32_t *>(pc), steps, false};
-            next = other;
-        }
+        if (steps == limit || e->scalar == nullptr) return {reinterpret_cast<const uint32_t *>(pc), steps, false};
+        const uint64_t next = e->scalar(st, *reinterpret_cast<const uint32_t *>(pc), pc);
+        if (next == 0) return {reinterpret_cast<const uint32_t *>(pc), steps, false};
         ++steps;
         pc = next;
         if (pc - page >= page_bytes || st.sp < sp_floor) return {reinterpret_cast<const uint32_t *>(pc), steps, false};
-        if (recognise_cached(cache, *reinterpret_cast<const uint32_t *>(pc), emulated) != nullptr)
-            return {reinterpret_cast<const uint32_t *>(pc), steps, true};
+        e = &recognised_slot(cache, *reinterpret_cast<const uint32_t *>(pc), emulated);
+        if (e->fn != nullptr) return {reinterpret_cast<const uint32_t *>(pc), steps, true};
     }
 }
 

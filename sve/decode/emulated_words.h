@@ -9,6 +9,7 @@
 
 #include "sve/decode/half_precision.h"
 #include "sve/decode/sve_utils.h"
+#include "sve/support/a64_scalar.h"
 
 // HWCAP_FPHP and HWCAP_ASIMDHP.
 inline constexpr uint64_t kHwcapHalfPrecision = (1ull << 9) | (1ull << 10);
@@ -46,26 +47,37 @@ inline written_registers registers_written(uint32_t word) {
 // faults.
 inline bool may_access_memory(uint32_t word) { return (word >> 31) != 0; }
 
-// Words a thread has looked up and their handlers (null: not emulated),
-// direct-mapped: a run in a loop meets the same few words again and again, and
-// the answers never change. A zero-filled record is empty.
+// Words a thread has looked up: their handlers (null: not emulated) and, for
+// the others, the executor of the scalar subset a host may run them with (null:
+// outside it), direct-mapped: a run in a loop meets the same few words again and
+// again, and the answers never change. A zero-filled record is empty.
 struct recognised_words {
     static constexpr unsigned kSlots = 1024;
     struct slot {
         uint64_t key;  // the word with bit 32 set; zero while empty
         sve_handler_fn fn;
+        a64_scalar_fn scalar;
+        uint64_t unused;  // a slot is 32 bytes
     } slots[kSlots];
 };
 
-// The cached answer for WORD; on a miss, LOOK_UP(word) gives it.
+// The cached entry for WORD; on a miss, LOOK_UP(word) gives the handler.
 template <typename LookUp>
-[[gnu::always_inline]] inline sve_handler_fn recognise_cached(recognised_words &cache, uint32_t word,
-                                                               LookUp look_up) {
+[[gnu::always_inline]] inline const recognised_words::slot &recognised_slot(recognised_words &cache, uint32_t word,
+                                                                            LookUp look_up) {
     recognised_words::slot &s = cache.slots[(word * 0x9e3779b1u) >> 22];
     static_assert(recognised_words::kSlots == 1024);
     const uint64_t key = word | (uint64_t{1} << 32);
-    if (__builtin_expect(s.key == key, 1)) return s.fn;
+    if (__builtin_expect(s.key == key, 1)) return s;
     s.fn = look_up(word);
+    s.scalar = s.fn == nullptr ? a64_scalar_executor(word) : nullptr;
     s.key = key;
-    return s.fn;
+    return s;
+}
+
+// The cached handler for WORD.
+template <typename LookUp>
+[[gnu::always_inline]] inline sve_handler_fn recognise_cached(recognised_words &cache, uint32_t word,
+                                                               LookUp look_up) {
+    return recognised_slot(cache, word, look_up).fn;
 }

@@ -9,7 +9,51 @@ struct scalar_registers {
     uint64_t nzcv;
 };
 
+// The executors: a loop's own kinds first, then everything else.
+uint64_t run_add_sub_immediate(cpu_state &s, uint32_t word, uint64_t pc) {
+    a64_scalar_detail::add_sub_immediate(s, word);
+    return pc + 4;
+}
+uint64_t run_branch_cond(cpu_state &s, uint32_t word, uint64_t pc) {
+    using namespace a64_scalar_detail;
+    return a64_condition_holds(bits(word, 3, 0), s.nzcv) ? pc + static_cast<uint64_t>(sign_extend(bits(word, 23, 5), 19) * 4)
+                                                       : pc + 4;
+}
+uint64_t run_branch(cpu_state &s, uint32_t word, uint64_t pc) {
+    uint64_t next;
+    return a64_scalar_detail::branches(s, word, pc, &next) ? next : 0;
+}
+uint64_t run_add_sub_register(cpu_state &s, uint32_t word, uint64_t pc) {
+    return a64_scalar_detail::add_sub_register(s, word) ? pc + 4 : 0;
+}
+uint64_t run_logical_shifted(cpu_state &s, uint32_t word, uint64_t pc) {
+    return a64_scalar_detail::logical_shifted(s, word) ? pc + 4 : 0;
+}
+uint64_t run_any(cpu_state &s, uint32_t word, uint64_t pc) {
+    uint64_t next;
+    return a64_scalar_detail::step(s, word, pc, &next) ? next : 0;
+}
+
+// Whether a64_scalar_step executes WORD (which depends on the word alone).
+bool executed(uint32_t word) {
+    scalar_registers r{};
+    uint64_t next;
+    return a64_scalar_detail::step(r, word, 0x1000, &next);
+}
+
 }  // namespace
+
+a64_scalar_fn a64_scalar_executor(uint32_t word) {
+    if (!executed(word)) return nullptr;
+    if ((word & 0x1f800000u) == 0x11000000u) return run_add_sub_immediate;  // ADD, SUB (immediate; so CMP)
+    if ((word & 0xff000010u) == 0x54000000u) return run_branch_cond;        // B.cond
+    if ((word & 0x7c000000u) == 0x34000000u || (word & 0x7c000000u) == 0x14000000u ||
+        (word & 0xfffffc1fu) == 0xd65f0000u)  // CBZ, CBNZ, TBZ, TBNZ, B, BL, RET
+        return run_branch;
+    if ((word & 0x1f000000u) == 0x0b000000u) return run_add_sub_register;  // (so CMP)
+    if ((word & 0x1f000000u) == 0x0a000000u) return run_logical_shifted;   // (so MOV)
+    return run_any;
+}
 
 bool a64_scalar_step(cpu_state &s, uint32_t word, uint64_t pc, uint64_t *next) {
     return a64_scalar_detail::step(s, word, pc, next);

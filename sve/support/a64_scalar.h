@@ -511,3 +511,14 @@ bool a64_scalar_step(cpu_state &s, uint32_t word, uint64_t pc, uint64_t *next);
         return logical_shifted(s, word) ? pc + 4 : 0;
     return 0;
 }
+
+// A word's executor, chosen once per word so that a host can keep it with the
+// word: runs WORD, fetched from PC, on S and returns the next PC (the branch
+// target when a branch is taken), or 0 with S untouched when WORD is not one of
+// these instructions.
+using a64_scalar_fn = uint64_t (*)(cpu_state &s, uint32_t word, uint64_t pc);
+
+// The executor for WORD: one for each of a loop's own kinds of instruction (as
+// a64_scalar_loop_step takes them), a64_scalar_step's for the rest of the
+// subset, null for a word outside it. Each gives what a64_scalar_step gives.
+a64_scalar_fn a64_scalar_executor(uint32_t word);

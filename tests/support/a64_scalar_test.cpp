@@ -176,6 +176,7 @@ TEST(A64Scalar, LeavesOtherWordsToNativeCode) {
              0x00000000u,  // udf
          }) {
         EXPECT_FALSE(a64_scalar_step(*s, w, 0x400000, &next)) << std::hex << w;
+        EXPECT_EQ(a64_scalar_executor(w), nullptr) << std::hex << w;
     }
     EXPECT_EQ(std::memcmp(before.get(), s.get(), sizeof(cpu_state)), 0);
 }
@@ -274,8 +275,18 @@ TEST(A64Scalar, AgreesWithTheProcessor) {
             }
             std::memcpy(ours.get(), in.get(), sizeof(cpu_state));
             uint64_t next = 0;
-            if (!a64_scalar_step(*ours, w, pc, &next)) continue;
+            const a64_scalar_fn executor = a64_scalar_executor(w);
+            if (!a64_scalar_step(*ours, w, pc, &next)) {
+                ASSERT_EQ(executor, nullptr) << c.name << " " << std::hex << w;
+                continue;
+            }
             ++accepted;
+            // The word's executor, which a host keeps with the word, does the same.
+            ASSERT_NE(executor, nullptr) << c.name << " " << std::hex << w;
+            auto cached = fresh_state();
+            std::memcpy(cached.get(), in.get(), sizeof(cpu_state));
+            ASSERT_EQ(executor(*cached, w, pc), next) << c.name << " " << std::hex << w;
+            ASSERT_EQ(std::memcmp(cached.get(), ours.get(), sizeof(cpu_state)), 0) << c.name << " " << std::hex << w;
             const uint64_t landed = native.run(w, *in, theirs.get());
             ASSERT_EQ(next, landed) << c.name << " " << std::hex << w;
             for (int r = 0; r < 31; ++r)
