@@ -140,16 +140,38 @@ inline constexpr unsigned esize_log2(uint32_t qual) {
 // whether any element active in G is true in R: N = the first active element
 // of R, Z = none true, C = the last active element not true, V = 0. The first
 // and last active elements come from word scans from either end.
+// The first word of G with a lane of LANES set (kPredWords when none), and the
+// last (G has one): the end word alone (where a mostly true predicate has
+// one), then four words a step, then one.
+inline uint64_t pred_quad(const unsigned char *g, unsigned w) {
+    return pred_word(g, w) | pred_word(g, w + 1) | pred_word(g, w + 2) | pred_word(g, w + 3);
+}
+inline unsigned first_active_word(const unsigned char *g, uint64_t lanes) {
+    static_assert(kPredWords % 4 == 0);
+    if (pred_word(g, 0) & lanes) return 0;
+    unsigned w = 0;
+    while (!(pred_quad(g, w) & lanes))
+        if ((w += 4) == kPredWords) return w;
+    while (!(pred_word(g, w) & lanes)) ++w;
+    return w;
+}
+inline unsigned last_active_word(const unsigned char *g, uint64_t lanes) {
+    if (pred_word(g, kPredWords - 1) & lanes) return kPredWords - 1;
+    unsigned w = kPredWords - 4;
+    while (!(pred_quad(g, w) & lanes)) w -= 4;
+    w += 3;
+    while (!(pred_word(g, w) & lanes)) --w;
+    return w;
+}
+
 inline void pred_test_flags(cpu_state *s, const unsigned char *g, const unsigned char *r, unsigned esize, bool any) {
     const uint64_t lanes = pred_lane_mask(esize);
-    unsigned first = 0;
-    while (first < kPredWords && !(pred_word(g, first) & lanes)) ++first;
+    const unsigned first = first_active_word(g, lanes);
     if (first == kPredWords) {
         set_nzcv_bits(s, false, true, true, false);
         return;
     }
-    unsigned last = kPredWords - 1;
-    while (!(pred_word(g, last) & lanes)) --last;
+    const unsigned last = last_active_word(g, lanes);
     // Bit 8k of a masked word is bit 0 of its byte k.
     const bool n = (pred_word(r, first) >> std::countr_zero(pred_word(g, first) & lanes)) & 1;
     const bool rlast = (pred_word(r, last) >> (63 - std::countl_zero(pred_word(g, last) & lanes))) & 1;

@@ -65,28 +65,32 @@ aarch64_decode_rc logic(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch6
 }
 
 // BRKA (after = true) and BRKB: break at the first active true byte of Pn.
+// Active elements are true up to the first active true element of Pn (BRKA
+// includes it, BRKB stops before it) and false after it. Word w of every
+// operand is read before word w of Pd is written. The words after the break
+// hold only inactive elements' values: zero, or Pd's own when merging.
 aarch64_decode_rc brk(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_p_reg pn, bool after) {
     const unsigned char *g = preg(s, pg), *a = preg(s, pn);
     unsigned char *d = preg(s, pd);
     const bool zeroing = pg.qual == kQualZeroing;
     const uint64_t ones = pred_lane_mask(1);
-    // Active elements are true up to the first active true element of Pn (BRKA
-    // includes it, BRKB stops before it) and false after it. Word w of every
-    // operand is read before word w of Pd is written.
-    bool broken = false;
-    for (unsigned w = 0; w < kPredWords; ++w) {
+    unsigned w = 0;
+    for (; w < kPredWords; ++w) {
         const uint64_t gw = pred_word(g, w) & ones;
-        uint64_t keep = broken ? 0 : ~uint64_t{0};
-        if (!broken) {
-            if (const uint64_t hit = gw & pred_word(a, w)) {
-                const unsigned upto = std::countr_zero(hit) + (after ? 8 : 0);
-                keep = upto >= 64 ? ~uint64_t{0} : (uint64_t{1} << upto) - 1;
-                broken = true;
-            }
-        }
         const uint64_t inactive = zeroing ? 0 : pred_word(d, w) & ~gw & ones;
-        pred_word_set(d, w, (gw & keep) | inactive);
+        if (const uint64_t hit = gw & pred_word(a, w)) {
+            const unsigned upto = std::countr_zero(hit) + (after ? 8 : 0);
+            const uint64_t keep = upto >= 64 ? ~uint64_t{0} : (uint64_t{1} << upto) - 1;
+            pred_word_set(d, w, (gw & keep) | inactive);
+            ++w;
+            break;
+        }
+        pred_word_set(d, w, gw | inactive);
     }
+    // (One loop for both: a loop of zero stores alone would become a call of
+    // the C library's memset, which some hosts' copy runs a byte at a time.)
+    const uint64_t kept = zeroing ? 0 : ones;
+    for (; w < kPredWords; ++w) pred_word_set(d, w, pred_word(d, w) & ~pred_word(g, w) & kept);
     return DECODE_OK;
 }
 

@@ -18,15 +18,14 @@ struct pred_ends {
 inline pred_ends find_pred_ends(const unsigned char *g, unsigned esize) {
     const uint64_t lanes = pred_lane_mask(esize);
     pred_ends e{0, 0, kPredWords - 1, 0, false};
-    uint64_t w;
-    while (!(w = pred_word(g, e.first_word) & lanes))
-        if (++e.first_word == kPredWords) {
-            e.none = true;
-            return e;
-        }
-    e.first_bit = static_cast<unsigned>(std::countr_zero(w));
-    while (!(w = pred_word(g, e.last_word) & lanes)) --e.last_word;
-    e.last_bit = 63u - static_cast<unsigned>(std::countl_zero(w));
+    e.first_word = first_active_word(g, lanes);
+    if (e.first_word == kPredWords) {
+        e.none = true;
+        return e;
+    }
+    e.first_bit = static_cast<unsigned>(std::countr_zero(pred_word(g, e.first_word) & lanes));
+    e.last_word = last_active_word(g, lanes);
+    e.last_bit = 63u - static_cast<unsigned>(std::countl_zero(pred_word(g, e.last_word) & lanes));
     return e;
 }
 
