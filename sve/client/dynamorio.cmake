@@ -35,8 +35,15 @@ add_library(sve_2048 SHARED
   ${CMAKE_CURRENT_SOURCE_DIR}/sve_client.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/dr_translation.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/dr_signal_frames.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/dr_processor_identity.cpp)
+  ${CMAKE_CURRENT_SOURCE_DIR}/dr_processor_identity.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/dr_memory_routines.cpp)
 target_include_directories(sve_2048 PRIVATE ${PROJECT_SOURCE_DIR})
+# The client's own memcpy, memmove and memset stay inside it: its calls bind to
+# them, and no other library sees them.
+set(client_locals ${CMAKE_CURRENT_BINARY_DIR}/client_locals.map)
+file(WRITE ${client_locals} "{ local: memcpy; memmove; memset; };\n")
+target_link_options(sve_2048 PRIVATE -Wl,--version-script=${client_locals})
+set_property(TARGET sve_2048 APPEND PROPERTY LINK_DEPENDS ${client_locals})
 # The whole core, so that its load-time initialiser (the dispatch tables) is kept.
 # (DynamoRIO links with the plain signature, so this one does too.)
 target_link_libraries(sve_2048 "$<LINK_LIBRARY:WHOLE_ARCHIVE,sve_core_dr>")
