@@ -140,9 +140,9 @@ inline constexpr unsigned esize_log2(uint32_t qual) {
 // whether any element active in G is true in R: N = the first active element
 // of R, Z = none true, C = the last active element not true, V = 0. The first
 // and last active elements come from word scans from either end.
-// The first word of G with a lane of LANES set (kPredWords when none), and the
-// last (G has one): the end word alone (where a mostly true predicate has
-// one), then four words a step, then one.
+// The first and the last word of G with a lane of LANES set (kPredWords when
+// none): the end word alone (where a mostly true predicate has one), then four
+// words a step, then one.
 inline uint64_t pred_quad(const unsigned char *g, unsigned w) {
     return pred_word(g, w) | pred_word(g, w + 1) | pred_word(g, w + 2) | pred_word(g, w + 3);
 }
@@ -158,7 +158,8 @@ inline unsigned first_active_word(const unsigned char *g, uint64_t lanes) {
 inline unsigned last_active_word(const unsigned char *g, uint64_t lanes) {
     if (pred_word(g, kPredWords - 1) & lanes) return kPredWords - 1;
     unsigned w = kPredWords - 4;
-    while (!(pred_quad(g, w) & lanes)) w -= 4;
+    while (!(pred_quad(g, w) & lanes))
+        if ((w -= 4) > kPredWords) return kPredWords;
     w += 3;
     while (!(pred_word(g, w) & lanes)) --w;
     return w;

@@ -251,14 +251,13 @@ inline aarch64_decode_rc contiguous_speculative_load(cpu_state *s, unsigned zt, 
     const auto by_element = [=](unsigned i) { return start + uint64_t{i} * sizeof(M); };
     if constexpr (sizeof(M) == sizeof(E)) {
         const uint64_t lanes = pred_lane_mask(sizeof(E));
-        unsigned first_word = 0, last_word = kPredWords;
-        while (first_word < kPredWords && (pred_word(pg, first_word) & lanes) == 0) ++first_word;
+        const unsigned first_word = first_active_word(pg, lanes);
         unsigned char *d = s->z[zt & 31];
         if (first_word == kPredWords) {
             std::memset(d, 0, kVecBytes);
             return DECODE_OK;
         }
-        while ((pred_word(pg, last_word - 1) & lanes) == 0) --last_word;
+        const unsigned last_word = last_active_word(pg, lanes) + 1;
         const unsigned lo_byte = first_word * 8 + std::countr_zero(pred_word(pg, first_word) & lanes) / 8;
         const unsigned hi_byte =
             (last_word - 1) * 8 + (63 - std::countl_zero(pred_word(pg, last_word - 1) & lanes)) / 8 + sizeof(E);

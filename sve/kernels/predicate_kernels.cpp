@@ -87,19 +87,20 @@ aarch64_decode_rc brk(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_
         }
         pred_word_set(d, w, gw | inactive);
     }
-    // (One loop for both: a loop of zero stores alone would become a call of
-    // the C library's memset, which some hosts' copy runs a byte at a time.)
-    const uint64_t kept = zeroing ? 0 : ones;
-    for (; w < kPredWords; ++w) pred_word_set(d, w, pred_word(d, w) & ~pred_word(g, w) & kept);
+    if (zeroing) {
+        std::memset(d + 8 * w, 0, kVecBytes - 8 * w);
+    } else {
+        for (; w < kPredWords; ++w) pred_word_set(d, w, pred_word(d, w) & ~pred_word(g, w) & ones);
+    }
     return DECODE_OK;
 }
 
 // Whether the last active byte of G is true in P (false when G has none).
 bool last_active_true(const unsigned char *g, const unsigned char *p) {
     const uint64_t ones = pred_lane_mask(1);
-    for (unsigned w = kPredWords; w-- > 0;)
-        if (const uint64_t gw = pred_word(g, w) & ones) return (pred_word(p, w) >> (63 - std::countl_zero(gw))) & 1;
-    return false;
+    const unsigned w = last_active_word(g, ones);
+    if (w == kPredWords) return false;
+    return (pred_word(p, w) >> (63 - std::countl_zero(pred_word(g, w) & ones))) & 1;
 }
 
 aarch64_decode_rc brkn(cpu_state *s, aarch64_p_reg pdm, aarch64_p_reg pg, aarch64_p_reg pn, bool setflags) {
@@ -197,11 +198,8 @@ aarch64_decode_rc sve_pnext_pp(cpu_state *s, aarch64_p_reg pdn, aarch64_p_reg pg
     const unsigned char *g = preg(s, pg), *d = preg(s, pdn);
     // The first byte after the last active element of Pdn (0 when none).
     unsigned from = 0;
-    for (unsigned w = kPredWords; w-- > 0;)
-        if (const uint64_t dw = pred_word(d, w) & lanes) {
-            from = w * 8 + (63 - std::countl_zero(dw)) / 8 + esize;
-            break;
-        }
+    if (const unsigned w = last_active_word(d, lanes); w != kPredWords)
+        from = w * 8 + (63 - std::countl_zero(pred_word(d, w) & lanes)) / 8 + esize;
     vec_buf r;
     std::memset(r.b, 0, kVecBytes);
     for (unsigned w = from / 8; w < kPredWords; ++w) {
