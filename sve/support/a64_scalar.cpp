@@ -9,7 +9,7 @@ struct scalar_registers {
     uint64_t nzcv;
 };
 
-// The executors: a loop's own kinds first, then everything else.
+// The executors: a loop's own kinds, moves and selects, then everything else.
 uint64_t run_add_sub_immediate(cpu_state &s, uint32_t word, uint64_t pc) {
     a64_scalar_detail::add_sub_immediate(s, word);
     return pc + 4;
@@ -28,6 +28,12 @@ uint64_t run_add_sub_register(cpu_state &s, uint32_t word, uint64_t pc) {
 }
 uint64_t run_logical_shifted(cpu_state &s, uint32_t word, uint64_t pc) {
     return a64_scalar_detail::logical_shifted(s, word) ? pc + 4 : 0;
+}
+uint64_t run_move_wide(cpu_state &s, uint32_t word, uint64_t pc) {
+    return a64_scalar_detail::move_wide(s, word) ? pc + 4 : 0;
+}
+uint64_t run_conditional_select(cpu_state &s, uint32_t word, uint64_t pc) {
+    return a64_scalar_detail::conditional_select(s, word) ? pc + 4 : 0;
 }
 uint64_t run_any(cpu_state &s, uint32_t word, uint64_t pc) {
     uint64_t next;
@@ -52,6 +58,8 @@ a64_scalar_fn a64_scalar_executor(uint32_t word) {
         return run_branch;
     if ((word & 0x1f000000u) == 0x0b000000u) return run_add_sub_register;  // (so CMP)
     if ((word & 0x1f000000u) == 0x0a000000u) return run_logical_shifted;   // (so MOV)
+    if ((word & 0x1f800000u) == 0x12800000u) return run_move_wide;         // MOVZ, MOVN, MOVK
+    if ((word & 0x1fe00000u) == 0x1a800000u) return run_conditional_select;  // (so CINC, CSET)
     return run_any;
 }
 

@@ -249,6 +249,45 @@ inline uint64_t bitfield_move(unsigned opc, uint64_t dst, uint64_t src, unsigned
 }
 
 
+// MOVN, MOVZ, MOVK, the word's bits 28-23 being 0b100101.
+template <typename S>
+[[gnu::always_inline]] inline bool move_wide(S &s, uint32_t w) {
+    const bool sf = (w >> 31) != 0;
+    const unsigned rd = bits(w, 4, 0);
+    const unsigned opc = bits(w, 30, 29), hw = bits(w, 22, 21);
+    if (opc == 1 || (!sf && hw >= 2)) return false;
+    const unsigned at = hw * 16;
+    const uint64_t imm = static_cast<uint64_t>(bits(w, 20, 5)) << at;
+    uint64_t r;
+    if (opc == 0)
+        r = ~imm;
+    else if (opc == 2)
+        r = imm;
+    else
+        r = (read_zr(s, rd) & ~(0xffffull << at)) | imm;
+    write_zr(s, rd, r, sf);
+    return true;
+}
+
+// CSEL, CSINC, CSINV, CSNEG, the word's bits 28-21 being 0b11010100.
+template <typename S>
+[[gnu::always_inline]] inline bool conditional_select(S &s, uint32_t w) {
+    const bool sf = (w >> 31) != 0;
+    const unsigned rd = bits(w, 4, 0), rn = bits(w, 9, 5), rm = bits(w, 20, 16);
+    const unsigned op = bits(w, 30, 30), op2 = bits(w, 11, 10);
+    if (bits(w, 29, 29) != 0 || op2 > 1) return false;
+    uint64_t r;
+    if (a64_condition_holds(bits(w, 15, 12), s.nzcv)) {
+        r = read_zr(s, rn);
+    } else {
+        r = read_zr(s, rm);
+        if (op != 0) r = ~r;
+        if (op2 != 0) r += 1;
+    }
+    write_zr(s, rd, r, sf);
+    return true;
+}
+
 template <typename S>
 [[gnu::always_inline]] inline bool immediates(S &s, uint32_t w, uint64_t pc) {
     const bool sf = (w >> 31) != 0;
@@ -279,21 +318,8 @@ template <typename S>
             }
             return true;
         }
-        case 0x25: {  // MOVN, MOVZ, MOVK
-            const unsigned opc = bits(w, 30, 29), hw = bits(w, 22, 21);
-            if (opc == 1 || (!sf && hw >= 2)) return false;
-            const unsigned at = hw * 16;
-            const uint64_t imm = static_cast<uint64_t>(bits(w, 20, 5)) << at;
-            uint64_t r;
-            if (opc == 0)
-                r = ~imm;
-            else if (opc == 2)
-                r = imm;
-            else
-                r = (read_zr(s, rd) & ~(0xffffull << at)) | imm;
-            write_zr(s, rd, r, sf);
-            return true;
-        }
+        case 0x25:  // MOVN, MOVZ, MOVK
+            return move_wide(s, w);
         case 0x26: {  // SBFM, BFM, UBFM
             const unsigned opc = bits(w, 30, 29), n = bits(w, 22, 22);
             const unsigned immr = bits(w, 21, 16), imms = bits(w, 15, 10);
@@ -407,20 +433,7 @@ template <typename S>
         }
         return true;
     }
-    if (bits(w, 28, 21) == 0xd4) {  // CSEL, CSINC, CSINV, CSNEG
-        const unsigned op2 = bits(w, 11, 10);
-        if (setflags || op2 > 1) return false;
-        uint64_t r;
-        if (a64_condition_holds(bits(w, 15, 12), s.nzcv)) {
-            r = read_zr(s, rn);
-        } else {
-            r = read_zr(s, rm);
-            if (op != 0) r = ~r;
-            if (op2 != 0) r += 1;
-        }
-        write_zr(s, rd, r, sf);
-        return true;
-    }
+    if (bits(w, 28, 21) == 0xd4) return conditional_select(s, w);  // CSEL, CSINC, CSINV, CSNEG
     if (bits(w, 30, 21) == 0x0d6) {  // UDIV, SDIV, LSLV, LSRV, ASRV, RORV
         const unsigned opcode = bits(w, 15, 10);
         uint64_t a = read_zr(s, rn), b = read_zr(s, rm);
