@@ -222,7 +222,7 @@ void emulate_run_of(dr_thread_data *data, unsigned char *first, unsigned int cou
     if constexpr (kGuarded) {
         volatile unsigned emulated = 0;
         // A fault in a handler's memory access, or in reading an instruction,
-        // does not return (state->pc says which instruction it was).
+        // ends the run there (state->pc says which instruction it was).
         volatile bool faulted = false;
         DR_TRY_EXCEPT(
             data->drcontext,

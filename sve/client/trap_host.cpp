@@ -573,9 +573,9 @@ struct run_end {
 // The scalar instructions from AT (whose word is not emulated) up to the next
 // emulated word, executed on ST, each by the executor the word cache holds for
 // it: where they stopped, how many ran, and whether an emulated word is there.
-// Stops, without executing it, at any word a64_scalar_step leaves alone; after SCALAR_LEFT of them; before
-// the step that would use up BUDGET; and after a step that leaves the page or
-// takes SP below SP_FLOOR.
+// Stops, without executing it, at any word a64_scalar_step leaves alone; after
+// SCALAR_LEFT of them; before the step that would use up BUDGET; and after a
+// step that leaves the page or takes SP below SP_FLOOR.
 struct scalar_stretch {
     const uint32_t *at;
     uint32_t steps;

@@ -15,9 +15,7 @@ uint64_t run_add_sub_immediate(cpu_state &s, uint32_t word, uint64_t pc) {
     return pc + 4;
 }
 uint64_t run_branch_cond(cpu_state &s, uint32_t word, uint64_t pc) {
-    using namespace a64_scalar_detail;
-    return a64_condition_holds(bits(word, 3, 0), s.nzcv) ? pc + static_cast<uint64_t>(sign_extend(bits(word, 23, 5), 19) * 4)
-                                                       : pc + 4;
+    return a64_scalar_detail::conditional_branch(s, word, pc);
 }
 uint64_t run_branch(cpu_state &s, uint32_t word, uint64_t pc) {
     uint64_t next;

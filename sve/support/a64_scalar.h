@@ -142,6 +142,13 @@ template <typename S>
     }
 }
 
+// B.cond's next PC.
+template <typename S>
+[[gnu::always_inline]] inline uint64_t conditional_branch(const S &s, uint32_t w, uint64_t pc) {
+    return a64_condition_holds(bits(w, 3, 0), s.nzcv) ? pc + static_cast<uint64_t>(sign_extend(bits(w, 23, 5), 19) * 4)
+                                                     : pc + 4;
+}
+
 template <typename S>
 [[gnu::always_inline]] inline bool branches(S &s, uint32_t w, uint64_t pc, uint64_t *next) {
     if ((w & 0x7c000000u) == 0x14000000u) {  // B, BL
@@ -151,8 +158,7 @@ template <typename S>
         return true;
     }
     if ((w & 0xff000010u) == 0x54000000u) {  // B.cond
-        const bool taken = a64_condition_holds(bits(w, 3, 0), s.nzcv);
-        *next = taken ? pc + static_cast<uint64_t>(sign_extend(bits(w, 23, 5), 19) * 4) : pc + 4;
+        *next = conditional_branch(s, w, pc);
         return true;
     }
     if ((w & 0x7e000000u) == 0x34000000u) {  // CBZ, CBNZ
@@ -509,9 +515,7 @@ bool a64_scalar_step(cpu_state &s, uint32_t word, uint64_t pc, uint64_t *next);
         add_sub_immediate(s, word);
         return pc + 4;
     }
-    if ((word & 0xff000010u) == 0x54000000u)  // B.cond
-        return a64_condition_holds(bits(word, 3, 0), s.nzcv) ? pc + static_cast<uint64_t>(sign_extend(bits(word, 23, 5), 19) * 4)
-                                                           : pc + 4;
+    if ((word & 0xff000010u) == 0x54000000u) return conditional_branch(s, word, pc);  // B.cond
     if ((word & 0x7e000000u) == 0x34000000u || (word & 0x7c000000u) == 0x14000000u ||
         (word & 0xfffffc1fu) == 0xd65f0000u) {  // CBZ, CBNZ, B, BL, RET
         uint64_t next;
