@@ -432,7 +432,7 @@ struct sequence_builder {
 
     void restore_state() {
         at = end - 4;
-        load_record_address();
+        // X27 still holds the record address: the callee keeps it.
         emit(INSTR_CREATE_ldr(drcontext, reg(kScratchRegW),
                               field(offsetof(cpu_state, fpcr), OPSZ_4)));
         emit(INSTR_CREATE_msr(drcontext, reg(DR_REG_FPCR), reg(kScratchReg)));

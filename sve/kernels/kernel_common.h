@@ -136,10 +136,6 @@ inline constexpr unsigned esize_log2(uint32_t qual) {
     return qual <= kQualD ? qual : 0;
 }
 
-// The flags of a predicate result R under G at element size `esize`, given
-// whether any element active in G is true in R: N = the first active element
-// of R, Z = none true, C = the last active element not true, V = 0. The first
-// and last active elements come from word scans from either end.
 // The first and the last word of G with a lane of LANES set (kPredWords when
 // none): the end word alone (where a mostly true predicate has one), then four
 // words a step, then one.
@@ -165,16 +161,3 @@ inline unsigned last_active_word(const unsigned char *g, uint64_t lanes) {
     return w;
 }
 
-inline void pred_test_flags(cpu_state *s, const unsigned char *g, const unsigned char *r, unsigned esize, bool any) {
-    const uint64_t lanes = pred_lane_mask(esize);
-    const unsigned first = first_active_word(g, lanes);
-    if (first == kPredWords) {
-        set_nzcv_bits(s, false, true, true, false);
-        return;
-    }
-    const unsigned last = last_active_word(g, lanes);
-    // Bit 8k of a masked word is bit 0 of its byte k.
-    const bool n = (pred_word(r, first) >> std::countr_zero(pred_word(g, first) & lanes)) & 1;
-    const bool rlast = (pred_word(r, last) >> (63 - std::countl_zero(pred_word(g, last) & lanes))) & 1;
-    set_nzcv_bits(s, n, !any, !rlast, false);
-}

@@ -257,10 +257,10 @@ inline aarch64_decode_rc contiguous_speculative_load(cpu_state *s, unsigned zt, 
             std::memset(d, 0, kVecBytes);
             return DECODE_OK;
         }
-        const unsigned last_word = last_active_word(pg, lanes) + 1;
+        const unsigned last_word = last_active_word(pg, lanes);
         const unsigned lo_byte = first_word * 8 + std::countr_zero(pred_word(pg, first_word) & lanes) / 8;
         const unsigned hi_byte =
-            (last_word - 1) * 8 + (63 - std::countl_zero(pred_word(pg, last_word - 1) & lanes)) / 8 + sizeof(E);
+            last_word * 8 + (63 - std::countl_zero(pred_word(pg, last_word) & lanes)) / 8 + sizeof(E);
         const uint64_t lo = start + lo_byte, hi = start + hi_byte;
         if (hi > lo) {
             const uint64_t page = page_size ? page_size : 4096;

@@ -16,7 +16,7 @@ void sve_ptest(cpu_state *s, const unsigned char *g, const unsigned char *r, uns
     const uint64_t lanes = pred_lane_mask(esize);
     uint64_t any = 0;
     for (unsigned w = 0; w < kPredWords; ++w) any |= pred_word(g, w) & pred_word(r, w) & lanes;
-    pred_test_flags(s, g, r, esize, any != 0);
+    pred_result_flags(s, find_pred_ends(g, esize), r, any != 0);
 }
 
 namespace {

@@ -48,14 +48,16 @@ bool executed(uint32_t word) {
 }  // namespace
 
 a64_scalar_fn a64_scalar_executor(uint32_t word) {
+    using a64_scalar_detail::loop_kind;
     if (!executed(word)) return nullptr;
-    if ((word & 0x1f800000u) == 0x11000000u) return run_add_sub_immediate;  // ADD, SUB (immediate; so CMP)
-    if ((word & 0xff000010u) == 0x54000000u) return run_branch_cond;        // B.cond
-    if ((word & 0x7c000000u) == 0x34000000u || (word & 0x7c000000u) == 0x14000000u ||
-        (word & 0xfffffc1fu) == 0xd65f0000u)  // CBZ, CBNZ, TBZ, TBNZ, B, BL, RET
-        return run_branch;
-    if ((word & 0x1f000000u) == 0x0b000000u) return run_add_sub_register;  // (so CMP)
-    if ((word & 0x1f000000u) == 0x0a000000u) return run_logical_shifted;   // (so MOV)
+    switch (a64_scalar_detail::loop_kind_of(word)) {
+        case loop_kind::add_sub_immediate: return run_add_sub_immediate;
+        case loop_kind::branch_cond: return run_branch_cond;
+        case loop_kind::branch: return run_branch;
+        case loop_kind::add_sub_register: return run_add_sub_register;
+        case loop_kind::logical_shifted: return run_logical_shifted;
+        case loop_kind::other: break;
+    }
     if ((word & 0x1f800000u) == 0x12800000u) return run_move_wide;         // MOVZ, MOVN, MOVK
     if ((word & 0x1fe00000u) == 0x1a800000u) return run_conditional_select;  // (so CINC, CSET)
     return run_any;

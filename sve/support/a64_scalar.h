@@ -495,6 +495,21 @@ template <typename S>
     }
 }
 
+// A loop's own kinds of instruction, which a64_scalar_loop_step runs inline and
+// which have executors of their own.
+enum class loop_kind { other, add_sub_immediate, branch_cond, branch, add_sub_register, logical_shifted };
+
+[[gnu::always_inline]] inline loop_kind loop_kind_of(uint32_t word) {
+    if ((word & 0x1f800000u) == 0x11000000u) return loop_kind::add_sub_immediate;  // ADD, SUB (immediate; so CMP)
+    if ((word & 0xff000010u) == 0x54000000u) return loop_kind::branch_cond;        // B.cond
+    if ((word & 0x7e000000u) == 0x34000000u || (word & 0x7c000000u) == 0x14000000u ||
+        (word & 0xfffffc1fu) == 0xd65f0000u)  // CBZ, CBNZ, B, BL, RET
+        return loop_kind::branch;
+    if ((word & 0x1f000000u) == 0x0b000000u) return loop_kind::add_sub_register;  // (so CMP)
+    if ((word & 0x1f000000u) == 0x0a000000u) return loop_kind::logical_shifted;   // (so MOV)
+    return loop_kind::other;
+}
+
 }  // namespace a64_scalar_detail
 
 // Executes WORD, fetched from PC, on the X registers, SP and NZCV of S when it is
@@ -511,21 +526,24 @@ bool a64_scalar_step(cpu_state &s, uint32_t word, uint64_t pc, uint64_t *next);
 // may still execute).
 [[gnu::always_inline]] inline uint64_t a64_scalar_loop_step(cpu_state &s, uint32_t word, uint64_t pc) {
     using namespace a64_scalar_detail;
-    if ((word & 0x1f800000u) == 0x11000000u) {
-        add_sub_immediate(s, word);
-        return pc + 4;
+    switch (loop_kind_of(word)) {
+        case loop_kind::add_sub_immediate:
+            add_sub_immediate(s, word);
+            return pc + 4;
+        case loop_kind::branch_cond:
+            return conditional_branch(s, word, pc);
+        case loop_kind::branch: {
+            uint64_t next;
+            branches(s, word, pc, &next);
+            return next;
+        }
+        case loop_kind::add_sub_register:
+            return add_sub_register(s, word) ? pc + 4 : 0;
+        case loop_kind::logical_shifted:
+            return logical_shifted(s, word) ? pc + 4 : 0;
+        case loop_kind::other:
+            break;
     }
-    if ((word & 0xff000010u) == 0x54000000u) return conditional_branch(s, word, pc);  // B.cond
-    if ((word & 0x7e000000u) == 0x34000000u || (word & 0x7c000000u) == 0x14000000u ||
-        (word & 0xfffffc1fu) == 0xd65f0000u) {  // CBZ, CBNZ, B, BL, RET
-        uint64_t next;
-        branches(s, word, pc, &next);
-        return next;
-    }
-    if ((word & 0x1f000000u) == 0x0b000000u)  // ADD, SUB and the rest (register; so CMP)
-        return add_sub_register(s, word) ? pc + 4 : 0;
-    if ((word & 0x1f000000u) == 0x0a000000u)  // AND, ORR and the rest (shifted register; so MOV)
-        return logical_shifted(s, word) ? pc + 4 : 0;
     return 0;
 }
 
@@ -536,6 +554,7 @@ bool a64_scalar_step(cpu_state &s, uint32_t word, uint64_t pc, uint64_t *next);
 using a64_scalar_fn = uint64_t (*)(cpu_state &s, uint32_t word, uint64_t pc);
 
 // The executor for WORD: one for each of a loop's own kinds of instruction (as
-// a64_scalar_loop_step takes them), a64_scalar_step's for the rest of the
-// subset, null for a word outside it. Each gives what a64_scalar_step gives.
+// a64_scalar_loop_step takes them), for the moves and for the conditional
+// selects, a64_scalar_step's for the rest of the subset, null for a word outside
+// it. Each gives what a64_scalar_step gives.
 a64_scalar_fn a64_scalar_executor(uint32_t word);
