@@ -3,6 +3,7 @@
 // BRKB(S), BRKN(S), BRKPA(S), BRKPB(S), WHILELT/LE/LO/LS, CTERMEQ/NE, and the
 // predicate permutes REV, ZIP, UZP, TRN, PUNPKLO/HI.
 #include "sve/handlers/handler_shapes.h"
+#include "sve/kernels/loop_predicates.h"
 #include "sve/kernels/predicate_kernels.h"
 #include "sve/kernels/predicate_permute_kernels.h"
 #include "sve/support/pred_pattern.h"
@@ -72,10 +73,14 @@ aarch64_decode_rc break_prev_after(cpu_state *s, uint32_t insn, bool setflags) {
     });
 }
 
-// PTRUE Pd.T{, pattern}: Pd 3..0, pattern 9..5.
+// PTRUE Pd.T{, pattern}: Pd 3..0, pattern 9..5. ALL, by far the most common
+// pattern, is copied here; the others go through the kernel's pattern decoder.
 template <typename T>
 aarch64_decode_rc ptrue(cpu_state *s, uint32_t insn) {
-    return delegate(s, insn, sve_ptrue_pi, pd(insn, qual_of<T>), static_cast<int>(field(insn, 9, 5)));
+    const unsigned pattern = field(insn, 9, 5);
+    if (pattern != 31) return sve_ptrue_pi(s, pd(insn, qual_of<T>), static_cast<int>(pattern));
+    copy_pred(s->p[field(insn, 3, 0)], kPredicatePrefixes.b[std::countr_zero(sizeof(T))]);
+    return DECODE_OK;
 }
 // PTRUES: PTRUE, with the flags of the result tested under itself. Its true
 // elements are a prefix, so with any element true the first and the last
@@ -94,33 +99,13 @@ aarch64_decode_rc pnext(cpu_state *s, uint32_t insn) {
     return delegate(s, insn, sve_pnext_pp, pd(insn, qual_of<T>), pn(insn, qual_of<T>));
 }
 
-// WHILELT/LO/LS delegate: Pd 3..0, Rn 9..5, Rm 20..16 (W or X registers).
-template <typename T>
-aarch64_decode_rc while_loop(cpu_state *s, uint32_t insn, uint32_t width,
-                             aarch64_decode_rc (*k)(cpu_state *, aarch64_p_reg, aarch64_i_reg, aarch64_i_reg)) {
-    return delegate(s, insn, k, pd(insn, qual_of<T>), xfield(insn, 5, width), xfield(insn, 16, width));
-}
-
-// WHILELE (signed, computed): element e is true while Rn + e <= Rm, the counter
-// wrapping at the register width as the register itself would.
-template <typename T, unsigned Bits>
-aarch64_decode_rc whilele(cpu_state *s, uint32_t insn) {
-    const uint64_t n0 = read_x(s, field(insn, 9, 5)), m0 = read_x(s, field(insn, 20, 16));
-    return compute(s, [&](CpuContext &ctx) {
-        auto sext = [](uint64_t v) { return Bits == 64 ? static_cast<int64_t>(v) : static_cast<int64_t>(static_cast<int32_t>(v)); };
-        const uint64_t mask = Bits == 64 ? ~uint64_t{0} : 0xFFFFFFFFu;
-        uint64_t counter = n0 & mask;
-        const int64_t limit = sext(m0 & mask);
-        bool last = true;
-        PredV r{};
-        for (unsigned e = 0; e < context_elements<T>(ctx); ++e) {
-            last = last && sext(counter) <= limit;
-            set_element<T>(r, e, last);
-            counter = (counter + 1) & mask;
-        }
-        PredSetNZCV(kAllTrue, r, sizeof(T) * 8, &ctx);
-        write_p(s, field(insn, 3, 0), r);
-    });
+// WHILELT/LE/LO/LS Pd.T, Rn, Rm: Pd 3..0, Rn 9..5, Rm 20..16 (X registers when
+// X, else W).
+template <typename T, bool X, typename Count>
+aarch64_decode_rc while_loop(cpu_state *s, uint32_t insn, Count count_of) {
+    write_loop_predicate(s, field(insn, 3, 0), std::countr_zero(sizeof(T)), field(insn, 9, 5), field(insn, 20, 16), X,
+                         count_of);
+    return DECODE_OK;
 }
 
 // CTERMEQ/CTERMNE Rn, Rm: N = term, V = NOT term AND NOT C; Z and C unchanged.
@@ -208,38 +193,38 @@ SVE_HANDLER(VecP64GenNextP) { return pnext<uint64_t>(state, insn); }
 // PTEST Pg, Pn.B: Pg 13..10, Pn 8..5.
 SVE_HANDLER(VecPTestPZ) { return delegate(state, insn, sve_ptest_pp, pg4(insn), pn(insn)); }
 
-SVE_HANDLER(VecS8While4LTSS) { return while_loop<uint8_t>(state, insn, kQualW, sve_whilelt_prr); }
-SVE_HANDLER(VecS16While4LTSS) { return while_loop<uint16_t>(state, insn, kQualW, sve_whilelt_prr); }
-SVE_HANDLER(VecS32While4LTSS) { return while_loop<uint32_t>(state, insn, kQualW, sve_whilelt_prr); }
-SVE_HANDLER(VecS64While4LTSS) { return while_loop<uint64_t>(state, insn, kQualW, sve_whilelt_prr); }
-SVE_HANDLER(VecS8While8LTSS) { return while_loop<uint8_t>(state, insn, kQualX, sve_whilelt_prr); }
-SVE_HANDLER(VecS16While8LTSS) { return while_loop<uint16_t>(state, insn, kQualX, sve_whilelt_prr); }
-SVE_HANDLER(VecS32While8LTSS) { return while_loop<uint32_t>(state, insn, kQualX, sve_whilelt_prr); }
-SVE_HANDLER(VecS64While8LTSS) { return while_loop<uint64_t>(state, insn, kQualX, sve_whilelt_prr); }
-SVE_HANDLER(VecU8While4LTSS) { return while_loop<uint8_t>(state, insn, kQualW, sve_whilelo_prr); }
-SVE_HANDLER(VecU16While4LTSS) { return while_loop<uint16_t>(state, insn, kQualW, sve_whilelo_prr); }
-SVE_HANDLER(VecU32While4LTSS) { return while_loop<uint32_t>(state, insn, kQualW, sve_whilelo_prr); }
-SVE_HANDLER(VecU64While4LTSS) { return while_loop<uint64_t>(state, insn, kQualW, sve_whilelo_prr); }
-SVE_HANDLER(VecU8While8LTSS) { return while_loop<uint8_t>(state, insn, kQualX, sve_whilelo_prr); }
-SVE_HANDLER(VecU16While8LTSS) { return while_loop<uint16_t>(state, insn, kQualX, sve_whilelo_prr); }
-SVE_HANDLER(VecU32While8LTSS) { return while_loop<uint32_t>(state, insn, kQualX, sve_whilelo_prr); }
-SVE_HANDLER(VecU64While8LTSS) { return while_loop<uint64_t>(state, insn, kQualX, sve_whilelo_prr); }
-SVE_HANDLER(VecU8While4LESS) { return while_loop<uint8_t>(state, insn, kQualW, sve_whilels_prr); }
-SVE_HANDLER(VecU16While4LESS) { return while_loop<uint16_t>(state, insn, kQualW, sve_whilels_prr); }
-SVE_HANDLER(VecU32While4LESS) { return while_loop<uint32_t>(state, insn, kQualW, sve_whilels_prr); }
-SVE_HANDLER(VecU64While4LESS) { return while_loop<uint64_t>(state, insn, kQualW, sve_whilels_prr); }
-SVE_HANDLER(VecU8While8LESS) { return while_loop<uint8_t>(state, insn, kQualX, sve_whilels_prr); }
-SVE_HANDLER(VecU16While8LESS) { return while_loop<uint16_t>(state, insn, kQualX, sve_whilels_prr); }
-SVE_HANDLER(VecU32While8LESS) { return while_loop<uint32_t>(state, insn, kQualX, sve_whilels_prr); }
-SVE_HANDLER(VecU64While8LESS) { return while_loop<uint64_t>(state, insn, kQualX, sve_whilels_prr); }
-SVE_HANDLER(VecS8While4LESS) { return whilele<uint8_t, 32>(state, insn); }
-SVE_HANDLER(VecS16While4LESS) { return whilele<uint16_t, 32>(state, insn); }
-SVE_HANDLER(VecS32While4LESS) { return whilele<uint32_t, 32>(state, insn); }
-SVE_HANDLER(VecS64While4LESS) { return whilele<uint64_t, 32>(state, insn); }
-SVE_HANDLER(VecS8While8LESS) { return whilele<uint8_t, 64>(state, insn); }
-SVE_HANDLER(VecS16While8LESS) { return whilele<uint16_t, 64>(state, insn); }
-SVE_HANDLER(VecS32While8LESS) { return whilele<uint32_t, 64>(state, insn); }
-SVE_HANDLER(VecS64While8LESS) { return whilele<uint64_t, 64>(state, insn); }
+SVE_HANDLER(VecS8While4LTSS) { return while_loop<uint8_t, false>(state, insn, while_lt{}); }
+SVE_HANDLER(VecS16While4LTSS) { return while_loop<uint16_t, false>(state, insn, while_lt{}); }
+SVE_HANDLER(VecS32While4LTSS) { return while_loop<uint32_t, false>(state, insn, while_lt{}); }
+SVE_HANDLER(VecS64While4LTSS) { return while_loop<uint64_t, false>(state, insn, while_lt{}); }
+SVE_HANDLER(VecS8While8LTSS) { return while_loop<uint8_t, true>(state, insn, while_lt{}); }
+SVE_HANDLER(VecS16While8LTSS) { return while_loop<uint16_t, true>(state, insn, while_lt{}); }
+SVE_HANDLER(VecS32While8LTSS) { return while_loop<uint32_t, true>(state, insn, while_lt{}); }
+SVE_HANDLER(VecS64While8LTSS) { return while_loop<uint64_t, true>(state, insn, while_lt{}); }
+SVE_HANDLER(VecU8While4LTSS) { return while_loop<uint8_t, false>(state, insn, while_lo{}); }
+SVE_HANDLER(VecU16While4LTSS) { return while_loop<uint16_t, false>(state, insn, while_lo{}); }
+SVE_HANDLER(VecU32While4LTSS) { return while_loop<uint32_t, false>(state, insn, while_lo{}); }
+SVE_HANDLER(VecU64While4LTSS) { return while_loop<uint64_t, false>(state, insn, while_lo{}); }
+SVE_HANDLER(VecU8While8LTSS) { return while_loop<uint8_t, true>(state, insn, while_lo{}); }
+SVE_HANDLER(VecU16While8LTSS) { return while_loop<uint16_t, true>(state, insn, while_lo{}); }
+SVE_HANDLER(VecU32While8LTSS) { return while_loop<uint32_t, true>(state, insn, while_lo{}); }
+SVE_HANDLER(VecU64While8LTSS) { return while_loop<uint64_t, true>(state, insn, while_lo{}); }
+SVE_HANDLER(VecU8While4LESS) { return while_loop<uint8_t, false>(state, insn, while_ls{}); }
+SVE_HANDLER(VecU16While4LESS) { return while_loop<uint16_t, false>(state, insn, while_ls{}); }
+SVE_HANDLER(VecU32While4LESS) { return while_loop<uint32_t, false>(state, insn, while_ls{}); }
+SVE_HANDLER(VecU64While4LESS) { return while_loop<uint64_t, false>(state, insn, while_ls{}); }
+SVE_HANDLER(VecU8While8LESS) { return while_loop<uint8_t, true>(state, insn, while_ls{}); }
+SVE_HANDLER(VecU16While8LESS) { return while_loop<uint16_t, true>(state, insn, while_ls{}); }
+SVE_HANDLER(VecU32While8LESS) { return while_loop<uint32_t, true>(state, insn, while_ls{}); }
+SVE_HANDLER(VecU64While8LESS) { return while_loop<uint64_t, true>(state, insn, while_ls{}); }
+SVE_HANDLER(VecS8While4LESS) { return while_loop<uint8_t, false>(state, insn, while_le{}); }
+SVE_HANDLER(VecS16While4LESS) { return while_loop<uint16_t, false>(state, insn, while_le{}); }
+SVE_HANDLER(VecS32While4LESS) { return while_loop<uint32_t, false>(state, insn, while_le{}); }
+SVE_HANDLER(VecS64While4LESS) { return while_loop<uint64_t, false>(state, insn, while_le{}); }
+SVE_HANDLER(VecS8While8LESS) { return while_loop<uint8_t, true>(state, insn, while_le{}); }
+SVE_HANDLER(VecS16While8LESS) { return while_loop<uint16_t, true>(state, insn, while_le{}); }
+SVE_HANDLER(VecS32While8LESS) { return while_loop<uint32_t, true>(state, insn, while_le{}); }
+SVE_HANDLER(VecS64While8LESS) { return while_loop<uint64_t, true>(state, insn, while_le{}); }
 
 SVE_HANDLER(VecU32CTermEQ) { return cterm<32, true>(state, insn); }
 SVE_HANDLER(VecU64CTermEQ) { return cterm<64, true>(state, insn); }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "sve/kernels/kernel_common.h"
+#include "sve/kernels/loop_predicates.h"
 #include "sve/kernels/predicate_words.h"
 #include "sve/support/pred_pattern.h"
 
@@ -27,26 +28,6 @@ const unsigned char kAllTrue[kVecBytes] = {
     SVE_ONES16, SVE_ONES16, SVE_ONES16, SVE_ONES16, SVE_ONES16, SVE_ONES16, SVE_ONES16, SVE_ONES16,
 #undef SVE_ONES16
 };
-
-// For each element size, 256 bytes with the first byte of every element 1 and
-// the others 0, then 256 zero bytes: the 256 bytes from kVecBytes - k*esize on
-// are a predicate with its first k elements true.
-struct alignas(16) prefix_table {
-    unsigned char b[4][2 * kVecBytes];
-};
-constexpr prefix_table make_prefix_table() {
-    prefix_table t{};
-    for (unsigned k = 0; k < 4; ++k)
-        for (unsigned j = 0; j < kVecBytes; ++j) t.b[k][j] = j % (1u << k) == 0;
-    return t;
-}
-constexpr prefix_table kPrefix = make_prefix_table();
-
-// Writes P with its first `count` elements (at most the element count) true,
-// at element size 1 << lg bytes.
-void write_prefix(unsigned char *p, unsigned count, unsigned lg) {
-    copy_pred(p, kPrefix.b[lg] + kVecBytes - (count << lg));
-}
 
 // Byte-wise predicate logic: op on (Pn, Pm) bits for active bytes of Pg, a word
 // at a time (only bit 0 of each byte is kept).
@@ -139,26 +120,11 @@ unsigned count_active(const unsigned char *g, const unsigned char *p, unsigned e
     return static_cast<unsigned>((pairs * 0x0001000100010001ull) >> 48);
 }
 
-// WHILE: counter = Rn + i at the register width; element i is true while the
-// condition holds for it and every earlier element. count_of(counter, limit,
-// bits, n, mask) gives that number of leading true elements out of n. The flags
-// are PTEST's under an all-true predicate: N = first true, Z = none, C = last false.
+// WHILE<cond> from the register records (qualifier 3: X registers, else W).
 template <typename Count>
 aarch64_decode_rc loop_predicate(cpu_state *s, aarch64_p_reg pd, aarch64_i_reg rn, aarch64_i_reg rm, Count count_of) {
-    const bool x = rn.qual == kQualX;
-    const uint64_t mask = x ? ~uint64_t{0} : 0xFFFFFFFFu;
-    const unsigned bits = x ? 64 : 32;
-    const uint64_t counter = xread(s, rn) & mask, limit = xread(s, rm) & mask;
-    const unsigned lg = esize_log2(pd.qual), n = kVecBytes >> lg;
-    const unsigned count = count_of(counter, limit, bits, n, mask);
-    set_nzcv_bits(s, count != 0, count == 0, count < n, false);
-    write_prefix(preg(s, pd), count, lg);
+    write_loop_predicate(s, pd.num, esize_log2(pd.qual), rn.num, rm.num, rn.qual == kQualX, count_of);
     return DECODE_OK;
-}
-
-// Sign-extends a value of `bits` bits.
-int64_t as_signed(uint64_t v, unsigned bits) {
-    return bits == 64 ? static_cast<int64_t>(v) : static_cast<int64_t>(v << (64 - bits)) >> (64 - bits);
 }
 
 }  // namespace
@@ -183,7 +149,7 @@ aarch64_decode_rc sve_ptrue_pi(cpu_state *state, aarch64_p_reg pd, int pattern) 
     // ALL, by far the most common pattern, is every element: the table's first
     // 256 bytes, with no call on the way.
     if ((pattern & 31) != 31) return ptrue_pattern(state, pd, pattern);
-    copy_pred(preg(state, pd), kPrefix.b[esize_log2(pd.qual)]);
+    copy_pred(preg(state, pd), kPredicatePrefixes.b[esize_log2(pd.qual)]);
     return DECODE_OK;
 }
 
@@ -273,23 +239,12 @@ aarch64_decode_rc sve_incp_rp(cpu_state *s, aarch64_i_reg xdn, aarch64_p_reg pm)
     return DECODE_OK;
 }
 
-// Once the counter reaches the limit no later element is true, and it does so
-// before it could wrap, except for WHILELS with the limit at the register's
-// maximum: every counter is then at or below it, wrapped or not.
 aarch64_decode_rc sve_whilelt_prr(cpu_state *s, aarch64_p_reg pd, aarch64_i_reg rn, aarch64_i_reg rm) {
-    return loop_predicate(s, pd, rn, rm, [](uint64_t c, uint64_t l, unsigned b, unsigned n, uint64_t) {
-        const int64_t sc = as_signed(c, b), sl = as_signed(l, b);
-        return sc < sl ? static_cast<unsigned>(std::min<uint64_t>(n, static_cast<uint64_t>(sl) - static_cast<uint64_t>(sc))) : 0u;
-    });
+    return loop_predicate(s, pd, rn, rm, while_lt{});
 }
 aarch64_decode_rc sve_whilelo_prr(cpu_state *s, aarch64_p_reg pd, aarch64_i_reg rn, aarch64_i_reg rm) {
-    return loop_predicate(s, pd, rn, rm, [](uint64_t c, uint64_t l, unsigned, unsigned n, uint64_t) {
-        return c < l ? static_cast<unsigned>(std::min<uint64_t>(n, l - c)) : 0u;
-    });
+    return loop_predicate(s, pd, rn, rm, while_lo{});
 }
 aarch64_decode_rc sve_whilels_prr(cpu_state *s, aarch64_p_reg pd, aarch64_i_reg rn, aarch64_i_reg rm) {
-    return loop_predicate(s, pd, rn, rm, [](uint64_t c, uint64_t l, unsigned, unsigned n, uint64_t mask) {
-        if (c > l) return 0u;
-        return l == mask || l - c >= n - 1 ? n : static_cast<unsigned>(l - c + 1);
-    });
+    return loop_predicate(s, pd, rn, rm, while_ls{});
 }

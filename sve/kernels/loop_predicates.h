@@ -1,0 +1,84 @@
+// Predicates whose true elements are a prefix: PTRUE with a pattern, and the
+// loop predicates WHILELT, WHILELE, WHILELO and WHILELS. Inline, so that a
+// handler that knows the element size and register width at compile time runs
+// them without the register records and the kernel call, and the kernels
+// (which take them at run time) run the same code.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+
+#include "sve/kernels/kernel_common.h"
+#include "sve/kernels/predicate_words.h"
+
+// For each element size (by log2 of bytes), 256 bytes with the first byte of
+// every element 1 and the others 0, then 256 zero bytes: the 256 bytes from
+// kVecBytes - k * esize on are a predicate with its first k elements true.
+struct alignas(16) prefix_table {
+    unsigned char b[4][2 * kVecBytes];
+};
+constexpr prefix_table make_prefix_table() {
+    prefix_table t{};
+    for (unsigned k = 0; k < 4; ++k)
+        for (unsigned j = 0; j < kVecBytes; ++j) t.b[k][j] = j % (1u << k) == 0;
+    return t;
+}
+inline constexpr prefix_table kPredicatePrefixes = make_prefix_table();
+
+// Writes P with its first COUNT elements (at most the element count) true, at
+// element size 1 << LG bytes.
+inline void write_prefix(unsigned char *p, unsigned count, unsigned lg) {
+    copy_pred(p, kPredicatePrefixes.b[lg] + kVecBytes - (count << lg));
+}
+
+// The loop predicates' leading true elements out of N, for counter C and limit
+// L at a register width of BITS (MASK its all-ones value): element e is true
+// while the condition holds for C + e (wrapping at the width) and for every
+// earlier element. Once the counter passes the limit no later element is true,
+// and it does so before it could wrap, except where the limit is the width's
+// largest value for the inclusive conditions (LE, LS): every counter is then at
+// or below it, wrapped or not.
+inline int64_t loop_signed(uint64_t v, unsigned bits) {
+    return bits == 64 ? static_cast<int64_t>(v) : static_cast<int64_t>(v << (64 - bits)) >> (64 - bits);
+}
+struct while_lt {  // signed C + e < L
+    unsigned operator()(uint64_t c, uint64_t l, unsigned bits, unsigned n, uint64_t) const {
+        const int64_t sc = loop_signed(c, bits), sl = loop_signed(l, bits);
+        return sc < sl ? static_cast<unsigned>(std::min<uint64_t>(n, static_cast<uint64_t>(sl) - static_cast<uint64_t>(sc))) : 0u;
+    }
+};
+struct while_le {  // signed C + e <= L
+    unsigned operator()(uint64_t c, uint64_t l, unsigned bits, unsigned n, uint64_t mask) const {
+        const int64_t sc = loop_signed(c, bits), sl = loop_signed(l, bits);
+        if (sc > sl) return 0u;
+        const uint64_t span = static_cast<uint64_t>(sl) - static_cast<uint64_t>(sc);
+        return l == (mask >> 1) || span >= n - 1 ? n : static_cast<unsigned>(span + 1);
+    }
+};
+struct while_lo {  // unsigned C + e < L
+    unsigned operator()(uint64_t c, uint64_t l, unsigned, unsigned n, uint64_t) const {
+        return c < l ? static_cast<unsigned>(std::min<uint64_t>(n, l - c)) : 0u;
+    }
+};
+struct while_ls {  // unsigned C + e <= L
+    unsigned operator()(uint64_t c, uint64_t l, unsigned, unsigned n, uint64_t mask) const {
+        if (c > l) return 0u;
+        return l == mask || l - c >= n - 1 ? n : static_cast<unsigned>(l - c + 1);
+    }
+};
+
+// WHILE<cond> Pd.T, Rn, Rm at element size 1 << LG bytes, with X registers
+// when X (else W): Pd gets the leading true elements, and the flags are
+// PTEST's of the result under an all-true predicate (N = first element true,
+// Z = none true, C = last element false, V = 0). Register 31 reads as zero.
+template <typename Count>
+[[gnu::always_inline]] inline void write_loop_predicate(cpu_state *s, unsigned pd, unsigned lg, unsigned rn, unsigned rm,
+                                                        bool x, Count count_of) {
+    const uint64_t mask = x ? ~uint64_t{0} : 0xFFFFFFFFu;
+    const unsigned bits = x ? 64 : 32;
+    const uint64_t counter = (rn == 31 ? 0 : s->x[rn]) & mask, limit = (rm == 31 ? 0 : s->x[rm]) & mask;
+    const unsigned n = kVecBytes >> lg;
+    const unsigned count = count_of(counter, limit, bits, n, mask);
+    set_nzcv_bits(s, count != 0, count == 0, count < n, false);
+    write_prefix(s->p[pd], count, lg);
+}
