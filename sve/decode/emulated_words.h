@@ -50,11 +50,14 @@ inline bool may_access_memory(uint32_t word) { return (word >> 31) != 0; }
 // Words a thread has looked up: their handlers (null: not emulated) and, for
 // the others, the executor of the scalar subset a host may run them with (null:
 // outside it), direct-mapped: a run in a loop meets the same few words again and
-// again, and the answers never change. A zero-filled record is empty.
+// again, and the answers never change. A zero-filled record is empty: its slots
+// hold word 0's answer (UDF #0: not emulated, no executor), so that the key is
+// the word itself.
 struct recognised_words {
     static constexpr unsigned kSlots = 1024;
     struct slot {
-        uint64_t key;  // the word with bit 32 set; zero while empty
+        uint32_t key;  // the word
+        uint32_t unused_key_half;
         sve_handler_fn fn;
         a64_scalar_fn scalar;
         uint64_t unused;  // a slot is 32 bytes
@@ -67,11 +70,10 @@ template <typename LookUp>
                                                                             LookUp look_up) {
     recognised_words::slot &s = cache.slots[(word * 0x9e3779b1u) >> 22];
     static_assert(recognised_words::kSlots == 1024);
-    const uint64_t key = word | (uint64_t{1} << 32);
-    if (__builtin_expect(s.key == key, 1)) return s;
+    if (__builtin_expect(s.key == word, 1)) return s;
     s.fn = look_up(word);
     s.scalar = s.fn == nullptr ? a64_scalar_executor(word) : nullptr;
-    s.key = key;
+    s.key = word;
     return s;
 }
 
