@@ -6,7 +6,9 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "sve/kernels/kernel_common.h"
 #include "sve/kernels/predicate_words.h"
@@ -67,18 +69,29 @@ struct while_ls {  // unsigned C + e <= L
     }
 };
 
+// General register N for an operand where 31 is the zero register. X0-X30
+// and SP are consecutive in the record, so the read needs no branch; 31's
+// value (SP) is then dropped.
+inline uint64_t read_x_or_zero(const cpu_state *s, unsigned n) {
+    uint64_t v;
+    std::memcpy(&v, reinterpret_cast<const unsigned char *>(s) + offsetof(cpu_state, x) + 8 * n, sizeof v);
+    return n == 31 ? 0 : v;
+}
+
 // WHILE<cond> Pd.T, Rn, Rm at element size 1 << LG bytes, with X registers
 // when X (else W): Pd gets the leading true elements, and the flags are
 // PTEST's of the result under an all-true predicate (N = first element true,
-// Z = none true, C = last element false, V = 0). Register 31 reads as zero.
+// Z = none true, C = last element false, V = 0).
 template <typename Count>
 [[gnu::always_inline]] inline void write_loop_predicate(cpu_state *s, unsigned pd, unsigned lg, unsigned rn, unsigned rm,
                                                         bool x, Count count_of) {
+    static_assert(offsetof(cpu_state, sp) == offsetof(cpu_state, x) + 8 * 31);
     const uint64_t mask = x ? ~uint64_t{0} : 0xFFFFFFFFu;
     const unsigned bits = x ? 64 : 32;
-    const uint64_t counter = (rn == 31 ? 0 : s->x[rn]) & mask, limit = (rm == 31 ? 0 : s->x[rm]) & mask;
+    const uint64_t counter = read_x_or_zero(s, rn) & mask, limit = read_x_or_zero(s, rm) & mask;
     const unsigned n = kVecBytes >> lg;
     const unsigned count = count_of(counter, limit, bits, n, mask);
-    set_nzcv_bits(s, count != 0, count == 0, count < n, false);
+    const uint64_t flags = count == 0 ? 0x60000000u : count < n ? 0xA0000000u : 0x80000000u;
+    s->nzcv = (s->nzcv & ~uint64_t{0xF0000000}) | flags;
     write_prefix(s->p[pd], count, lg);
 }
