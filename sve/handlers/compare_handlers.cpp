@@ -8,30 +8,23 @@
 
 namespace {
 
-// Pd 3..0, Pg 12..10, Zn 9..5, Zm 20..16.
-template <typename T>
-aarch64_p_reg pd(uint32_t insn) { return pfield<T>(insn, 3, 0); }
-template <typename T>
-aarch64_p_reg pg(uint32_t insn) { return pfield<T>(insn, 12, 10); }
-
-using zz_kernel = aarch64_decode_rc (*)(cpu_state *, aarch64_p_reg, aarch64_p_reg, aarch64_z_reg, aarch64_z_reg);
-using zi_kernel = aarch64_decode_rc (*)(cpu_state *, aarch64_p_reg, aarch64_p_reg, aarch64_z_reg, int);
-using zu_kernel = aarch64_decode_rc (*)(cpu_state *, aarch64_p_reg, aarch64_p_reg, aarch64_z_reg, unsigned int);
-
-template <typename T>
-aarch64_decode_rc vv(cpu_state *s, uint32_t insn, zz_kernel k) {
-    return delegate(s, insn, k, pd<T>(insn), pg<T>(insn), zfield<T>(insn, 5), zfield<T>(insn, 16));
-}
-// Signed 5-bit immediate at 20..16, or unsigned 7-bit immediate at 20..14.
+// Pd 3..0, Pg 12..10, Zn 9..5, Zm 20..16. Vector compares, and immediate ones
+// (signed 5-bit immediate at 20..16, or unsigned 7-bit at 20..14), by element
+// type and condition.
 inline int simm5(uint32_t insn) { return sfield(insn, 20, 16); }
 inline unsigned uimm7(uint32_t insn) { return field(insn, 20, 14); }
-template <typename T>
-aarch64_decode_rc vi(cpu_state *s, uint32_t insn, zi_kernel k) {
-    return delegate(s, insn, k, pd<T>(insn), pg<T>(insn), zfield<T>(insn, 5), simm5(insn));
+template <typename T, int_cond C>
+aarch64_decode_rc vv(cpu_state *s, uint32_t insn) {
+    return sve_compare_zz<T, C>(s, field(insn, 3, 0), field(insn, 12, 10), field(insn, 9, 5), field(insn, 20, 16));
 }
-template <typename T>
-aarch64_decode_rc vu(cpu_state *s, uint32_t insn, zu_kernel k) {
-    return delegate(s, insn, k, pd<T>(insn), pg<T>(insn), zfield<T>(insn, 5), uimm7(insn));
+template <typename T, int_cond C>
+aarch64_decode_rc vi(cpu_state *s, uint32_t insn) {
+    return sve_compare_zi<T, C>(s, field(insn, 3, 0), field(insn, 12, 10), field(insn, 9, 5),
+                                static_cast<uint64_t>(int64_t{simm5(insn)}));
+}
+template <typename T, int_cond C>
+aarch64_decode_rc vu(cpu_state *s, uint32_t insn) {
+    return sve_compare_zi<T, C>(s, field(insn, 3, 0), field(insn, 12, 10), field(insn, 9, 5), uimm7(insn));
 }
 
 // Compares computed here. The element and the operand are compared as 64-bit
@@ -89,22 +82,22 @@ aarch64_decode_rc compare_imm(cpu_state *s, uint32_t insn, cond c) {
 
 
 // CMPEQ, CMPNE.
-SVE_HANDLER(VecS8CmpFlgEQVVZ) { return vv<uint8_t>(state, insn, sve_cmpeq_ppzz); }
-SVE_HANDLER(VecS16CmpFlgEQVVZ) { return vv<uint16_t>(state, insn, sve_cmpeq_ppzz); }
-SVE_HANDLER(VecS32CmpFlgEQVVZ) { return vv<uint32_t>(state, insn, sve_cmpeq_ppzz); }
-SVE_HANDLER(VecS64CmpFlgEQVVZ) { return vv<uint64_t>(state, insn, sve_cmpeq_ppzz); }
-SVE_HANDLER(VecS8CmpFlgNEVVZ) { return vv<uint8_t>(state, insn, sve_cmpne_ppzz); }
-SVE_HANDLER(VecS16CmpFlgNEVVZ) { return vv<uint16_t>(state, insn, sve_cmpne_ppzz); }
-SVE_HANDLER(VecS32CmpFlgNEVVZ) { return vv<uint32_t>(state, insn, sve_cmpne_ppzz); }
-SVE_HANDLER(VecS64CmpFlgNEVVZ) { return vv<uint64_t>(state, insn, sve_cmpne_ppzz); }
-SVE_HANDLER(VecS8CmpFlgEQVIZ) { return vi<uint8_t>(state, insn, sve_cmpeq_ppzi); }
-SVE_HANDLER(VecS16CmpFlgEQVIZ) { return vi<uint16_t>(state, insn, sve_cmpeq_ppzi); }
-SVE_HANDLER(VecS32CmpFlgEQVIZ) { return vi<uint32_t>(state, insn, sve_cmpeq_ppzi); }
-SVE_HANDLER(VecS64CmpFlgEQVIZ) { return vi<uint64_t>(state, insn, sve_cmpeq_ppzi); }
-SVE_HANDLER(VecS8CmpFlgNEVIZ) { return vi<uint8_t>(state, insn, sve_cmpne_ppzi); }
-SVE_HANDLER(VecS16CmpFlgNEVIZ) { return vi<uint16_t>(state, insn, sve_cmpne_ppzi); }
-SVE_HANDLER(VecS32CmpFlgNEVIZ) { return vi<uint32_t>(state, insn, sve_cmpne_ppzi); }
-SVE_HANDLER(VecS64CmpFlgNEVIZ) { return vi<uint64_t>(state, insn, sve_cmpne_ppzi); }
+SVE_HANDLER(VecS8CmpFlgEQVVZ) { return vv<uint8_t, int_cond::eq>(state, insn); }
+SVE_HANDLER(VecS16CmpFlgEQVVZ) { return vv<uint16_t, int_cond::eq>(state, insn); }
+SVE_HANDLER(VecS32CmpFlgEQVVZ) { return vv<uint32_t, int_cond::eq>(state, insn); }
+SVE_HANDLER(VecS64CmpFlgEQVVZ) { return vv<uint64_t, int_cond::eq>(state, insn); }
+SVE_HANDLER(VecS8CmpFlgNEVVZ) { return vv<uint8_t, int_cond::ne>(state, insn); }
+SVE_HANDLER(VecS16CmpFlgNEVVZ) { return vv<uint16_t, int_cond::ne>(state, insn); }
+SVE_HANDLER(VecS32CmpFlgNEVVZ) { return vv<uint32_t, int_cond::ne>(state, insn); }
+SVE_HANDLER(VecS64CmpFlgNEVVZ) { return vv<uint64_t, int_cond::ne>(state, insn); }
+SVE_HANDLER(VecS8CmpFlgEQVIZ) { return vi<uint8_t, int_cond::eq>(state, insn); }
+SVE_HANDLER(VecS16CmpFlgEQVIZ) { return vi<uint16_t, int_cond::eq>(state, insn); }
+SVE_HANDLER(VecS32CmpFlgEQVIZ) { return vi<uint32_t, int_cond::eq>(state, insn); }
+SVE_HANDLER(VecS64CmpFlgEQVIZ) { return vi<uint64_t, int_cond::eq>(state, insn); }
+SVE_HANDLER(VecS8CmpFlgNEVIZ) { return vi<uint8_t, int_cond::ne>(state, insn); }
+SVE_HANDLER(VecS16CmpFlgNEVIZ) { return vi<uint16_t, int_cond::ne>(state, insn); }
+SVE_HANDLER(VecS32CmpFlgNEVIZ) { return vi<uint32_t, int_cond::ne>(state, insn); }
+SVE_HANDLER(VecS64CmpFlgNEVIZ) { return vi<uint64_t, int_cond::ne>(state, insn); }
 SVE_HANDLER(VecS8CmpFlgEQVWZ) { return compare_wide<uint8_t, false>(state, insn, cond::eq); }
 SVE_HANDLER(VecS16CmpFlgEQVWZ) { return compare_wide<uint16_t, false>(state, insn, cond::eq); }
 SVE_HANDLER(VecS32CmpFlgEQVWZ) { return compare_wide<uint32_t, false>(state, insn, cond::eq); }
@@ -113,22 +106,22 @@ SVE_HANDLER(VecS16CmpFlgNEVWZ) { return compare_wide<uint16_t, false>(state, ins
 SVE_HANDLER(VecS32CmpFlgNEVWZ) { return compare_wide<uint32_t, false>(state, insn, cond::ne); }
 
 // CMPGE/CMPGT/CMPLE/CMPLT (signed) and CMPHS/CMPHI/CMPLS/CMPLO (unsigned).
-SVE_HANDLER(VecS8CmpFlgGEVVZ) { return vv<uint8_t>(state, insn, sve_cmpge_ppzz); }
-SVE_HANDLER(VecS16CmpFlgGEVVZ) { return vv<uint16_t>(state, insn, sve_cmpge_ppzz); }
-SVE_HANDLER(VecS32CmpFlgGEVVZ) { return vv<uint32_t>(state, insn, sve_cmpge_ppzz); }
-SVE_HANDLER(VecS64CmpFlgGEVVZ) { return vv<uint64_t>(state, insn, sve_cmpge_ppzz); }
-SVE_HANDLER(VecU8CmpFlgGEVVZ) { return vv<uint8_t>(state, insn, sve_cmphs_ppzz); }
-SVE_HANDLER(VecU16CmpFlgGEVVZ) { return vv<uint16_t>(state, insn, sve_cmphs_ppzz); }
-SVE_HANDLER(VecU32CmpFlgGEVVZ) { return vv<uint32_t>(state, insn, sve_cmphs_ppzz); }
-SVE_HANDLER(VecU64CmpFlgGEVVZ) { return vv<uint64_t>(state, insn, sve_cmphs_ppzz); }
-SVE_HANDLER(VecS8CmpFlgGTVVZ) { return vv<uint8_t>(state, insn, sve_cmpgt_ppzz); }
-SVE_HANDLER(VecS16CmpFlgGTVVZ) { return vv<uint16_t>(state, insn, sve_cmpgt_ppzz); }
-SVE_HANDLER(VecS32CmpFlgGTVVZ) { return vv<uint32_t>(state, insn, sve_cmpgt_ppzz); }
-SVE_HANDLER(VecS64CmpFlgGTVVZ) { return vv<uint64_t>(state, insn, sve_cmpgt_ppzz); }
-SVE_HANDLER(VecU8CmpFlgGTVVZ) { return vv<uint8_t>(state, insn, sve_cmphi_ppzz); }
-SVE_HANDLER(VecU16CmpFlgGTVVZ) { return vv<uint16_t>(state, insn, sve_cmphi_ppzz); }
-SVE_HANDLER(VecU32CmpFlgGTVVZ) { return vv<uint32_t>(state, insn, sve_cmphi_ppzz); }
-SVE_HANDLER(VecU64CmpFlgGTVVZ) { return vv<uint64_t>(state, insn, sve_cmphi_ppzz); }
+SVE_HANDLER(VecS8CmpFlgGEVVZ) { return vv<uint8_t, int_cond::ge>(state, insn); }
+SVE_HANDLER(VecS16CmpFlgGEVVZ) { return vv<uint16_t, int_cond::ge>(state, insn); }
+SVE_HANDLER(VecS32CmpFlgGEVVZ) { return vv<uint32_t, int_cond::ge>(state, insn); }
+SVE_HANDLER(VecS64CmpFlgGEVVZ) { return vv<uint64_t, int_cond::ge>(state, insn); }
+SVE_HANDLER(VecU8CmpFlgGEVVZ) { return vv<uint8_t, int_cond::hs>(state, insn); }
+SVE_HANDLER(VecU16CmpFlgGEVVZ) { return vv<uint16_t, int_cond::hs>(state, insn); }
+SVE_HANDLER(VecU32CmpFlgGEVVZ) { return vv<uint32_t, int_cond::hs>(state, insn); }
+SVE_HANDLER(VecU64CmpFlgGEVVZ) { return vv<uint64_t, int_cond::hs>(state, insn); }
+SVE_HANDLER(VecS8CmpFlgGTVVZ) { return vv<uint8_t, int_cond::gt>(state, insn); }
+SVE_HANDLER(VecS16CmpFlgGTVVZ) { return vv<uint16_t, int_cond::gt>(state, insn); }
+SVE_HANDLER(VecS32CmpFlgGTVVZ) { return vv<uint32_t, int_cond::gt>(state, insn); }
+SVE_HANDLER(VecS64CmpFlgGTVVZ) { return vv<uint64_t, int_cond::gt>(state, insn); }
+SVE_HANDLER(VecU8CmpFlgGTVVZ) { return vv<uint8_t, int_cond::hi>(state, insn); }
+SVE_HANDLER(VecU16CmpFlgGTVVZ) { return vv<uint16_t, int_cond::hi>(state, insn); }
+SVE_HANDLER(VecU32CmpFlgGTVVZ) { return vv<uint32_t, int_cond::hi>(state, insn); }
+SVE_HANDLER(VecU64CmpFlgGTVVZ) { return vv<uint64_t, int_cond::hi>(state, insn); }
 
 SVE_HANDLER(VecS8CmpFlgGEVIZ) { return compare_imm<uint8_t, false>(state, insn, cond::ge); }
 SVE_HANDLER(VecS16CmpFlgGEVIZ) { return compare_imm<uint16_t, false>(state, insn, cond::ge); }
@@ -138,30 +131,30 @@ SVE_HANDLER(VecU8CmpFlgGEVIZ) { return compare_imm<uint8_t, true>(state, insn, c
 SVE_HANDLER(VecU16CmpFlgGEVIZ) { return compare_imm<uint16_t, true>(state, insn, cond::ge); }
 SVE_HANDLER(VecU32CmpFlgGEVIZ) { return compare_imm<uint32_t, true>(state, insn, cond::ge); }
 SVE_HANDLER(VecU64CmpFlgGEVIZ) { return compare_imm<uint64_t, true>(state, insn, cond::ge); }
-SVE_HANDLER(VecS8CmpFlgGTVIZ) { return vi<uint8_t>(state, insn, sve_cmpgt_ppzi); }
-SVE_HANDLER(VecS16CmpFlgGTVIZ) { return vi<uint16_t>(state, insn, sve_cmpgt_ppzi); }
-SVE_HANDLER(VecS32CmpFlgGTVIZ) { return vi<uint32_t>(state, insn, sve_cmpgt_ppzi); }
-SVE_HANDLER(VecS64CmpFlgGTVIZ) { return vi<uint64_t>(state, insn, sve_cmpgt_ppzi); }
-SVE_HANDLER(VecU8CmpFlgGTVIZ) { return vu<uint8_t>(state, insn, sve_cmphi_ppzi); }
-SVE_HANDLER(VecU16CmpFlgGTVIZ) { return vu<uint16_t>(state, insn, sve_cmphi_ppzi); }
-SVE_HANDLER(VecU32CmpFlgGTVIZ) { return vu<uint32_t>(state, insn, sve_cmphi_ppzi); }
-SVE_HANDLER(VecU64CmpFlgGTVIZ) { return vu<uint64_t>(state, insn, sve_cmphi_ppzi); }
-SVE_HANDLER(VecS8CmpFlgLEVIZ) { return vi<uint8_t>(state, insn, sve_cmple_ppzi); }
-SVE_HANDLER(VecS16CmpFlgLEVIZ) { return vi<uint16_t>(state, insn, sve_cmple_ppzi); }
-SVE_HANDLER(VecS32CmpFlgLEVIZ) { return vi<uint32_t>(state, insn, sve_cmple_ppzi); }
-SVE_HANDLER(VecS64CmpFlgLEVIZ) { return vi<uint64_t>(state, insn, sve_cmple_ppzi); }
+SVE_HANDLER(VecS8CmpFlgGTVIZ) { return vi<uint8_t, int_cond::gt>(state, insn); }
+SVE_HANDLER(VecS16CmpFlgGTVIZ) { return vi<uint16_t, int_cond::gt>(state, insn); }
+SVE_HANDLER(VecS32CmpFlgGTVIZ) { return vi<uint32_t, int_cond::gt>(state, insn); }
+SVE_HANDLER(VecS64CmpFlgGTVIZ) { return vi<uint64_t, int_cond::gt>(state, insn); }
+SVE_HANDLER(VecU8CmpFlgGTVIZ) { return vu<uint8_t, int_cond::hi>(state, insn); }
+SVE_HANDLER(VecU16CmpFlgGTVIZ) { return vu<uint16_t, int_cond::hi>(state, insn); }
+SVE_HANDLER(VecU32CmpFlgGTVIZ) { return vu<uint32_t, int_cond::hi>(state, insn); }
+SVE_HANDLER(VecU64CmpFlgGTVIZ) { return vu<uint64_t, int_cond::hi>(state, insn); }
+SVE_HANDLER(VecS8CmpFlgLEVIZ) { return vi<uint8_t, int_cond::le>(state, insn); }
+SVE_HANDLER(VecS16CmpFlgLEVIZ) { return vi<uint16_t, int_cond::le>(state, insn); }
+SVE_HANDLER(VecS32CmpFlgLEVIZ) { return vi<uint32_t, int_cond::le>(state, insn); }
+SVE_HANDLER(VecS64CmpFlgLEVIZ) { return vi<uint64_t, int_cond::le>(state, insn); }
 SVE_HANDLER(VecU8CmpFlgLEVIZ) { return compare_imm<uint8_t, true>(state, insn, cond::le); }
 SVE_HANDLER(VecU16CmpFlgLEVIZ) { return compare_imm<uint16_t, true>(state, insn, cond::le); }
 SVE_HANDLER(VecU32CmpFlgLEVIZ) { return compare_imm<uint32_t, true>(state, insn, cond::le); }
 SVE_HANDLER(VecU64CmpFlgLEVIZ) { return compare_imm<uint64_t, true>(state, insn, cond::le); }
-SVE_HANDLER(VecS8CmpFlgLTVIZ) { return vi<uint8_t>(state, insn, sve_cmplt_ppzi); }
-SVE_HANDLER(VecS16CmpFlgLTVIZ) { return vi<uint16_t>(state, insn, sve_cmplt_ppzi); }
-SVE_HANDLER(VecS32CmpFlgLTVIZ) { return vi<uint32_t>(state, insn, sve_cmplt_ppzi); }
-SVE_HANDLER(VecS64CmpFlgLTVIZ) { return vi<uint64_t>(state, insn, sve_cmplt_ppzi); }
-SVE_HANDLER(VecU8CmpFlgLTVIZ) { return vu<uint8_t>(state, insn, sve_cmplo_ppzi); }
-SVE_HANDLER(VecU16CmpFlgLTVIZ) { return vu<uint16_t>(state, insn, sve_cmplo_ppzi); }
-SVE_HANDLER(VecU32CmpFlgLTVIZ) { return vu<uint32_t>(state, insn, sve_cmplo_ppzi); }
-SVE_HANDLER(VecU64CmpFlgLTVIZ) { return vu<uint64_t>(state, insn, sve_cmplo_ppzi); }
+SVE_HANDLER(VecS8CmpFlgLTVIZ) { return vi<uint8_t, int_cond::lt>(state, insn); }
+SVE_HANDLER(VecS16CmpFlgLTVIZ) { return vi<uint16_t, int_cond::lt>(state, insn); }
+SVE_HANDLER(VecS32CmpFlgLTVIZ) { return vi<uint32_t, int_cond::lt>(state, insn); }
+SVE_HANDLER(VecS64CmpFlgLTVIZ) { return vi<uint64_t, int_cond::lt>(state, insn); }
+SVE_HANDLER(VecU8CmpFlgLTVIZ) { return vu<uint8_t, int_cond::lo>(state, insn); }
+SVE_HANDLER(VecU16CmpFlgLTVIZ) { return vu<uint16_t, int_cond::lo>(state, insn); }
+SVE_HANDLER(VecU32CmpFlgLTVIZ) { return vu<uint32_t, int_cond::lo>(state, insn); }
+SVE_HANDLER(VecU64CmpFlgLTVIZ) { return vu<uint64_t, int_cond::lo>(state, insn); }
 
 SVE_HANDLER(VecS8CmpFlgGEVWZ) { return compare_wide<uint8_t, false>(state, insn, cond::ge); }
 SVE_HANDLER(VecS16CmpFlgGEVWZ) { return compare_wide<uint16_t, false>(state, insn, cond::ge); }

@@ -53,27 +53,46 @@ inline quad load_quad(const unsigned char *p) {
 #endif
 }
 
-// Pd[i] = active and cond(Zn[i], operand); flags from the result under Pg. The
-// element size is Pd's qualifier. 16 bytes at a time: the condition gives all
-// ones per true lane, which ANDed with Pg's bytes and 1 per lane leaves each
-// element's unit 0 or 1 (its first byte the bit, the others 0) exactly where
-// the element is active and true. The flag positions are found in Pg before
-// Pd, which may be Pg, is written; each 64 bytes of Pg are read before the
-// same 64 bytes of Pd are written.
+// The flags of a compare: with the first and the last element active, as
+// under an all-true predicate, they are the result's first and last elements;
+// otherwise they come from the active ends, which the compare finds in Pg
+// before it writes Pd (which may be Pg).
+struct compare_ends {
+    bool both_active;  // the first and the last element of Pg
+    pred_ends ends;    // when not
+};
+inline compare_ends find_compare_ends(const unsigned char *g, unsigned esize) {
+    compare_ends e{(g[0] & g[kVecBytes - esize] & 1) != 0, {}};
+    if (__builtin_expect(!e.both_active, 0)) e.ends = find_pred_ends(g, esize);
+    return e;
+}
+inline void compare_flags(cpu_state *s, const compare_ends &e, const unsigned char *d, unsigned esize, bool any) {
+    if (__builtin_expect(e.both_active, 1))
+        set_nzcv_bits(s, d[0] & 1, !any, !(d[kVecBytes - esize] & 1), false);
+    else
+        pred_result_flags(s, e.ends, d, any);
+}
+
+// Pd[i] = active and cond(Zn[i], operand); flags from the result under Pg.
+// 16 bytes at a time (operand(k) gives the operand's bytes k to k + 15): the
+// condition gives all ones per true lane, which ANDed with Pg's bytes and 1 per
+// lane leaves each element's unit 0 or 1 (its first byte the bit, the others
+// 0) exactly where the element is active and true. Each 64 bytes of Pg are read
+// before the same 64 bytes of Pd are written.
 template <typename T, typename Cond, typename Operand>
-aarch64_decode_rc compare_t(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_z_reg zn, Cond cond, Operand operand) {
+aarch64_decode_rc compare_t(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, Cond cond, Operand operand) {
     using V = piece<T>;
-    const unsigned char *g = preg(s, pg), *a = zreg(s, zn);
-    unsigned char *d = preg(s, pd);
-    const pred_ends ends = find_pred_ends(g, sizeof(T));
+    const unsigned char *g = s->p[pg], *a = s->z[zn];
+    unsigned char *d = s->p[pd];
+    const compare_ends ends = find_compare_ends(g, sizeof(T));
     const V one = V{} + T{1};
     V any{};
 #pragma GCC unroll 4
     for (unsigned k = 0; k < kVecBytes; k += 64) {
-        const quad x = load_quad(a + k), y = operand(k), gq = load_quad(g + k);
+        const quad x = load_quad(a + k), gq = load_quad(g + k);
 #pragma GCC unroll 4
         for (unsigned j = 0; j < 4; ++j) {
-            const V r = reinterpret_cast<V>(cond.template operator()<T>(reinterpret_cast<V>(x.v[j]), reinterpret_cast<V>(y.v[j]))) &
+            const V r = reinterpret_cast<V>(cond.template operator()<T>(reinterpret_cast<V>(x.v[j]), reinterpret_cast<V>(operand(k + 16 * j)))) &
                         reinterpret_cast<V>(gq.v[j]) & one;
             std::memcpy(d + k + 16 * j, &r, 16);
             any |= r;
@@ -81,7 +100,7 @@ aarch64_decode_rc compare_t(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aa
     }
     uint64_t words[2];
     std::memcpy(words, &any, 16);
-    pred_result_flags(s, ends, d, (words[0] | words[1]) != 0);
+    compare_flags(s, ends, d, sizeof(T), (words[0] | words[1]) != 0);
     return DECODE_OK;
 }
 
@@ -124,33 +143,33 @@ inline void store_every2(unsigned char *d, const uint8x16_t (&r)[8]) {
 // the interleaving stores (ST2, ST4). Every load of Pg comes before the first
 // store to Pd.
 template <typename T, typename Cond, typename Operand>
-aarch64_decode_rc compare_narrow(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_z_reg zn, Cond cond, Operand operand) {
+aarch64_decode_rc compare_narrow(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, Cond cond, Operand operand) {
     using V = piece<T>;
     constexpr unsigned E = sizeof(T), kHeads = 16 / E;  // vectors of one byte per element
-    const unsigned char *g = preg(s, pg), *a = zreg(s, zn);
-    unsigned char *d = preg(s, pd);
-    const pred_ends ends = find_pred_ends(g, E);
-    uint8x16_t c[16];
-    for (unsigned k = 0; k < 16; ++k)
-        c[k] = reinterpret_cast<uint8x16_t>(cond.template operator()<T>(reinterpret_cast<V>(vld1q_u8(a + 16 * k)), reinterpret_cast<V>(operand(16 * k))));
+    const unsigned char *g = s->p[pg], *a = s->z[zn];
+    unsigned char *d = s->p[pd];
+    const compare_ends ends = find_compare_ends(g, E);
+    const auto c = [&](unsigned k) {
+        return reinterpret_cast<uint8x16_t>(cond.template operator()<T>(reinterpret_cast<V>(vld1q_u8(a + 16 * k)), reinterpret_cast<V>(operand(16 * k))));
+    };
     uint8x16_t h[kHeads], gh[kHeads];
     if constexpr (E == 2) {
         for (unsigned j = 0; j < 8; ++j) {
-            h[j] = vuzp1q_u8(c[2 * j], c[2 * j + 1]);
+            h[j] = vuzp1q_u8(c(2 * j), c(2 * j + 1));
             gh[j] = vld2q_u8(g + 32 * j).val[0];
         }
     } else if constexpr (E == 4) {
         for (unsigned j = 0; j < 4; ++j) {
-            const uint16x8_t lo = vuzp1q_u16(vreinterpretq_u16_u8(c[4 * j]), vreinterpretq_u16_u8(c[4 * j + 1]));
-            const uint16x8_t hi = vuzp1q_u16(vreinterpretq_u16_u8(c[4 * j + 2]), vreinterpretq_u16_u8(c[4 * j + 3]));
+            const uint16x8_t lo = vuzp1q_u16(vreinterpretq_u16_u8(c(4 * j)), vreinterpretq_u16_u8(c(4 * j + 1)));
+            const uint16x8_t hi = vuzp1q_u16(vreinterpretq_u16_u8(c(4 * j + 2)), vreinterpretq_u16_u8(c(4 * j + 3)));
             h[j] = vuzp1q_u8(vreinterpretq_u8_u16(lo), vreinterpretq_u8_u16(hi));
             gh[j] = vld4q_u8(g + 64 * j).val[0];
         }
     } else {
         uint16x8_t q[4];
         for (unsigned i = 0; i < 4; ++i) {
-            const uint32x4_t lo = vuzp1q_u32(vreinterpretq_u32_u8(c[4 * i]), vreinterpretq_u32_u8(c[4 * i + 1]));
-            const uint32x4_t hi = vuzp1q_u32(vreinterpretq_u32_u8(c[4 * i + 2]), vreinterpretq_u32_u8(c[4 * i + 3]));
+            const uint32x4_t lo = vuzp1q_u32(vreinterpretq_u32_u8(c(4 * i)), vreinterpretq_u32_u8(c(4 * i + 1)));
+            const uint32x4_t hi = vuzp1q_u32(vreinterpretq_u32_u8(c(4 * i + 2)), vreinterpretq_u32_u8(c(4 * i + 3)));
             q[i] = vuzp1q_u16(vreinterpretq_u16_u32(lo), vreinterpretq_u16_u32(hi));
         }
         for (unsigned j = 0; j < 2; ++j) {
@@ -173,36 +192,60 @@ aarch64_decode_rc compare_narrow(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg p
         const uint8x16_t zero = vdupq_n_u8(0);
         store_every4(d, vzip1q_u8(r[0], zero), vzip2q_u8(r[0], zero), vzip1q_u8(r[1], zero), vzip2q_u8(r[1], zero));
     }
-    pred_result_flags(s, ends, d, vmaxvq_u8(any) != 0);
+    compare_flags(s, ends, d, E, vmaxvq_u8(any) != 0);
     return DECODE_OK;
 }
 #endif
 
-template <typename Cond>
-aarch64_decode_rc compare_zz(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_z_reg zn, aarch64_z_reg zm, Cond cond) {
-    const unsigned char *b = zreg(s, zm);
-    return with_element_type(pd.qual, [&](auto t) {
-        using T = decltype(t);
-        #if defined(__aarch64__)
-        if constexpr (sizeof(T) > 1)
-            return compare_narrow<T>(s, pd, pg, zn, cond, [b](unsigned k) { return vld1q_u8(b + k); });
+// Zn against Zm, or against the immediate (truncated to the element size) in
+// every lane.
+template <typename T, typename Cond, typename Operand>
+aarch64_decode_rc compare_typed(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, Cond cond, Operand operand) {
+#if defined(__aarch64__)
+    if constexpr (sizeof(T) > 1) return compare_narrow<T>(s, pd, pg, zn, cond, operand);
 #endif
-        return compare_t<T>(s, pd, pg, zn, cond, [b](unsigned k) { return load_quad(b + k); });
+    return compare_t<T>(s, pd, pg, zn, cond, operand);
+}
+template <typename T, typename Cond>
+aarch64_decode_rc compare_typed_zz(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, unsigned zm, Cond cond) {
+    const unsigned char *b = s->z[zm];
+    return compare_typed<T>(s, pd, pg, zn, cond, [b](unsigned k) {
+        piece<uint8_t> v;
+        std::memcpy(&v, b + k, 16);
+        return v;
     });
 }
-// The immediate, truncated to the element size, in every lane.
+template <typename T, typename Cond>
+aarch64_decode_rc compare_typed_zi(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, uint64_t imm, Cond cond) {
+    const piece<uint8_t> b = reinterpret_cast<piece<uint8_t>>(piece<T>{} + static_cast<T>(imm));
+    return compare_typed<T>(s, pd, pg, zn, cond, [b](unsigned) { return b; });
+}
+
+template <typename Cond>
+aarch64_decode_rc compare_zz(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_z_reg zn, aarch64_z_reg zm, Cond cond) {
+    return with_element_type(pd.qual, [&](auto t) {
+        return compare_typed_zz<decltype(t)>(s, pd.num & 15, pg.num & 15, zn.num & 31, zm.num & 31, cond);
+    });
+}
 template <typename Cond>
 aarch64_decode_rc compare_zi(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_z_reg zn, uint64_t imm, Cond cond) {
     return with_element_type(pd.qual, [&](auto t) {
-        using T = decltype(t);
-        const piece<uint8_t> b = reinterpret_cast<piece<uint8_t>>(piece<T>{} + static_cast<T>(imm));
-#if defined(__aarch64__)
-        if constexpr (sizeof(T) > 1)
-            return compare_narrow<T>(s, pd, pg, zn, cond, [b](unsigned) { return reinterpret_cast<uint8x16_t>(b); });
-#endif
-        const quad q{{b, b, b, b}};
-        return compare_t<T>(s, pd, pg, zn, cond, [&q](unsigned) { return q; });
+        return compare_typed_zi<decltype(t)>(s, pd.num & 15, pg.num & 15, zn.num & 31, imm, cond);
     });
+}
+
+// The condition's functor.
+template <int_cond C>
+constexpr auto cond_of() {
+    if constexpr (C == int_cond::eq) return eq{};
+    else if constexpr (C == int_cond::ne) return ne{};
+    else if constexpr (C == int_cond::ge) return ge{};
+    else if constexpr (C == int_cond::gt) return gt{};
+    else if constexpr (C == int_cond::lt) return lt{};
+    else if constexpr (C == int_cond::le) return le{};
+    else if constexpr (C == int_cond::hs) return hs{};
+    else if constexpr (C == int_cond::hi) return hi{};
+    else return lo{};
 }
 
 uint64_t sext(int v) { return static_cast<uint64_t>(static_cast<int64_t>(v)); }
@@ -222,3 +265,35 @@ aarch64_decode_rc sve_cmplt_ppzi(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg p
 aarch64_decode_rc sve_cmple_ppzi(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_z_reg zn, int imm) { return compare_zi(s, pd, pg, zn, sext(imm), le{}); }
 aarch64_decode_rc sve_cmphi_ppzi(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_z_reg zn, unsigned int imm) { return compare_zi(s, pd, pg, zn, imm, hi{}); }
 aarch64_decode_rc sve_cmplo_ppzi(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_z_reg zn, unsigned int imm) { return compare_zi(s, pd, pg, zn, imm, lo{}); }
+
+template <typename T, int_cond C>
+aarch64_decode_rc sve_compare_zz(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, unsigned zm) {
+    return compare_typed_zz<T>(s, pd, pg, zn, zm, cond_of<C>());
+}
+template <typename T, int_cond C>
+aarch64_decode_rc sve_compare_zi(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, uint64_t imm) {
+    return compare_typed_zi<T>(s, pd, pg, zn, imm, cond_of<C>());
+}
+
+// The forms the instructions have: vector compares EQ, NE, GE, GT, HS, HI;
+// immediate compares EQ, NE, GT, LT, LE (signed) and HI, LO (unsigned), at every
+// element size.
+#define SVE_COMPARE_AT_EVERY_SIZE(entry, c, operand)                                                        \
+    template aarch64_decode_rc entry<uint8_t, int_cond::c>(cpu_state *, unsigned, unsigned, unsigned, operand);  \
+    template aarch64_decode_rc entry<uint16_t, int_cond::c>(cpu_state *, unsigned, unsigned, unsigned, operand); \
+    template aarch64_decode_rc entry<uint32_t, int_cond::c>(cpu_state *, unsigned, unsigned, unsigned, operand); \
+    template aarch64_decode_rc entry<uint64_t, int_cond::c>(cpu_state *, unsigned, unsigned, unsigned, operand);
+SVE_COMPARE_AT_EVERY_SIZE(sve_compare_zz, eq, unsigned)
+SVE_COMPARE_AT_EVERY_SIZE(sve_compare_zz, ne, unsigned)
+SVE_COMPARE_AT_EVERY_SIZE(sve_compare_zz, ge, unsigned)
+SVE_COMPARE_AT_EVERY_SIZE(sve_compare_zz, gt, unsigned)
+SVE_COMPARE_AT_EVERY_SIZE(sve_compare_zz, hs, unsigned)
+SVE_COMPARE_AT_EVERY_SIZE(sve_compare_zz, hi, unsigned)
+SVE_COMPARE_AT_EVERY_SIZE(sve_compare_zi, eq, uint64_t)
+SVE_COMPARE_AT_EVERY_SIZE(sve_compare_zi, ne, uint64_t)
+SVE_COMPARE_AT_EVERY_SIZE(sve_compare_zi, gt, uint64_t)
+SVE_COMPARE_AT_EVERY_SIZE(sve_compare_zi, lt, uint64_t)
+SVE_COMPARE_AT_EVERY_SIZE(sve_compare_zi, le, uint64_t)
+SVE_COMPARE_AT_EVERY_SIZE(sve_compare_zi, hi, uint64_t)
+SVE_COMPARE_AT_EVERY_SIZE(sve_compare_zi, lo, uint64_t)
+#undef SVE_COMPARE_AT_EVERY_SIZE
