@@ -570,38 +570,6 @@ struct run_end {
     aarch64_decode_rc rc;
 };
 
-// The scalar instructions from AT (whose word is not emulated) up to the next
-// emulated word, executed on ST, each by the executor the word cache holds for
-// it: where they stopped, how many ran, and whether an emulated word is there.
-// Stops, without executing it, at any word a64_scalar_step leaves alone; after
-// SCALAR_LEFT of them; before the step that would use up BUDGET; and after a
-// step that leaves the page or takes SP below SP_FLOOR.
-struct scalar_stretch {
-    const uint32_t *at;
-    uint32_t steps;
-    bool at_emulated;
-};
-
-[[gnu::noinline]] scalar_stretch run_scalar(cpu_state &st, recognised_words &cache, const uint32_t *at,
-                                            const uint32_t *page_end, unsigned budget, uint64_t sp_floor,
-                                            unsigned scalar_left) {
-    const uint64_t page = reinterpret_cast<uintptr_t>(page_end) - g_page_bytes;
-    const uint64_t page_bytes = g_page_bytes;
-    const uint32_t limit = budget - 1 < scalar_left ? budget - 1 : scalar_left;
-    uint64_t pc = reinterpret_cast<uintptr_t>(at);
-    const recognised_words::slot *e = &recognised_slot(cache, *at, emulated);
-    for (uint32_t steps = 0;;) {
-        if (steps == limit || e->scalar == nullptr) return {reinterpret_cast<const uint32_t *>(pc), steps, false};
-        const uint64_t next = e->scalar(st, *reinterpret_cast<const uint32_t *>(pc), pc);
-        if (next == 0) return {reinterpret_cast<const uint32_t *>(pc), steps, false};
-        ++steps;
-        pc = next;
-        if (pc - page >= page_bytes || st.sp < sp_floor) return {reinterpret_cast<const uint32_t *>(pc), steps, false};
-        e = &recognised_slot(cache, *reinterpret_cast<const uint32_t *>(pc), emulated);
-        if (e->fn != nullptr) return {reinterpret_cast<const uint32_t *>(pc), steps, true};
-    }
-}
-
 // Emulates from AT, whose word WORD has the handler FN, on the thread's state:
 // that run of SVE words, then each further run that a few register-only scalar
 // instructions join to it (a loop's compare and branch), executed here too so
@@ -617,59 +585,60 @@ __attribute__((noinline)) run_end run_from(trap_thread &t, const uint32_t *at, u
                                            uint64_t sp_floor) {
     cpu_state &st = t.state;
     recognised_words &cache = t.recognised;
+    const uint64_t page_bytes = g_page_bytes;
+    const uint64_t page = reinterpret_cast<uintptr_t>(at) & ~(page_bytes - 1);
     // The first word of the next page: the run stops there.
-    const uint32_t *const page_end = reinterpret_cast<const uint32_t *>(
-        (reinterpret_cast<uintptr_t>(at) & ~(g_page_bytes - 1)) + g_page_bytes);
+    const uint32_t *const page_end = reinterpret_cast<const uint32_t *>(page + page_bytes);
     // Steps left, and the counts, live in registers; the record gets the counts
     // when the run stops. (A fault that a handler of the program leaves by a
-    // jump loses the counts of that one trap.)
+    // jump loses the counts of that one trap.) A stretch of emulated words
+    // stops at STOP: the page's end, or where the budget runs out.
     unsigned budget = kStepsPerTrap;
     uint64_t done = 0, scalar_total = 0;
     aarch64_decode_rc rc = DECODE_OK;
+    const uint32_t *stretch = at;
+    const uint32_t *stop = page_end - at > budget ? at + budget : page_end;
     for (;;) {
         st.pc = reinterpret_cast<unsigned char *>(const_cast<uint32_t *>(at));
         rc = fn(&st, word);
         if (__builtin_expect(rc != DECODE_OK, 0)) break;
-        ++done;
         if constexpr (kProfile) sve_profile_count(t.profile, at, word);
         ++at;
-        if (__builtin_expect(st.sp < sp_floor || at == page_end || --budget == 0, 0)) break;
+        if (__builtin_expect(at == stop || st.sp < sp_floor, 0)) break;
         word = *at;
-        fn = recognise_cached(cache, word, emulated);
-        if (fn == nullptr) {
-            // A loop's compare and branch, here; anything else, or more, in
-            // run_scalar.
-            uint64_t pc = reinterpret_cast<uintptr_t>(at);
-            unsigned inline_steps = 0;
-            while (inline_steps < 2 && budget > 2) {
-                const uint64_t next = a64_scalar_loop_step(st, word, pc);
-                if (next == 0) break;
-                ++inline_steps;
-                --budget;
-                pc = next;
-                if (__builtin_expect(((pc ^ reinterpret_cast<uintptr_t>(at)) & ~(g_page_bytes - 1)) != 0 || st.sp < sp_floor, 0))
-                    break;
-                word = *reinterpret_cast<const uint32_t *>(pc);
-                fn = recognise_cached(cache, word, emulated);
-                if (fn != nullptr) break;
-            }
-            scalar_total += inline_steps;
-            at = reinterpret_cast<const uint32_t *>(pc);
-            if (fn == nullptr) {
-                if (at == page_end || ((pc ^ reinterpret_cast<uintptr_t>(page_end - 1)) & ~(g_page_bytes - 1)) != 0 ||
-                    st.sp < sp_floor)
-                    break;
-                const scalar_stretch s =
-                    run_scalar(st, cache, at, page_end, budget, sp_floor, kScalarStepsBetweenRuns - inline_steps);
-                at = s.at;
-                budget -= s.steps;
-                scalar_total += s.steps;
-                if (!s.at_emulated) break;
-                word = *at;
-                fn = recognise_cached(cache, word, emulated);
-            }
+        const recognised_words::slot *e = &recognised_slot(cache, word, emulated);
+        fn = e->fn;
+        if (fn != nullptr) continue;
+        done += static_cast<uint64_t>(at - stretch);
+        budget -= static_cast<unsigned>(at - stretch);
+        // The scalar instructions up to the next emulated word (a loop's
+        // compare and branch), each by the executor the cache holds for it.
+        // Stops, without executing it, at a word without one, at the step that
+        // would use up the budget and after kScalarStepsBetweenRuns of them;
+        // and after a step that leaves the page or takes SP below SP_FLOOR.
+        uint64_t pc = reinterpret_cast<uintptr_t>(at);
+        unsigned steps = 0;
+        for (;;) {
+            const a64_scalar_fn execute = e->scalar;
+            if (execute == nullptr || steps == kScalarStepsBetweenRuns || budget <= 1) break;
+            const uint64_t next = execute(st, word, pc);
+            if (next == 0) break;
+            ++steps;
+            --budget;
+            pc = next;
+            if (__builtin_expect(pc - page >= page_bytes || st.sp < sp_floor, 0)) break;
+            word = *reinterpret_cast<const uint32_t *>(pc);
+            e = &recognised_slot(cache, word, emulated);
+            fn = e->fn;
+            if (fn != nullptr) break;
         }
+        scalar_total += steps;
+        at = reinterpret_cast<const uint32_t *>(pc);
+        stretch = at;
+        if (fn == nullptr) break;
+        stop = page_end - at > budget ? at + budget : page_end;
     }
+    done += static_cast<uint64_t>(at - stretch);
     t.instructions += done;
     t.scalar_steps += scalar_total;
     return {at, rc};

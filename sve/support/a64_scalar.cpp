@@ -1,5 +1,8 @@
 #include "sve/support/a64_scalar.h"
 
+#include <array>
+#include <utility>
+
 namespace {
 
 // The registers the instructions touch, for deciding without a register file.
@@ -14,6 +17,58 @@ uint64_t run_add_sub_immediate(cpu_state &s, uint32_t word, uint64_t pc) {
     a64_scalar_detail::add_sub_immediate(s, word);
     return pc + 4;
 }
+// ADD, SUB, ADDS and SUBS (immediate) with Rn not SP, and Rd not SP (so the
+// compares, whose Rd is the zero register), by width, operation, flag setting
+// and shift: a loop's counter steps and compares, without the general form's
+// decisions.
+template <bool Sf, bool Sub, bool SetFlags, bool Shift12, bool WriteRd>
+uint64_t run_add_sub_immediate_of(cpu_state &s, uint32_t word, uint64_t pc) {
+    using namespace a64_scalar_detail;
+    const uint64_t imm = static_cast<uint64_t>(bits(word, 21, 10)) << (Shift12 ? 12 : 0);
+    const uint64_t a = s.x[bits(word, 9, 5)];
+    uint64_t r;
+    if constexpr (SetFlags) {
+        uint64_t nzcv;
+#if defined(__aarch64__)
+        // The processor's own flag-setting form: the same AddWithCarry.
+        if constexpr (Sf && Sub)
+            __asm__("subs %0, %2, %3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(imm) : "cc");
+        else if constexpr (Sf)
+            __asm__("adds %0, %2, %3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(imm) : "cc");
+        else if constexpr (Sub)
+            __asm__("subs %w0, %w2, %w3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(imm) : "cc");
+        else
+            __asm__("adds %w0, %w2, %w3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(imm) : "cc");
+        nzcv &= kFlagsMask;
+#else
+        r = add_with_carry(a, Sub ? ~imm : imm, Sub ? 1 : 0, Sf, &nzcv);
+#endif
+        set_flags(s, nzcv);
+    } else {
+        r = Sub ? a - imm : a + imm;
+    }
+    if constexpr (WriteRd) s.x[bits(word, 4, 0)] = Sf ? r : static_cast<uint32_t>(r);
+    return pc + 4;
+}
+
+// Indexed by sf, op, S, sh (the word's bits 31, 30, 29, 22) and whether Rd is
+// register 31.
+template <unsigned... I>
+constexpr std::array<a64_scalar_fn, sizeof...(I)> add_sub_immediate_table(std::integer_sequence<unsigned, I...>) {
+    return {run_add_sub_immediate_of<((I >> 4) & 1) != 0, ((I >> 3) & 1) != 0, ((I >> 2) & 1) != 0, ((I >> 1) & 1) != 0,
+                                     (I & 1) == 0>...};
+}
+constexpr auto kAddSubImmediate = add_sub_immediate_table(std::make_integer_sequence<unsigned, 32>{});
+
+// The executor for an ADD/SUB (immediate) word: one of the above when they
+// take it, else the general form.
+a64_scalar_fn add_sub_immediate_executor(uint32_t word) {
+    using a64_scalar_detail::bits;
+    const bool rn_sp = bits(word, 9, 5) == 31, rd_31 = bits(word, 4, 0) == 31, setflags = bits(word, 29, 29) != 0;
+    if (rn_sp || (rd_31 && !setflags)) return run_add_sub_immediate;
+    return kAddSubImmediate[bits(word, 31, 29) << 2 | bits(word, 22, 22) << 1 | (rd_31 ? 1 : 0)];
+}
+
 uint64_t run_branch_cond(cpu_state &s, uint32_t word, uint64_t pc) {
     return a64_scalar_detail::conditional_branch(s, word, pc);
 }
@@ -51,7 +106,7 @@ a64_scalar_fn a64_scalar_executor(uint32_t word) {
     using a64_scalar_detail::loop_kind;
     if (!executed(word)) return nullptr;
     switch (a64_scalar_detail::loop_kind_of(word)) {
-        case loop_kind::add_sub_immediate: return run_add_sub_immediate;
+        case loop_kind::add_sub_immediate: return add_sub_immediate_executor(word);
         case loop_kind::branch_cond: return run_branch_cond;
         case loop_kind::branch: return run_branch;
         case loop_kind::add_sub_register: return run_add_sub_register;
