@@ -180,7 +180,7 @@ template <bool kProfile>
         state.pc = pc;
         uint32_t word;
         std::memcpy(&word, pc, sizeof word);
-        const recognised_words::slot &entry = recognised_slot(data.recognised, word, emulated_handler);
+        const recognised_words::slot &entry = recognised_slot(data.recognised, word, reinterpret_cast<uintptr_t>(pc), emulated_handler);
         const sve_handler_fn handler = entry.fn;
         if (__builtin_expect(handler != nullptr, 1) && __builtin_expect(handler(&state, word) == DECODE_OK, 1)) {
             ++emulated;

@@ -238,8 +238,8 @@ trap_thread *create_thread_record() {
     return emulated_instruction(word, g_emulate_half_precision);
 }
 
-sve_handler_fn recognise(trap_thread &t, uint32_t word) {
-    return recognise_cached(t.recognised, word, emulated);
+sve_handler_fn recognise(trap_thread &t, uint32_t word, const uint32_t *at) {
+    return recognise_cached(t.recognised, word, reinterpret_cast<uintptr_t>(at), emulated);
 }
 
 // At the handler's return the kernel puts back the alternate stack recorded in
@@ -606,7 +606,7 @@ __attribute__((noinline)) run_end run_from(trap_thread &t, const uint32_t *at, u
         ++at;
         if (__builtin_expect(at == stop || st.sp < sp_floor, 0)) break;
         word = *at;
-        const recognised_words::slot *e = &recognised_slot(cache, word, emulated);
+        const recognised_words::slot *e = &recognised_slot(cache, word, reinterpret_cast<uintptr_t>(at), emulated);
         fn = e->fn;
         if (fn != nullptr) continue;
         done += static_cast<uint64_t>(at - stretch);
@@ -628,7 +628,7 @@ __attribute__((noinline)) run_end run_from(trap_thread &t, const uint32_t *at, u
             pc = next;
             if (__builtin_expect(pc - page >= page_bytes || st.sp < sp_floor, 0)) break;
             word = *reinterpret_cast<const uint32_t *>(pc);
-            e = &recognised_slot(cache, word, emulated);
+            e = &recognised_slot(cache, word, pc, emulated);
             fn = e->fn;
             if (fn != nullptr) break;
         }
@@ -675,7 +675,7 @@ bool handle_sigill(int sig, siginfo_t *info, void *uctx) {
     const uint32_t *at = reinterpret_cast<const uint32_t *>(mc.pc);
     uint32_t word = *at;
     trap_thread *t = tls_thread;
-    sve_handler_fn fn = t != nullptr ? recognise(*t, word) : emulated(word);
+    sve_handler_fn fn = t != nullptr ? recognise(*t, word, at) : emulated(word);
     if (fn == nullptr) {
         // The process is about to end by this SIGILL: say what the word is.
         if (current_app_action(SIGILL).sa_handler == SIG_DFL) {

@@ -49,10 +49,10 @@ inline bool may_access_memory(uint32_t word) { return (word >> 31) != 0; }
 
 // Words a thread has looked up: their handlers (null: not emulated) and, for
 // the others, the executor of the scalar subset a host may run them with (null:
-// outside it), direct-mapped: a run in a loop meets the same few words again and
-// again, and the answers never change. A zero-filled record is empty: its slots
-// hold word 0's answer (UDF #0: not emulated, no executor), so that the key is
-// the word itself.
+// outside it). The answers depend on the word alone, which is the key. A word
+// goes in the slot of its address (direct-mapped, a word apart): a loop's words
+// never share one, and the index is two instructions. A zero-filled record is
+// empty: its slots hold word 0's answer (UDF #0: not emulated, no executor).
 struct recognised_words {
     static constexpr unsigned kSlots = 1024;
     struct slot {
@@ -64,12 +64,12 @@ struct recognised_words {
     } slots[kSlots];
 };
 
-// The cached entry for WORD; on a miss, LOOK_UP(word) gives the handler.
+// The cached entry for WORD, read from address AT; on a miss, LOOK_UP(word)
+// gives the handler.
 template <typename LookUp>
 [[gnu::always_inline]] inline const recognised_words::slot &recognised_slot(recognised_words &cache, uint32_t word,
-                                                                            LookUp look_up) {
-    recognised_words::slot &s = cache.slots[(word * 0x9e3779b1u) >> 22];
-    static_assert(recognised_words::kSlots == 1024);
+                                                                            uint64_t at, LookUp look_up) {
+    recognised_words::slot &s = cache.slots[(at >> 2) & (recognised_words::kSlots - 1)];
     if (__builtin_expect(s.key == word, 1)) return s;
     s.fn = look_up(word);
     s.scalar = s.fn == nullptr ? a64_scalar_executor(word) : nullptr;
@@ -77,9 +77,9 @@ template <typename LookUp>
     return s;
 }
 
-// The cached handler for WORD.
+// The cached handler for WORD, read from address AT.
 template <typename LookUp>
-[[gnu::always_inline]] inline sve_handler_fn recognise_cached(recognised_words &cache, uint32_t word,
+[[gnu::always_inline]] inline sve_handler_fn recognise_cached(recognised_words &cache, uint32_t word, uint64_t at,
                                                                LookUp look_up) {
-    return recognised_slot(cache, word, look_up).fn;
+    return recognised_slot(cache, word, at, look_up).fn;
 }

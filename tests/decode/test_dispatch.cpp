@@ -281,31 +281,33 @@ TEST(DecodeCascade, WordsDifferingOnlyInOperandBitsReachTheSameHandler) {
 }  // namespace
 
 // The per-thread word cache answers as the lookups it caches, from a zero-filled
-// record (whose slots are word 0's) and across words that share a slot.
+// record (whose slots are word 0's) and for different words at addresses that
+// share a slot.
 TEST(WordCache, AnswersAsTheLookupsFromEmptyAndAcrossSharedSlots) {
     static recognised_words cache{};
     const auto look_up = [](uint32_t w) { return emulated_instruction(w, true); };
-    const auto expect_same = [&](uint32_t w) {
-        const recognised_words::slot &s = recognised_slot(cache, w, look_up);
+    const auto expect_same = [&](uint32_t w, uint64_t at) {
+        const recognised_words::slot &s = recognised_slot(cache, w, at, look_up);
         EXPECT_EQ(s.fn, look_up(w)) << std::hex << w;
         EXPECT_EQ(s.scalar, s.fn == nullptr ? a64_scalar_executor(w) : nullptr) << std::hex << w;
     };
     // Word 0 (UDF #0) hits every empty slot: it must be neither emulated nor run.
-    expect_same(0);
-    EXPECT_EQ(recognised_slot(cache, 0, look_up).fn, nullptr);
-    EXPECT_EQ(recognised_slot(cache, 0, look_up).scalar, nullptr);
-    // An SVE word, a scalar word of the subset and one outside it, each with a
-    // word of the other kinds that maps to the same slot, in turn.
+    expect_same(0, 0x400000);
+    EXPECT_EQ(recognised_slot(cache, 0, 0x400004, look_up).fn, nullptr);
+    EXPECT_EQ(recognised_slot(cache, 0, 0x400008, look_up).scalar, nullptr);
+    // An SVE word, scalar words of the subset and one outside it, each in turn
+    // with random words at addresses of the same slot (4 KiB apart).
     const uint32_t words[] = {0x04a30041u /* add z1.s, z2.s, z3.s */, 0xf1000400u /* subs x0, x0, #1 */,
                               0xd503201fu /* nop */, 0x9b027c20u /* mul x0, x1, x2 */, 0x25a01c21u};
-    const auto slot_of = [](uint32_t w) { return (w * 0x9e3779b1u) >> 22; };
     std::mt19937 rng(5);
+    uint64_t at = 0x412340;
     for (const uint32_t w : words) {
-        uint32_t other;
-        do other = static_cast<uint32_t>(rng()); while (slot_of(other) != slot_of(w) || other == w);
+        const uint32_t other = static_cast<uint32_t>(rng());
         for (int round = 0; round < 3; ++round) {
-            expect_same(w);
-            expect_same(other);
+            expect_same(w, at);
+            expect_same(other, at + 4096);
+            expect_same(w, at + 8192);
         }
+        at += 4;
     }
 }
