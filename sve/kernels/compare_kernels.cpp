@@ -105,95 +105,103 @@ aarch64_decode_rc compare_t(cpu_state *s, unsigned pd, unsigned pg, unsigned zn,
 }
 
 #if defined(__aarch64__)
-// Writes 4 x 64 bytes at d: byte 4i of each 64 from byte i of one register,
-// the other bytes 0 (ST4 with three zero registers).
-inline void store_every4(unsigned char *d, uint8x16_t a, uint8x16_t b, uint8x16_t c, uint8x16_t e) {
-    __asm__ volatile(
-        "movi v29.16b, #0\n\tmovi v30.16b, #0\n\tmovi v31.16b, #0\n\t"
-        "mov v28.16b, %1.16b\n\tst4 {v28.16b-v31.16b}, [%0], #64\n\t"
-        "mov v28.16b, %2.16b\n\tst4 {v28.16b-v31.16b}, [%0], #64\n\t"
-        "mov v28.16b, %3.16b\n\tst4 {v28.16b-v31.16b}, [%0], #64\n\t"
-        "mov v28.16b, %4.16b\n\tst4 {v28.16b-v31.16b}, [%0], #64"
-        : "+r"(d)
-        : "w"(a), "w"(b), "w"(c), "w"(e)
-        : "v28", "v29", "v30", "v31", "memory");
+// Zero vectors in V29-V31 for the interleaving stores below, which keep them
+// there between stores.
+struct zero_lanes {
+    uint8x16_t v29, v30, v31;
+};
+// Writes 64 bytes at D: byte 4i from byte i of R, the other bytes 0 (ST4
+// with three zero registers), or 32 bytes: byte 2i from byte i of R, the
+// others 0 (ST2 with one).
+inline void store_every4(unsigned char *d, uint8x16_t r, const zero_lanes &z) {
+    register uint8x16_t z29 asm("v29") = z.v29;
+    register uint8x16_t z30 asm("v30") = z.v30;
+    register uint8x16_t z31 asm("v31") = z.v31;
+    __asm__ volatile("mov v28.16b, %1.16b\n\tst4 {v28.16b-v31.16b}, [%0]"
+                     :
+                     : "r"(d), "w"(r), "w"(z29), "w"(z30), "w"(z31)
+                     : "v28", "memory");
 }
-// Writes 8 x 32 bytes at d: byte 2i of each 32 from byte i of one register,
-// the other bytes 0 (ST2 with a zero register).
-inline void store_every2(unsigned char *d, const uint8x16_t (&r)[8]) {
-    __asm__ volatile(
-        "movi v31.16b, #0\n\t"
-        "mov v30.16b, %1.16b\n\tst2 {v30.16b-v31.16b}, [%0], #32\n\t"
-        "mov v30.16b, %2.16b\n\tst2 {v30.16b-v31.16b}, [%0], #32\n\t"
-        "mov v30.16b, %3.16b\n\tst2 {v30.16b-v31.16b}, [%0], #32\n\t"
-        "mov v30.16b, %4.16b\n\tst2 {v30.16b-v31.16b}, [%0], #32\n\t"
-        "mov v30.16b, %5.16b\n\tst2 {v30.16b-v31.16b}, [%0], #32\n\t"
-        "mov v30.16b, %6.16b\n\tst2 {v30.16b-v31.16b}, [%0], #32\n\t"
-        "mov v30.16b, %7.16b\n\tst2 {v30.16b-v31.16b}, [%0], #32\n\t"
-        "mov v30.16b, %8.16b\n\tst2 {v30.16b-v31.16b}, [%0], #32"
-        : "+r"(d)
-        : "w"(r[0]), "w"(r[1]), "w"(r[2]), "w"(r[3]), "w"(r[4]), "w"(r[5]), "w"(r[6]), "w"(r[7])
-        : "v30", "v31", "memory");
+inline void store_every2(unsigned char *d, uint8x16_t r, const zero_lanes &z) {
+    register uint8x16_t z31 asm("v31") = z.v31;
+    __asm__ volatile("mov v30.16b, %1.16b\n\tst2 {v30.16b-v31.16b}, [%0]" : : "r"(d), "w"(r), "w"(z31) : "v30", "memory");
 }
 
-// Elements of 2, 4 or 8 bytes on AArch64: one result byte per element. The
-// conditions' lane masks are narrowed to their low bytes (UZP1), Pg's elements'
-// first bytes are gathered by the de-interleaving loads (LD2, LD4), and the
-// result bytes go back to the elements' first bytes with the other bytes 0 by
-// the interleaving stores (ST2, ST4). Every load of Pg comes before the first
-// store to Pd.
-template <typename T, typename Cond, typename Operand>
-aarch64_decode_rc compare_narrow(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, Cond cond, Operand operand) {
+// Elements of 2, 4 or 8 bytes on AArch64: one result byte per element, a
+// piece of Pd at a time (32, 64 or 128 bytes). The conditions' lane masks are
+// narrowed to their low bytes (UZP1), Pg's elements' first bytes are gathered
+// by the de-interleaving loads (LD2, LD4), and the result bytes go back to the
+// elements' first bytes with the other bytes 0 by the interleaving stores
+// (ST2, ST4). Each piece of Pg is read before the same piece of Pd is written.
+// kEndsActive: the first and the last element of Pg are active (see
+// compare_flags); else the active ends are found first.
+template <bool kEndsActive, typename T, typename Cond, typename Operand>
+[[gnu::always_inline]] inline aarch64_decode_rc compare_narrow_body(cpu_state *s, unsigned pd, unsigned pg, unsigned zn,
+                                                                    Cond cond, Operand operand) {
     using V = piece<T>;
-    constexpr unsigned E = sizeof(T), kHeads = 16 / E;  // vectors of one byte per element
+    constexpr unsigned E = sizeof(T);
     const unsigned char *g = s->p[pg], *a = s->z[zn];
     unsigned char *d = s->p[pd];
-    const compare_ends ends = find_compare_ends(g, E);
+    pred_ends ends{};
+    if constexpr (!kEndsActive) ends = find_pred_ends(g, E);
     const auto c = [&](unsigned k) {
         return reinterpret_cast<uint8x16_t>(cond.template operator()<T>(reinterpret_cast<V>(vld1q_u8(a + 16 * k)), reinterpret_cast<V>(operand(16 * k))));
     };
-    uint8x16_t h[kHeads], gh[kHeads];
+    const uint8x16_t one = vdupq_n_u8(1);
+    const zero_lanes z{vdupq_n_u8(0), vdupq_n_u8(0), vdupq_n_u8(0)};
+    uint8x16_t any = vdupq_n_u8(0);
     if constexpr (E == 2) {
         for (unsigned j = 0; j < 8; ++j) {
-            h[j] = vuzp1q_u8(c(2 * j), c(2 * j + 1));
-            gh[j] = vld2q_u8(g + 32 * j).val[0];
+            const uint8x16_t h = vuzp1q_u8(c(2 * j), c(2 * j + 1));
+            const uint8x16_t r = vandq_u8(vandq_u8(h, vld2q_u8(g + 32 * j).val[0]), one);
+            store_every2(d + 32 * j, r, z);
+            any = vorrq_u8(any, r);
         }
     } else if constexpr (E == 4) {
         for (unsigned j = 0; j < 4; ++j) {
             const uint16x8_t lo = vuzp1q_u16(vreinterpretq_u16_u8(c(4 * j)), vreinterpretq_u16_u8(c(4 * j + 1)));
             const uint16x8_t hi = vuzp1q_u16(vreinterpretq_u16_u8(c(4 * j + 2)), vreinterpretq_u16_u8(c(4 * j + 3)));
-            h[j] = vuzp1q_u8(vreinterpretq_u8_u16(lo), vreinterpretq_u8_u16(hi));
-            gh[j] = vld4q_u8(g + 64 * j).val[0];
+            const uint8x16_t h = vuzp1q_u8(vreinterpretq_u8_u16(lo), vreinterpretq_u8_u16(hi));
+            const uint8x16_t r = vandq_u8(vandq_u8(h, vld4q_u8(g + 64 * j).val[0]), one);
+            store_every4(d + 64 * j, r, z);
+            any = vorrq_u8(any, r);
         }
     } else {
-        uint16x8_t q[4];
-        for (unsigned i = 0; i < 4; ++i) {
-            const uint32x4_t lo = vuzp1q_u32(vreinterpretq_u32_u8(c(4 * i)), vreinterpretq_u32_u8(c(4 * i + 1)));
-            const uint32x4_t hi = vuzp1q_u32(vreinterpretq_u32_u8(c(4 * i + 2)), vreinterpretq_u32_u8(c(4 * i + 3)));
-            q[i] = vuzp1q_u16(vreinterpretq_u16_u32(lo), vreinterpretq_u16_u32(hi));
-        }
         for (unsigned j = 0; j < 2; ++j) {
-            h[j] = vuzp1q_u8(vreinterpretq_u8_u16(q[2 * j]), vreinterpretq_u8_u16(q[2 * j + 1]));
+            uint16x8_t q[2];
+            for (unsigned i = 0; i < 2; ++i) {
+                const unsigned k = 8 * j + 4 * i;
+                const uint32x4_t lo = vuzp1q_u32(vreinterpretq_u32_u8(c(k)), vreinterpretq_u32_u8(c(k + 1)));
+                const uint32x4_t hi = vuzp1q_u32(vreinterpretq_u32_u8(c(k + 2)), vreinterpretq_u32_u8(c(k + 3)));
+                q[i] = vuzp1q_u16(vreinterpretq_u16_u32(lo), vreinterpretq_u16_u32(hi));
+            }
+            const uint8x16_t h = vuzp1q_u8(vreinterpretq_u8_u16(q[0]), vreinterpretq_u8_u16(q[1]));
             // Every second byte of LD4's first register starts an element.
-            gh[j] = vuzp1q_u8(vld4q_u8(g + 128 * j).val[0], vld4q_u8(g + 128 * j + 64).val[0]);
+            const uint8x16_t gh = vuzp1q_u8(vld4q_u8(g + 128 * j).val[0], vld4q_u8(g + 128 * j + 64).val[0]);
+            const uint8x16_t r = vandq_u8(vandq_u8(h, gh), one);
+            store_every4(d + 128 * j, vzip1q_u8(r, z.v29), z);
+            store_every4(d + 128 * j + 64, vzip2q_u8(r, z.v29), z);
+            any = vorrq_u8(any, r);
         }
     }
-    const uint8x16_t one = vdupq_n_u8(1);
-    uint8x16_t r[kHeads], any = vdupq_n_u8(0);
-    for (unsigned j = 0; j < kHeads; ++j) {
-        r[j] = vandq_u8(vandq_u8(h[j], gh[j]), one);
-        any = vorrq_u8(any, r[j]);
-    }
-    if constexpr (E == 2) {
-        store_every2(d, r);
-    } else if constexpr (E == 4) {
-        store_every4(d, r[0], r[1], r[2], r[3]);
-    } else {
-        const uint8x16_t zero = vdupq_n_u8(0);
-        store_every4(d, vzip1q_u8(r[0], zero), vzip2q_u8(r[0], zero), vzip1q_u8(r[1], zero), vzip2q_u8(r[1], zero));
-    }
-    compare_flags(s, ends, d, E, vmaxvq_u8(any) != 0);
+    const bool any_true = vmaxvq_u8(any) != 0;
+    if constexpr (kEndsActive)
+        set_nzcv_bits(s, d[0] & 1, !any_true, !(d[kVecBytes - E] & 1), false);
+    else
+        pred_result_flags(s, ends, d, any_true);
     return DECODE_OK;
+}
+template <typename T, typename Cond, typename Operand>
+[[gnu::noinline]] aarch64_decode_rc compare_narrow_scanning(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, Cond cond,
+                                                            Operand operand) {
+    return compare_narrow_body<false, T>(s, pd, pg, zn, cond, operand);
+}
+template <typename T, typename Cond, typename Operand>
+aarch64_decode_rc compare_narrow(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, Cond cond, Operand operand) {
+    const unsigned char *g = s->p[pg];
+    if (__builtin_expect(!(g[0] & g[kVecBytes - sizeof(T)] & 1), 0))
+        return compare_narrow_scanning<T>(s, pd, pg, zn, cond, operand);
+    return compare_narrow_body<true, T>(s, pd, pg, zn, cond, operand);
 }
 #endif
 
