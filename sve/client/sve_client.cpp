@@ -170,14 +170,15 @@ void event_thread_exit(void *drcontext) {
 // how many were emulated. Under the try/except it runs as a function of its own
 // (emulate_words), so that its locals stay in registers; without one it is
 // part of the entry.
-template <bool kProfile>
+template <bool kProfile, bool kGuarded>
 [[gnu::always_inline]] inline unsigned emulate_words_inline(dr_thread_data &data, unsigned char *first,
                                                             unsigned int count) {
     cpu_state &state = data.state;
     unsigned emulated = 0;
     unsigned char *const end = first + 4 * static_cast<uintptr_t>(count);
     for (unsigned char *pc = first; pc != end; pc += 4) {
-        state.pc = pc;
+        // A caught fault is reported at state.pc; a run that cannot fault needs no record of it.
+        if constexpr (kGuarded) state.pc = pc;
         uint32_t word;
         std::memcpy(&word, pc, sizeof word);
         const recognised_words::slot &entry = recognised_slot(data.recognised, word, reinterpret_cast<uintptr_t>(pc), emulated_handler);
@@ -194,9 +195,9 @@ template <bool kProfile>
     }
     return emulated;
 }
-template <bool kProfile>
+template <bool kProfile, bool kGuarded>
 [[gnu::noinline]] unsigned emulate_words(dr_thread_data &data, unsigned char *first, unsigned int count) {
-    return emulate_words_inline<kProfile>(data, first, count);
+    return emulate_words_inline<kProfile, kGuarded>(data, first, count);
 }
 
 // The emulation entries, called from the inline code on the thread's emulation
@@ -227,8 +228,8 @@ void emulate_run_of(dr_thread_data *data, unsigned char *first, unsigned int cou
         DR_TRY_EXCEPT(
             data->drcontext,
             {
-                emulated = profile != nullptr ? emulate_words<true>(*data, first, count)
-                                              : emulate_words<false>(*data, first, count);
+                emulated = profile != nullptr ? (emulate_words<true, true>)(*data, first, count)
+                                              : (emulate_words<false, true>)(*data, first, count);
             },
             { faulted = true; });
         if (profile != nullptr) sve_profile_trap(profile, emulated);
@@ -238,9 +239,9 @@ void emulate_run_of(dr_thread_data *data, unsigned char *first, unsigned int cou
         }
     } else {
         if (__builtin_expect(profile != nullptr, 0))
-            sve_profile_trap(profile, emulate_words<true>(*data, first, count));
+            sve_profile_trap(profile, emulate_words<true, false>(*data, first, count));
         else
-            emulate_words_inline<false>(*data, first, count);
+            emulate_words_inline<false, false>(*data, first, count);
     }
     // From here a thread stopped in this sequence has the run's results.
     data->emulated = 1;

@@ -69,7 +69,10 @@ struct recognised_words {
 template <typename LookUp>
 [[gnu::always_inline]] inline const recognised_words::slot &recognised_slot(recognised_words &cache, uint32_t word,
                                                                             uint64_t at, LookUp look_up) {
-    recognised_words::slot &s = cache.slots[(at >> 2) & (recognised_words::kSlots - 1)];
+    static_assert(sizeof(recognised_words::slot) == 32);
+    // The slot's byte offset is the word's offset in its 4 KiB times 8.
+    recognised_words::slot &s = *reinterpret_cast<recognised_words::slot *>(
+        reinterpret_cast<unsigned char *>(cache.slots) + ((at & (4 * recognised_words::kSlots - 4)) << 3));
     if (__builtin_expect(s.key == word, 1)) return s;
     s.fn = look_up(word);
     s.scalar = s.fn == nullptr ? a64_scalar_executor(word) : nullptr;
