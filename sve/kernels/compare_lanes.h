@@ -1,0 +1,261 @@
+// The integer compares' lane code: Pd = Pg AND (Zn cond operand) with the
+// flags, 16 bytes at a time, for element type T (uint8_t to uint64_t). Inline,
+// so that the handlers, which know T and the condition, run it directly, and the
+// kernels by register record run the same code.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+
+#if defined(__aarch64__)
+#include <arm_neon.h>
+#endif
+
+#include "sve/kernels/compare_kernels.h"
+#include "sve/kernels/kernel_common.h"
+#include "sve/kernels/predicate_words.h"
+
+namespace compare_lanes {
+
+// 16 bytes of elements of type T, as the compiler's vector type (NEON on
+// AArch64, SSE on x86-64).
+template <typename T>
+struct piece_of {
+    typedef T type __attribute__((vector_size(16)));
+};
+template <typename T>
+using piece = typename piece_of<T>::type;
+
+// The conditions on 16 bytes of unsigned elements: every lane all ones where
+// the condition holds, else 0. The signed ones compare the same bits as signed.
+template <typename T>
+using spiece = piece<std::make_signed_t<T>>;
+template <typename T>
+inline spiece<T> as_signed(piece<T> v) { return reinterpret_cast<spiece<T>>(v); }
+
+struct eq { template <typename T> auto operator()(piece<T> a, piece<T> b) const { return a == b; } };
+struct ne { template <typename T> auto operator()(piece<T> a, piece<T> b) const { return a != b; } };
+struct ge { template <typename T> auto operator()(piece<T> a, piece<T> b) const { return as_signed<T>(a) >= as_signed<T>(b); } };
+struct gt { template <typename T> auto operator()(piece<T> a, piece<T> b) const { return as_signed<T>(a) > as_signed<T>(b); } };
+struct lt { template <typename T> auto operator()(piece<T> a, piece<T> b) const { return as_signed<T>(a) < as_signed<T>(b); } };
+struct le { template <typename T> auto operator()(piece<T> a, piece<T> b) const { return as_signed<T>(a) <= as_signed<T>(b); } };
+struct hs { template <typename T> auto operator()(piece<T> a, piece<T> b) const { return a >= b; } };
+struct hi { template <typename T> auto operator()(piece<T> a, piece<T> b) const { return a > b; } };
+struct lo { template <typename T> auto operator()(piece<T> a, piece<T> b) const { return a < b; } };
+
+// 64 bytes as four pieces, read with one LD1 of four registers on AArch64.
+struct quad {
+    piece<uint8_t> v[4];
+};
+inline quad load_quad(const unsigned char *p) {
+#if defined(__aarch64__)
+    const uint8x16x4_t x = vld1q_u8_x4(p);
+    return quad{{x.val[0], x.val[1], x.val[2], x.val[3]}};
+#else
+    quad q;
+    std::memcpy(q.v, p, 64);
+    return q;
+#endif
+}
+
+// The flags of a compare: with the first and the last element active, as
+// under an all-true predicate, they are the result's first and last elements;
+// otherwise they come from the active ends, which the compare finds in Pg
+// before it writes Pd (which may be Pg).
+struct compare_ends {
+    bool both_active;  // the first and the last element of Pg
+    pred_ends ends;    // when not
+};
+inline compare_ends find_compare_ends(const unsigned char *g, unsigned esize) {
+    compare_ends e{(g[0] & g[kVecBytes - esize] & 1) != 0, {}};
+    if (__builtin_expect(!e.both_active, 0)) e.ends = find_pred_ends(g, esize);
+    return e;
+}
+inline void compare_flags(cpu_state *s, const compare_ends &e, const unsigned char *d, unsigned esize, bool any) {
+    if (__builtin_expect(e.both_active, 1))
+        set_nzcv_bits(s, d[0] & 1, !any, !(d[kVecBytes - esize] & 1), false);
+    else
+        pred_result_flags(s, e.ends, d, any);
+}
+
+// Pd[i] = active and cond(Zn[i], operand); flags from the result under Pg.
+// 16 bytes at a time (operand(k) gives the operand's bytes k to k + 15): the
+// condition gives all ones per true lane, which ANDed with Pg's bytes and 1 per
+// lane leaves each element's unit 0 or 1 (its first byte the bit, the others
+// 0) exactly where the element is active and true. Each 64 bytes of Pg are read
+// before the same 64 bytes of Pd are written.
+template <typename T, typename Cond, typename Operand>
+aarch64_decode_rc compare_t(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, Cond cond, Operand operand) {
+    using V = piece<T>;
+    const unsigned char *g = s->p[pg], *a = s->z[zn];
+    unsigned char *d = s->p[pd];
+    const compare_ends ends = find_compare_ends(g, sizeof(T));
+    const V one = V{} + T{1};
+    V any{};
+#pragma GCC unroll 4
+    for (unsigned k = 0; k < kVecBytes; k += 64) {
+        const quad x = load_quad(a + k), gq = load_quad(g + k);
+#pragma GCC unroll 4
+        for (unsigned j = 0; j < 4; ++j) {
+            const V r = reinterpret_cast<V>(cond.template operator()<T>(reinterpret_cast<V>(x.v[j]), reinterpret_cast<V>(operand(k + 16 * j)))) &
+                        reinterpret_cast<V>(gq.v[j]) & one;
+            std::memcpy(d + k + 16 * j, &r, 16);
+            any |= r;
+        }
+    }
+    uint64_t words[2];
+    std::memcpy(words, &any, 16);
+    compare_flags(s, ends, d, sizeof(T), (words[0] | words[1]) != 0);
+    return DECODE_OK;
+}
+
+#if defined(__aarch64__)
+// Zero vectors in V29-V31 for the interleaving stores below, which keep them
+// there between stores.
+struct zero_lanes {
+    uint8x16_t v29, v30, v31;
+};
+// Writes 64 bytes at D: byte 4i from byte i of R, the other bytes 0 (ST4
+// with three zero registers), or 32 bytes: byte 2i from byte i of R, the
+// others 0 (ST2 with one).
+inline void store_every4(unsigned char *d, uint8x16_t r, const zero_lanes &z) {
+    register uint8x16_t z29 asm("v29") = z.v29;
+    register uint8x16_t z30 asm("v30") = z.v30;
+    register uint8x16_t z31 asm("v31") = z.v31;
+    __asm__ volatile("mov v28.16b, %1.16b\n\tst4 {v28.16b-v31.16b}, [%0]"
+                     :
+                     : "r"(d), "w"(r), "w"(z29), "w"(z30), "w"(z31)
+                     : "v28", "memory");
+}
+inline void store_every2(unsigned char *d, uint8x16_t r, const zero_lanes &z) {
+    register uint8x16_t z31 asm("v31") = z.v31;
+    __asm__ volatile("mov v30.16b, %1.16b\n\tst2 {v30.16b-v31.16b}, [%0]" : : "r"(d), "w"(r), "w"(z31) : "v30", "memory");
+}
+
+// Elements of 2, 4 or 8 bytes on AArch64: one result byte per element, a
+// piece of Pd at a time (32, 64 or 128 bytes). The conditions' lane masks are
+// narrowed to their low bytes (UZP1), Pg's elements' first bytes are gathered
+// by the de-interleaving loads (LD2, LD4), and the result bytes go back to the
+// elements' first bytes with the other bytes 0 by the interleaving stores
+// (ST2, ST4). Each piece of Pg is read before the same piece of Pd is written.
+// kEndsActive: the first and the last element of Pg are active (see
+// compare_flags); else the active ends are found first.
+template <bool kEndsActive, typename T, typename Cond, typename Operand>
+[[gnu::always_inline]] inline aarch64_decode_rc compare_narrow_body(cpu_state *s, unsigned pd, unsigned pg, unsigned zn,
+                                                                    Cond cond, Operand operand) {
+    using V = piece<T>;
+    constexpr unsigned E = sizeof(T);
+    const unsigned char *g = s->p[pg], *a = s->z[zn];
+    unsigned char *d = s->p[pd];
+    pred_ends ends{};
+    if constexpr (!kEndsActive) ends = find_pred_ends(g, E);
+    const auto c = [&](unsigned k) {
+        return reinterpret_cast<uint8x16_t>(cond.template operator()<T>(reinterpret_cast<V>(vld1q_u8(a + 16 * k)), reinterpret_cast<V>(operand(16 * k))));
+    };
+    const uint8x16_t one = vdupq_n_u8(1);
+    const zero_lanes z{vdupq_n_u8(0), vdupq_n_u8(0), vdupq_n_u8(0)};
+    uint8x16_t any = vdupq_n_u8(0);
+    if constexpr (E == 2) {
+        for (unsigned j = 0; j < 8; ++j) {
+            const uint8x16_t h = vuzp1q_u8(c(2 * j), c(2 * j + 1));
+            const uint8x16_t r = vandq_u8(vandq_u8(h, vld2q_u8(g + 32 * j).val[0]), one);
+            store_every2(d + 32 * j, r, z);
+            any = vorrq_u8(any, r);
+        }
+    } else if constexpr (E == 4) {
+        for (unsigned j = 0; j < 4; ++j) {
+            const uint16x8_t lo = vuzp1q_u16(vreinterpretq_u16_u8(c(4 * j)), vreinterpretq_u16_u8(c(4 * j + 1)));
+            const uint16x8_t hi = vuzp1q_u16(vreinterpretq_u16_u8(c(4 * j + 2)), vreinterpretq_u16_u8(c(4 * j + 3)));
+            const uint8x16_t h = vuzp1q_u8(vreinterpretq_u8_u16(lo), vreinterpretq_u8_u16(hi));
+            const uint8x16_t r = vandq_u8(vandq_u8(h, vld4q_u8(g + 64 * j).val[0]), one);
+            store_every4(d + 64 * j, r, z);
+            any = vorrq_u8(any, r);
+        }
+    } else {
+        for (unsigned j = 0; j < 2; ++j) {
+            uint16x8_t q[2];
+            for (unsigned i = 0; i < 2; ++i) {
+                const unsigned k = 8 * j + 4 * i;
+                const uint32x4_t lo = vuzp1q_u32(vreinterpretq_u32_u8(c(k)), vreinterpretq_u32_u8(c(k + 1)));
+                const uint32x4_t hi = vuzp1q_u32(vreinterpretq_u32_u8(c(k + 2)), vreinterpretq_u32_u8(c(k + 3)));
+                q[i] = vuzp1q_u16(vreinterpretq_u16_u32(lo), vreinterpretq_u16_u32(hi));
+            }
+            const uint8x16_t h = vuzp1q_u8(vreinterpretq_u8_u16(q[0]), vreinterpretq_u8_u16(q[1]));
+            // Every second byte of LD4's first register starts an element.
+            const uint8x16_t gh = vuzp1q_u8(vld4q_u8(g + 128 * j).val[0], vld4q_u8(g + 128 * j + 64).val[0]);
+            const uint8x16_t r = vandq_u8(vandq_u8(h, gh), one);
+            store_every4(d + 128 * j, vzip1q_u8(r, z.v29), z);
+            store_every4(d + 128 * j + 64, vzip2q_u8(r, z.v29), z);
+            any = vorrq_u8(any, r);
+        }
+    }
+    const bool any_true = vmaxvq_u8(any) != 0;
+    if constexpr (kEndsActive)
+        set_nzcv_bits(s, d[0] & 1, !any_true, !(d[kVecBytes - E] & 1), false);
+    else
+        pred_result_flags(s, ends, d, any_true);
+    return DECODE_OK;
+}
+template <typename T, typename Cond, typename Operand>
+[[gnu::noinline]] aarch64_decode_rc compare_narrow_scanning(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, Cond cond,
+                                                            Operand operand) {
+    return compare_narrow_body<false, T>(s, pd, pg, zn, cond, operand);
+}
+template <typename T, typename Cond, typename Operand>
+aarch64_decode_rc compare_narrow(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, Cond cond, Operand operand) {
+    const unsigned char *g = s->p[pg];
+    if (__builtin_expect(!(g[0] & g[kVecBytes - sizeof(T)] & 1), 0))
+        return compare_narrow_scanning<T>(s, pd, pg, zn, cond, operand);
+    return compare_narrow_body<true, T>(s, pd, pg, zn, cond, operand);
+}
+#endif
+
+// Zn against Zm, or against the immediate (truncated to the element size) in
+// every lane.
+template <typename T, typename Cond, typename Operand>
+aarch64_decode_rc compare_typed(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, Cond cond, Operand operand) {
+#if defined(__aarch64__)
+    if constexpr (sizeof(T) > 1) return compare_narrow<T>(s, pd, pg, zn, cond, operand);
+#endif
+    return compare_t<T>(s, pd, pg, zn, cond, operand);
+}
+template <typename T, typename Cond>
+aarch64_decode_rc compare_typed_zz(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, unsigned zm, Cond cond) {
+    const unsigned char *b = s->z[zm];
+    return compare_typed<T>(s, pd, pg, zn, cond, [b](unsigned k) {
+        piece<uint8_t> v;
+        std::memcpy(&v, b + k, 16);
+        return v;
+    });
+}
+template <typename T, typename Cond>
+aarch64_decode_rc compare_typed_zi(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, uint64_t imm, Cond cond) {
+    const piece<uint8_t> b = reinterpret_cast<piece<uint8_t>>(piece<T>{} + static_cast<T>(imm));
+    return compare_typed<T>(s, pd, pg, zn, cond, [b](unsigned) { return b; });
+}
+
+// The condition's functor.
+template <int_cond C>
+constexpr auto cond_of() {
+    if constexpr (C == int_cond::eq) return eq{};
+    else if constexpr (C == int_cond::ne) return ne{};
+    else if constexpr (C == int_cond::ge) return ge{};
+    else if constexpr (C == int_cond::gt) return gt{};
+    else if constexpr (C == int_cond::lt) return lt{};
+    else if constexpr (C == int_cond::le) return le{};
+    else if constexpr (C == int_cond::hs) return hs{};
+    else if constexpr (C == int_cond::hi) return hi{};
+    else return lo{};
+}
+
+}  // namespace compare_lanes
+
+template <typename T, int_cond C>
+inline aarch64_decode_rc sve_compare_zz(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, unsigned zm) {
+    return compare_lanes::compare_typed_zz<T>(s, pd, pg, zn, zm, compare_lanes::cond_of<C>());
+}
+template <typename T, int_cond C>
+inline aarch64_decode_rc sve_compare_zi(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, uint64_t imm) {
+    return compare_lanes::compare_typed_zi<T>(s, pd, pg, zn, imm, compare_lanes::cond_of<C>());
+}
