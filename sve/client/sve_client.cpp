@@ -73,12 +73,82 @@ constexpr size_t kEmulationStackBytes = 128 * 1024;
 
 // Runs of SVE instructions rewritten in one basic block at most.
 constexpr unsigned kMaxRunsPerBlock = 16;
+// Words in one run at most; a longer stretch is emulated as several runs.
+constexpr unsigned kMaxRunWords = 256;
 
 // The thread's dr_thread_data.
 int tls_idx = -1;
 
 void *profile_alloc(size_t bytes) { return dr_raw_mem_alloc(bytes, DR_MEMPROT_READ | DR_MEMPROT_WRITE, nullptr); }
 void profile_free(void *p, size_t bytes) { dr_raw_mem_free(p, bytes); }
+
+// A run as its block was built from it: its first address and, for each word,
+// the handler or, for a register-only scalar word inside the run, the executor.
+// The entries take the words and their handlers from here rather than reading
+// and looking up each word again. Plans are immutable once published, shared
+// by every block built from the same run (a rebuilt block, a trace, the
+// rebuilding for a translation, which must give the same code) and kept until
+// the process ends: there is one per run of the program's code.
+struct run_word {
+    sve_handler_fn fn;    // null for a scalar word
+    a64_scalar_fn scalar;  // its executor
+    uint32_t word;
+};
+struct run_plan {
+    const run_plan *next;  // in its bucket
+    app_pc pc;
+    unsigned count;
+    run_word words[1];  // `count` of them
+};
+size_t plan_bytes(unsigned count) { return sizeof(run_plan) + (count - 1) * sizeof(run_word); }
+
+constexpr unsigned kPlanBuckets = 4096;
+std::atomic<const run_plan *> plan_buckets[kPlanBuckets];
+void *plan_lock = nullptr;
+
+const run_plan *find_plan(const run_plan *p, app_pc pc, const uint32_t *words, unsigned count) {
+    for (; p != nullptr; p = p->next) {
+        if (p->pc != pc || p->count != count) continue;
+        unsigned i = 0;
+        while (i < count && p->words[i].word == words[i]) ++i;
+        if (i == count) return p;
+    }
+    return nullptr;
+}
+
+// The plan of the run of COUNT words WORDS at PC. Lookups take no lock; a new
+// plan is published under one.
+const run_plan *plan_of_run(app_pc pc, const uint32_t *words, unsigned count) {
+    std::atomic<const run_plan *> &bucket = plan_buckets[(reinterpret_cast<uintptr_t>(pc) >> 2) % kPlanBuckets];
+    if (const run_plan *p = find_plan(bucket.load(std::memory_order_acquire), pc, words, count)) return p;
+    dr_mutex_lock(plan_lock);
+    const run_plan *p = find_plan(bucket.load(std::memory_order_acquire), pc, words, count);
+    if (p == nullptr) {
+        auto *made = static_cast<run_plan *>(dr_global_alloc(plan_bytes(count)));
+        SVE_CLIENT_ASSERT(made != NULL);
+        made->next = bucket.load(std::memory_order_relaxed);
+        made->pc = pc;
+        made->count = count;
+        for (unsigned i = 0; i < count; ++i) {
+            const sve_handler_fn fn = emulated_handler(words[i]);
+            made->words[i] = run_word{fn, fn == nullptr ? a64_scalar_executor(words[i]) : nullptr, words[i]};
+        }
+        bucket.store(made, std::memory_order_release);
+        p = made;
+    }
+    dr_mutex_unlock(plan_lock);
+    return p;
+}
+
+void free_plans() {
+    for (std::atomic<const run_plan *> &bucket : plan_buckets) {
+        for (const run_plan *p = bucket.exchange(nullptr); p != nullptr;) {
+            const run_plan *next = p->next;
+            dr_global_free(const_cast<run_plan *>(p), plan_bytes(p->count));
+            p = next;
+        }
+    }
+}
 
 // Module and offset of a program address (dladdr does not see the program's
 // modules from inside the framework).
@@ -165,48 +235,42 @@ void event_thread_exit(void *drcontext) {
     std::fputs(why, stderr);
 }
 
-// Runs the handler of each of the COUNT words from FIRST in turn (a
-// register-only scalar word inside the run is executed in place), and returns
-// how many were emulated. Under the try/except it runs as a function of its own
+// Runs the handler of each word of PLAN's run in turn (a register-only scalar
+// word inside the run is executed in place), and returns how many were
+// emulated. Under the try/except it runs as a function of its own
 // (emulate_words), so that its locals stay in registers; without one it is
 // part of the entry.
 template <bool kProfile, bool kGuarded>
-[[gnu::always_inline]] inline unsigned emulate_words_inline(dr_thread_data &data, unsigned char *first,
-                                                            unsigned int count) {
+[[gnu::always_inline]] inline unsigned emulate_words_inline(dr_thread_data &data, const run_plan *plan) {
     cpu_state &state = data.state;
     unsigned emulated = 0;
-    unsigned char *const end = first + 4 * static_cast<uintptr_t>(count);
-    for (unsigned char *pc = first; pc != end; pc += 4) {
+    unsigned char *pc = plan->pc;
+    for (const run_word *w = plan->words, *const end = w + plan->count; w != end; ++w, pc += 4) {
         // A caught fault is reported at state.pc; a run that cannot fault needs no record of it.
         if constexpr (kGuarded) state.pc = pc;
-        uint32_t word;
-        std::memcpy(&word, pc, sizeof word);
-        const recognised_words::slot &entry = recognised_slot(data.recognised, word, reinterpret_cast<uintptr_t>(pc), emulated_handler);
-        const sve_handler_fn handler = entry.fn;
-        if (__builtin_expect(handler != nullptr, 1) && __builtin_expect(handler(&state, word) == DECODE_OK, 1)) {
+        const sve_handler_fn handler = w->fn;
+        if (__builtin_expect(handler != nullptr, 1) && __builtin_expect(handler(&state, w->word) == DECODE_OK, 1)) {
             ++emulated;
-            if constexpr (kProfile) sve_profile_count(data.profile, pc, word);
+            if constexpr (kProfile) sve_profile_count(data.profile, pc, w->word);
             continue;
         }
-        if (handler == nullptr && entry.scalar != nullptr &&
-            entry.scalar(state, word, reinterpret_cast<uint64_t>(pc)) == reinterpret_cast<uint64_t>(pc) + 4)
+        if (handler == nullptr && w->scalar != nullptr &&
+            w->scalar(state, w->word, reinterpret_cast<uint64_t>(pc)) == reinterpret_cast<uint64_t>(pc) + 4)
             continue;  // a scalar instruction inside the run
-        report_failure(word, pc);
+        report_failure(w->word, pc);
     }
     return emulated;
 }
 template <bool kProfile, bool kGuarded>
-[[gnu::noinline]] unsigned emulate_words(dr_thread_data &data, unsigned char *first, unsigned int count) {
-    return emulate_words_inline<kProfile, kGuarded>(data, first, count);
+[[gnu::noinline]] unsigned emulate_words(dr_thread_data &data, const run_plan *plan) {
+    return emulate_words_inline<kProfile, kGuarded>(data, plan);
 }
 
 // The emulation entries, called from the inline code on the thread's emulation
 // stack with the thread's data (the record address the inline code holds) and
-// the application address of the first instruction of a run of `count`
-// consecutive emulated instructions. The instructions are read from application
-// memory, where the block was built from, and their handlers come from the
-// thread's cache. The inline code has stored every register in the record and
-// loads them back from there.
+// the plan of a run of consecutive emulated instructions, which holds the words
+// the block was built from and their handlers. The inline code has stored
+// every register in the record and loads them back from there.
 //
 // emulate_run is for a run that may access memory: its handlers run under the
 // framework's try/except, and a fault caught there is left in fault_pending for
@@ -214,7 +278,7 @@ template <bool kProfile, bool kGuarded>
 // (deliver_pending_fault). emulate_register_run is for a run of which no word
 // may access memory (may_access_memory), which cannot fault, and takes neither.
 template <bool kGuarded>
-void emulate_run_of(dr_thread_data *data, unsigned char *first, unsigned int count) {
+void emulate_run_of(dr_thread_data *data, const run_plan *plan) {
     cpu_state *state = &data->state;
     // Inside a program signal handler, the interrupted code's SVE-only state is
     // copied before the handler's first SVE instruction changes it.
@@ -222,14 +286,14 @@ void emulate_run_of(dr_thread_data *data, unsigned char *first, unsigned int cou
     sve_profile_thread *const profile = data->profile;
     if constexpr (kGuarded) {
         volatile unsigned emulated = 0;
-        // A fault in a handler's memory access, or in reading an instruction,
-        // ends the run there (state->pc says which instruction it was).
+        // A fault in a handler's memory access ends the run there (state->pc
+        // says which instruction it was).
         volatile bool faulted = false;
         DR_TRY_EXCEPT(
             data->drcontext,
             {
-                emulated = profile != nullptr ? (emulate_words<true, true>)(*data, first, count)
-                                              : (emulate_words<false, true>)(*data, first, count);
+                emulated = profile != nullptr ? (emulate_words<true, true>)(*data, plan)
+                                              : (emulate_words<false, true>)(*data, plan);
             },
             { faulted = true; });
         if (profile != nullptr) sve_profile_trap(profile, emulated);
@@ -239,20 +303,16 @@ void emulate_run_of(dr_thread_data *data, unsigned char *first, unsigned int cou
         }
     } else {
         if (__builtin_expect(profile != nullptr, 0))
-            sve_profile_trap(profile, emulate_words<true, false>(*data, first, count));
+            sve_profile_trap(profile, emulate_words<true, false>(*data, plan));
         else
-            emulate_words_inline<false, false>(*data, first, count);
+            emulate_words_inline<false, false>(*data, plan);
     }
     // From here a thread stopped in this sequence has the run's results.
     data->emulated = 1;
 }
 
-void emulate_run(dr_thread_data *data, unsigned char *first, unsigned int count) {
-    emulate_run_of<true>(data, first, count);
-}
-void emulate_register_run(dr_thread_data *data, unsigned char *first, unsigned int count) {
-    emulate_run_of<false>(data, first, count);
-}
+void emulate_run(dr_thread_data *data, const run_plan *plan) { emulate_run_of<true>(data, plan); }
+void emulate_register_run(dr_thread_data *data, const run_plan *plan) { emulate_run_of<false>(data, plan); }
 
 // A clean call after emulate_run has caught a fault: the application gets it.
 void deliver_pending_fault(dr_thread_data *data, unsigned char *, unsigned int) {
@@ -302,6 +362,8 @@ struct sequence_builder {
     written_registers written;
     // Whether a word of the run may access memory.
     bool accesses_memory;
+    // The run's words and their handlers.
+    const run_plan *plan;
 
     // Inserts an instruction of our own, translated to the run.
     void emit(instr_t *instr) const {
@@ -400,21 +462,19 @@ struct sequence_builder {
         });
     }
 
-    // The call runs on the thread's emulation stack, with the record, the run's
-    // first address and its length as arguments. Everything the callee may
+    // The call runs on the thread's emulation stack, with the record and the
+    // run's plan as arguments. Everything the callee may
     // change is in the record, which the load-back half takes the registers
     // from. A fault the callee caught goes to the application through a clean
     // call (which does not return).
     void call_emulation() const {
         void *callee = reinterpret_cast<void *>(accesses_memory ? emulate_run : emulate_register_run);
-        const ptr_int_t count = (end - pc) / 4;
         mark(kMarkCall);
         emit(INSTR_CREATE_ldr(drcontext, reg(kScratchReg),
                               field(offsetof(dr_thread_data, emulation_stack_top), OPSZ_8)));
         emit(XINST_CREATE_move(drcontext, reg(DR_REG_XSP), reg(kScratchReg)));
         emit(XINST_CREATE_move(drcontext, reg(DR_REG_X0), reg(kRecordReg)));
-        move_immediate(DR_REG_X1, reinterpret_cast<ptr_int_t>(pc));
-        move_immediate(DR_REG_X2, count);
+        move_immediate(DR_REG_X1, reinterpret_cast<ptr_int_t>(plan));
         move_immediate(kScratchReg, reinterpret_cast<ptr_int_t>(callee));
         emit_meta(INSTR_CREATE_blr(drcontext, reg(kScratchReg)));
         mark(kMarkLoadBack);
@@ -529,21 +589,28 @@ dr_emit_flags_t event_instruction_change(void *drcontext, void *tag, instrlist_t
                 expect += 4;
             }
             if (candidate == nullptr || instr_get_app_pc(candidate) != expect || !raw_word_of(candidate, &raw_word) ||
-                emulated_handler(raw_word) == nullptr)
+                emulated_handler(raw_word) == nullptr || (expect + 4 - pc) / 4 > kMaxRunWords)
                 break;
             last = candidate;
         }
         next = instr_get_next_app(last);
         written_registers written{0, 0};
         bool accesses_memory = false;
+        const unsigned count = static_cast<unsigned>((instr_get_app_pc(last) + 4 - pc) / 4);
+        uint32_t words[kMaxRunWords];
+        SVE_CLIENT_ASSERT(count <= kMaxRunWords);
+        unsigned n = 0;
         for (instr_t *i = instr; i != next; i = instr_get_next_app(i)) {
             SVE_CLIENT_ASSERT(raw_word_of(i, &raw_word));
+            words[n++] = raw_word;
             const written_registers w = registers_written(raw_word);
             written.v |= w.v;
             written.x |= w.x;
             if (emulated_handler(raw_word) != nullptr && may_access_memory(raw_word)) accesses_memory = true;
         }
-        sequence_builder seq{drcontext, bb, instr, pc, instr_get_app_pc(last) + 4, pc, written, accesses_memory};
+        SVE_CLIENT_ASSERT(n == count);
+        sequence_builder seq{drcontext, bb,      instr,          pc, instr_get_app_pc(last) + 4, pc, written,
+                             accesses_memory, plan_of_run(pc, words, count)};
         seq.save_state();
         seq.call_emulation();
         seq.restore_state();
@@ -606,6 +673,8 @@ void event_exit() {
     translation_exit();
     dr_log(nullptr, kLogAllCategories, 1, "SVE client exiting\n");
     if (!drmgr_unregister_bb_app2app_event(event_instruction_change)) SVE_CLIENT_ASSERT(false);
+    free_plans();
+    dr_mutex_destroy(plan_lock);
     sve_profile_write_report();
     drmgr_exit();
 }
@@ -631,6 +700,7 @@ DR_EXPORT void dr_client_main(client_id_t id, int argc, const char *argv[]) {
     }
 
     if (!drmgr_init()) SVE_CLIENT_ASSERT(false);
+    plan_lock = dr_mutex_create();
     // One store or load each, through the stolen register.
     SVE_CLIENT_ASSERT(kSlotX26 <= dr_max_opnd_accessible_spill_slot() &&
                       kSlotX27 <= dr_max_opnd_accessible_spill_slot());

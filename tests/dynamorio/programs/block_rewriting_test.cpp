@@ -115,6 +115,26 @@ TEST(BlockRewriting, ManyRunsInOneStraightLineBlock) {
 #undef SVE_RUNS_8
 #undef SVE_RUN_OF_THREE
 
+// A stretch of 600 consecutive SVE instructions, more than one run takes, is
+// emulated as several runs: none runs twice or not at all, in order. Run twice
+// with different inputs, because the second time the block and its runs are
+// already built.
+uint64_t long_stretch(uint64_t start) {
+    uint64_t x1 = start;
+    asm volatile(
+        ".arch_extension sve\n"
+        ".rept 300\n incd %0\n .endr\n"
+        "lsl %0, %0, #1\n"
+        ".rept 300\n incw %0\n .endr\n"
+        : "+r"(x1));
+    return x1;
+}
+TEST(BlockRewriting, StretchLongerThanOneRun) {
+    for (const uint64_t start : {0u, 5u}) {
+        EXPECT_EQ(long_stretch(start), (start + 300u * 32u) * 2u + 300u * 64u) << start;
+    }
+}
+
 // Register-only scalar instructions between SVE words join one run and are
 // executed inside it: SP, the framework's stolen register X28 and the flags
 // read and written there reach the code after the run.
