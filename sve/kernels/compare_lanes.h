@@ -118,7 +118,7 @@ struct zero_lanes {
 };
 // Writes 64 bytes at D: byte 4i from byte i of R, the other bytes 0 (ST4
 // with three zero registers), or 32 bytes: byte 2i from byte i of R, the
-// others 0 (ST2 with one).
+// others 0 (ST2 with one). The _and forms store R = A AND B and OR it into ANY.
 inline void store_every4(unsigned char *d, uint8x16_t r, const zero_lanes &z) {
     register uint8x16_t z29 asm("v29") = z.v29;
     register uint8x16_t z30 asm("v30") = z.v30;
@@ -128,9 +128,23 @@ inline void store_every4(unsigned char *d, uint8x16_t r, const zero_lanes &z) {
                      : "r"(d), "w"(r), "w"(z29), "w"(z30), "w"(z31)
                      : "v28", "memory");
 }
-inline void store_every2(unsigned char *d, uint8x16_t r, const zero_lanes &z) {
+inline void store_every4_and(unsigned char *d, uint8x16_t a, uint8x16_t b, uint8x16_t &any, const zero_lanes &z) {
+    register uint8x16_t z29 asm("v29") = z.v29;
+    register uint8x16_t z30 asm("v30") = z.v30;
     register uint8x16_t z31 asm("v31") = z.v31;
-    __asm__ volatile("mov v30.16b, %1.16b\n\tst2 {v30.16b-v31.16b}, [%0]" : : "r"(d), "w"(r), "w"(z31) : "v30", "memory");
+    __asm__ volatile(
+        "and v28.16b, %2.16b, %3.16b\n\torr %0.16b, %0.16b, v28.16b\n\tst4 {v28.16b-v31.16b}, [%1]"
+        : "+w"(any)
+        : "r"(d), "w"(a), "w"(b), "w"(z29), "w"(z30), "w"(z31)
+        : "v28", "memory");
+}
+inline void store_every2_and(unsigned char *d, uint8x16_t a, uint8x16_t b, uint8x16_t &any, const zero_lanes &z) {
+    register uint8x16_t z31 asm("v31") = z.v31;
+    __asm__ volatile(
+        "and v30.16b, %2.16b, %3.16b\n\torr %0.16b, %0.16b, v30.16b\n\tst2 {v30.16b-v31.16b}, [%1]"
+        : "+w"(any)
+        : "r"(d), "w"(a), "w"(b), "w"(z31)
+        : "v30", "memory");
 }
 
 // Elements of 2, 4 or 8 bytes on AArch64: one result byte per element, a
@@ -159,18 +173,14 @@ template <bool kEndsActive, typename T, typename Cond, typename Operand>
     if constexpr (E == 2) {
         for (unsigned j = 0; j < 8; ++j) {
             const uint8x16_t h = vuzp1q_u8(c(2 * j), c(2 * j + 1));
-            const uint8x16_t r = vandq_u8(vandq_u8(h, vld2q_u8(g + 32 * j).val[0]), one);
-            store_every2(d + 32 * j, r, z);
-            any = vorrq_u8(any, r);
+            store_every2_and(d + 32 * j, h, vandq_u8(vld2q_u8(g + 32 * j).val[0], one), any, z);
         }
     } else if constexpr (E == 4) {
         for (unsigned j = 0; j < 4; ++j) {
             const uint16x8_t lo = vuzp1q_u16(vreinterpretq_u16_u8(c(4 * j)), vreinterpretq_u16_u8(c(4 * j + 1)));
             const uint16x8_t hi = vuzp1q_u16(vreinterpretq_u16_u8(c(4 * j + 2)), vreinterpretq_u16_u8(c(4 * j + 3)));
             const uint8x16_t h = vuzp1q_u8(vreinterpretq_u8_u16(lo), vreinterpretq_u8_u16(hi));
-            const uint8x16_t r = vandq_u8(vandq_u8(h, vld4q_u8(g + 64 * j).val[0]), one);
-            store_every4(d + 64 * j, r, z);
-            any = vorrq_u8(any, r);
+            store_every4_and(d + 64 * j, h, vandq_u8(vld4q_u8(g + 64 * j).val[0], one), any, z);
         }
     } else {
         for (unsigned j = 0; j < 2; ++j) {
