@@ -25,7 +25,8 @@ constexpr prefix_table make_prefix_table() {
         for (unsigned j = 0; j < kVecBytes; ++j) t.b[k][j] = j % (1u << k) == 0;
     return t;
 }
-inline constexpr prefix_table kPredicatePrefixes = make_prefix_table();
+// (Hidden: read PC-relative rather than through the global offset table.)
+[[gnu::visibility("hidden")]] inline constexpr prefix_table kPredicatePrefixes = make_prefix_table();
 
 // Writes P with its first COUNT elements (at most the element count) true, at
 // element size 1 << LG bytes.

@@ -39,7 +39,7 @@ uint64_t run_add_sub_immediate_of(cpu_state &s, uint32_t word, uint64_t pc) {
             __asm__("subs %w0, %w2, %w3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(imm) : "cc");
         else
             __asm__("adds %w0, %w2, %w3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(imm) : "cc");
-        nzcv &= kFlagsMask;
+        // MRS NZCV reads the other bits as zero.
 #else
         r = add_with_carry(a, Sub ? ~imm : imm, Sub ? 1 : 0, Sf, &nzcv);
 #endif

@@ -45,7 +45,8 @@ struct a64_condition_table {
                 if (a64_condition_of_flags(cond, flags)) holds[cond] |= static_cast<uint16_t>(1u << flags);
     }
 };
-inline constexpr a64_condition_table kA64Conditions{};
+// (Hidden: read PC-relative rather than through the global offset table.)
+[[gnu::visibility("hidden")]] inline constexpr a64_condition_table kA64Conditions{};
 
 [[gnu::always_inline]] inline bool a64_condition_holds(unsigned cond, uint64_t nzcv) {
     return (kA64Conditions.holds[cond & 15] >> ((nzcv >> 28) & 15)) & 1;
