@@ -21,10 +21,19 @@ aarch64_decode_rc sve_rdffr_p(cpu_state *state, aarch64_p_reg pd) {
     return DECODE_OK;
 }
 
+// 16 bytes at a time, straight into Pd: each piece of Pg is read before the
+// same piece of Pd (which may be Pg) is written.
 aarch64_decode_rc sve_rdffr_pp(cpu_state *state, aarch64_p_reg pd, aarch64_p_reg pg) {
-    vec_buf r;
+    typedef unsigned char piece __attribute__((vector_size(16)));
     const unsigned char *g = preg(state, pg);
-    for (unsigned i = 0; i < kVecBytes; ++i) r.b[i] = state->ffr[i] & g[i] & 1;
-    std::memcpy(preg(state, pd), r.b, kVecBytes);
+    unsigned char *d = preg(state, pd);
+    const piece one = piece{} + 1;
+    for (unsigned k = 0; k < kVecBytes; k += 16) {
+        piece f, a;
+        std::memcpy(&f, state->ffr + k, 16);
+        std::memcpy(&a, g + k, 16);
+        const piece r = f & a & one;
+        std::memcpy(d + k, &r, 16);
+    }
     return DECODE_OK;
 }

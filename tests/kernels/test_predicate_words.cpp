@@ -204,6 +204,13 @@ TEST(PredicateWords, PtrueEveryPatternAndCntp) {
             sve_cntp_rpp(s.get(), make_ireg(3), make_preg(1, kQualB), make_preg(2, q));
             ASSERT_EQ(s->x[3], want);
         }
+    // Every element, up to 256 of them: more than a byte counts.
+    std::memset(s->p[1], 1, kVecBytes);
+    std::memset(s->p[2], 1, kVecBytes);
+    for (uint32_t q : kQuals) {
+        sve_cntp_rpp(s.get(), make_ireg(3), make_preg(1, kQualB), make_preg(2, q));
+        ASSERT_EQ(s->x[3], kVecBytes / esize(q)) << "q=" << q;
+    }
 }
 
 TEST(PredicateWords, ComparesWriteWholeElementsUnderPg) {
