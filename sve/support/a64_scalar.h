@@ -496,8 +496,7 @@ template <typename S>
     }
 }
 
-// A loop's own kinds of instruction, which a64_scalar_loop_step runs inline and
-// which have executors of their own.
+// A loop's own kinds of instruction, which have executors of their own.
 enum class loop_kind { other, add_sub_immediate, branch_cond, branch, add_sub_register, logical_shifted };
 
 [[gnu::always_inline]] inline loop_kind loop_kind_of(uint32_t word) {
@@ -520,42 +519,14 @@ enum class loop_kind { other, add_sub_immediate, branch_cond, branch, add_sub_re
 // encodings.
 bool a64_scalar_step(cpu_state &s, uint32_t word, uint64_t pc, uint64_t *next);
 
-// A loop's own instructions, inline, for a host stepping through one: ADD, ADDS,
-// SUB, SUBS (immediate, shifted and extended register; so CMP and CMN), logical
-// operations on registers (so MOV), B, BL, B.cond, CBZ, CBNZ and RET. Returns the
-// next PC, or 0 with S untouched for every other word (which a64_scalar_step
-// may still execute).
-[[gnu::always_inline]] inline uint64_t a64_scalar_loop_step(cpu_state &s, uint32_t word, uint64_t pc) {
-    using namespace a64_scalar_detail;
-    switch (loop_kind_of(word)) {
-        case loop_kind::add_sub_immediate:
-            add_sub_immediate(s, word);
-            return pc + 4;
-        case loop_kind::branch_cond:
-            return conditional_branch(s, word, pc);
-        case loop_kind::branch: {
-            uint64_t next;
-            branches(s, word, pc, &next);
-            return next;
-        }
-        case loop_kind::add_sub_register:
-            return add_sub_register(s, word) ? pc + 4 : 0;
-        case loop_kind::logical_shifted:
-            return logical_shifted(s, word) ? pc + 4 : 0;
-        case loop_kind::other:
-            break;
-    }
-    return 0;
-}
-
 // A word's executor, chosen once per word so that a host can keep it with the
 // word: runs WORD, fetched from PC, on S and returns the next PC (the branch
 // target when a branch is taken), or 0 with S untouched when WORD is not one of
 // these instructions.
 using a64_scalar_fn = uint64_t (*)(cpu_state &s, uint32_t word, uint64_t pc);
 
-// The executor for WORD: one for each of a loop's own kinds of instruction (as
-// a64_scalar_loop_step takes them), for the moves and for the conditional
-// selects, a64_scalar_step's for the rest of the subset, null for a word outside
-// it. Each gives what a64_scalar_step gives.
+// The executor for WORD: one for each of a loop's own kinds of instruction
+// (ADD/SUB immediate by width, operation, flags and shift), for the moves and
+// for the conditional selects, a64_scalar_step's for the rest of the subset,
+// null for a word outside it. Each gives what a64_scalar_step gives.
 a64_scalar_fn a64_scalar_executor(uint32_t word);
