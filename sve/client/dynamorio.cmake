@@ -43,6 +43,11 @@ target_include_directories(sve_2048 PRIVATE ${PROJECT_SOURCE_DIR})
 set(client_locals ${CMAKE_CURRENT_BINARY_DIR}/client_locals.map)
 file(WRITE ${client_locals} "{ local: memcpy; memmove; memset; };\n")
 target_link_options(sve_2048 PRIVATE -Wl,--version-script=${client_locals})
+# Calls inside the client bind to its own definitions at link time, as in the
+# trap host's library: without it every call between the core's functions (a
+# handler to its kernel, a kernel to the software floating point, element by
+# element) goes through the procedure linkage table.
+target_link_options(sve_2048 PRIVATE -Wl,-Bsymbolic)
 set_property(TARGET sve_2048 APPEND PROPERTY LINK_DEPENDS ${client_locals})
 # The whole core, so that its load-time initialiser (the dispatch tables) is kept.
 # (DynamoRIO links with the plain signature, so this one does too.)
