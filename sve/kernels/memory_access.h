@@ -286,10 +286,17 @@ inline aarch64_decode_rc contiguous_speculative_load(cpu_state *s, unsigned zt, 
                     for (; k + 16 <= hi_byte; k += 16) std::memcpy(d + k, from + (k - lo_byte), 16);
                     for (; k < hi_byte; ++k) d[k] = from[k - lo_byte];
                 }
-                // Inactive elements are zero: a branch-free mask per element,
-                // which vectorises.
-                for (unsigned e = 0; e < elem_count<E>; ++e)
-                    elem_set<E>(d, e, static_cast<E>(elem_get<E>(d, e) & static_cast<E>(E(0) - E(pg[e * sizeof(E)] & 1))));
+                // Inactive elements are zero: outside the active span they are
+                // already; inside it, a branch-free mask per element, 16 bytes
+                // at a time.
+                typedef E lanes_of __attribute__((vector_size(16)));
+                for (unsigned k = lo_byte & ~15u; k < hi_byte; k += 16) {
+                    lanes_of v, p;
+                    std::memcpy(&v, d + k, 16);
+                    std::memcpy(&p, pg + k, 16);
+                    v &= lanes_of{} - (p & E{1});
+                    std::memcpy(d + k, &v, 16);
+                }
                 return DECODE_OK;
             }
         }
