@@ -455,6 +455,16 @@ struct sequence_builder {
         instrlist_meta_preinsert(bb, where, instr);
     }
 
+    // X = an immediate value, in four instructions whatever the value: the
+    // plan's address, which the rebuilding of a block for a translation must
+    // encode in as many bytes as the first building did.
+    void move_immediate_fixed(reg_id_t x, uint64_t value) const {
+        emit(INSTR_CREATE_movz(drcontext, reg(x), OPND_CREATE_INT16(value & 0xffff), OPND_CREATE_INT8(0)));
+        for (int shift = 16; shift < 64; shift += 16)
+            emit(INSTR_CREATE_movk(drcontext, reg(x), OPND_CREATE_INT16((value >> shift) & 0xffff),
+                                   OPND_CREATE_INT8(shift)));
+    }
+
     // X = an immediate value.
     void move_immediate(reg_id_t x, ptr_int_t value) const {
         framework([&] {
@@ -474,7 +484,7 @@ struct sequence_builder {
                               field(offsetof(dr_thread_data, emulation_stack_top), OPSZ_8)));
         emit(XINST_CREATE_move(drcontext, reg(DR_REG_XSP), reg(kScratchReg)));
         emit(XINST_CREATE_move(drcontext, reg(DR_REG_X0), reg(kRecordReg)));
-        move_immediate(DR_REG_X1, reinterpret_cast<ptr_int_t>(plan));
+        move_immediate_fixed(DR_REG_X1, reinterpret_cast<uint64_t>(plan));
         move_immediate(kScratchReg, reinterpret_cast<ptr_int_t>(callee));
         emit_meta(INSTR_CREATE_blr(drcontext, reg(kScratchReg)));
         mark(kMarkLoadBack);
