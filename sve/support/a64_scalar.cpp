@@ -93,6 +93,51 @@ uint64_t run_any(cpu_state &s, uint32_t word, uint64_t pc) {
     return a64_scalar_detail::step(s, word, pc, &next) ? next : 0;
 }
 
+// ADD, SUB, ADDS and SUBS (shifted register) with no shift, so CMP and CMN of
+// two registers, by width, operation and flag setting; Rd 31 (the compares)
+// writes nothing. Register 31 reads as zero in this form.
+template <bool Sf, bool Sub, bool SetFlags, bool WriteRd>
+uint64_t run_add_sub_register_of(cpu_state &s, uint32_t word, uint64_t pc) {
+    using namespace a64_scalar_detail;
+    const uint64_t a = read_zr(s, bits(word, 9, 5)), b = read_zr(s, bits(word, 20, 16));
+    uint64_t r;
+    if constexpr (SetFlags) {
+        uint64_t nzcv;
+#if defined(__aarch64__)
+        if constexpr (Sf && Sub)
+            __asm__("subs %0, %2, %3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(b) : "cc");
+        else if constexpr (Sf)
+            __asm__("adds %0, %2, %3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(b) : "cc");
+        else if constexpr (Sub)
+            __asm__("subs %w0, %w2, %w3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(b) : "cc");
+        else
+            __asm__("adds %w0, %w2, %w3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(b) : "cc");
+#else
+        r = add_with_carry(a, Sub ? ~b : b, Sub ? 1 : 0, Sf, &nzcv);
+#endif
+        set_flags(s, nzcv);
+    } else {
+        r = Sub ? a - b : a + b;
+    }
+    if constexpr (WriteRd) s.x[bits(word, 4, 0)] = Sf ? r : static_cast<uint32_t>(r);
+    return pc + 4;
+}
+
+// Indexed by sf, op, S (the word's bits 31, 30, 29) and whether Rd is register 31.
+template <unsigned... I>
+constexpr std::array<a64_scalar_fn, sizeof...(I)> add_sub_register_table(std::integer_sequence<unsigned, I...>) {
+    return {run_add_sub_register_of<((I >> 3) & 1) != 0, ((I >> 2) & 1) != 0, ((I >> 1) & 1) != 0, (I & 1) == 0>...};
+}
+constexpr auto kAddSubRegister = add_sub_register_table(std::make_integer_sequence<unsigned, 16>{});
+
+// The executor for an ADD/SUB (register) word: one of the above for the
+// shifted form with no shift, else the general form.
+a64_scalar_fn add_sub_register_executor(uint32_t word) {
+    using a64_scalar_detail::bits;
+    if (bits(word, 21, 21) != 0 || bits(word, 23, 22) != 0 || bits(word, 15, 10) != 0) return run_add_sub_register;
+    return kAddSubRegister[bits(word, 31, 29) << 1 | (bits(word, 4, 0) == 31 ? 1 : 0)];
+}
+
 // Whether a64_scalar_step executes WORD (which depends on the word alone).
 bool executed(uint32_t word) {
     scalar_registers r{};
@@ -109,7 +154,7 @@ a64_scalar_fn a64_scalar_executor(uint32_t word) {
         case loop_kind::add_sub_immediate: return add_sub_immediate_executor(word);
         case loop_kind::branch_cond: return run_branch_cond;
         case loop_kind::branch: return run_branch;
-        case loop_kind::add_sub_register: return run_add_sub_register;
+        case loop_kind::add_sub_register: return add_sub_register_executor(word);
         case loop_kind::logical_shifted: return run_logical_shifted;
         case loop_kind::other: break;
     }

@@ -43,6 +43,8 @@ constexpr word_class kClasses[] = {
     {"bitfield", 0x1f800000, 0x13000000, word_class::kBitfield},
     {"logical shifted register", 0x1f000000, 0x0a000000, word_class::kFree},
     {"add/sub shifted or extended register", 0x1f000000, 0x0b000000, word_class::kFree},
+    // The unshifted form, which has executors of its own (so CMP Xn, Xm).
+    {"add/sub register, no shift", 0x1fe0fc00, 0x0b000000, word_class::kFree},
     {"multiply-add", 0x7f000000, 0x1b000000, word_class::kFree},
     {"add/sub with carry", 0x1fe0fc00, 0x1a000000, word_class::kFree},
     {"conditional compare", 0x3fe00410, 0x3a400000, word_class::kFree},
