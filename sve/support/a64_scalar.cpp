@@ -138,6 +138,56 @@ a64_scalar_fn add_sub_register_executor(uint32_t word) {
     return kAddSubRegister[bits(word, 31, 29) << 1 | (bits(word, 4, 0) == 31 ? 1 : 0)];
 }
 
+// MOV (register), which is ORR Rd, ZR, Rm with no shift, by width and whether
+// Rd is register 31 (which writes nothing).
+template <bool Sf, bool WriteRd>
+uint64_t run_move_register(cpu_state &s, uint32_t word, uint64_t pc) {
+    using namespace a64_scalar_detail;
+    if constexpr (WriteRd) {
+        const uint64_t v = read_zr(s, bits(word, 20, 16));
+        s.x[bits(word, 4, 0)] = Sf ? v : static_cast<uint32_t>(v);
+    }
+    return pc + 4;
+}
+a64_scalar_fn logical_shifted_executor(uint32_t word) {
+    using a64_scalar_detail::bits;
+    if ((word & 0x7fe0ffe0u) != 0x2a0003e0u) return run_logical_shifted;
+    const bool sf = bits(word, 31, 31) != 0, rd_31 = bits(word, 4, 0) == 31;
+    return sf ? (rd_31 ? run_move_register<true, false> : run_move_register<true, true>)
+              : (rd_31 ? run_move_register<false, false> : run_move_register<false, true>);
+}
+
+// The branches a loop and its calls use most, each on its own: B, BL, RET and
+// CBZ/CBNZ by width.
+uint64_t run_b(cpu_state &, uint32_t word, uint64_t pc) {
+    return pc + static_cast<uint64_t>(a64_scalar_detail::sign_extend(a64_scalar_detail::bits(word, 25, 0), 26) * 4);
+}
+uint64_t run_bl(cpu_state &s, uint32_t word, uint64_t pc) {
+    s.x[30] = pc + 4;
+    return run_b(s, word, pc);
+}
+uint64_t run_ret(cpu_state &s, uint32_t word, uint64_t) {
+    return a64_scalar_detail::read_zr(s, a64_scalar_detail::bits(word, 9, 5));
+}
+template <bool Sf, bool NonZero>
+uint64_t run_compare_branch(cpu_state &s, uint32_t word, uint64_t pc) {
+    using namespace a64_scalar_detail;
+    uint64_t v = read_zr(s, bits(word, 4, 0));
+    if constexpr (!Sf) v = static_cast<uint32_t>(v);
+    return (v != 0) == NonZero ? pc + static_cast<uint64_t>(sign_extend(bits(word, 23, 5), 19) * 4) : pc + 4;
+}
+a64_scalar_fn branch_executor(uint32_t word) {
+    if ((word & 0xfc000000u) == 0x14000000u) return run_b;
+    if ((word & 0xfc000000u) == 0x94000000u) return run_bl;
+    if ((word & 0xfffffc1fu) == 0xd65f0000u) return run_ret;
+    if ((word & 0x7e000000u) == 0x34000000u) {
+        const bool sf = (word >> 31) != 0, nonzero = ((word >> 24) & 1) != 0;
+        return sf ? (nonzero ? run_compare_branch<true, true> : run_compare_branch<true, false>)
+                  : (nonzero ? run_compare_branch<false, true> : run_compare_branch<false, false>);
+    }
+    return run_branch;
+}
+
 // Whether a64_scalar_step executes WORD (which depends on the word alone).
 bool executed(uint32_t word) {
     scalar_registers r{};
@@ -153,9 +203,9 @@ a64_scalar_fn a64_scalar_executor(uint32_t word) {
     switch (a64_scalar_detail::loop_kind_of(word)) {
         case loop_kind::add_sub_immediate: return add_sub_immediate_executor(word);
         case loop_kind::branch_cond: return run_branch_cond;
-        case loop_kind::branch: return run_branch;
+        case loop_kind::branch: return branch_executor(word);
         case loop_kind::add_sub_register: return add_sub_register_executor(word);
-        case loop_kind::logical_shifted: return run_logical_shifted;
+        case loop_kind::logical_shifted: return logical_shifted_executor(word);
         case loop_kind::other: break;
     }
     if ((word & 0x1f800000u) == 0x12800000u) return run_move_wide;         // MOVZ, MOVN, MOVK

@@ -42,6 +42,8 @@ constexpr word_class kClasses[] = {
     {"move wide", 0x1f800000, 0x12800000, word_class::kFree},
     {"bitfield", 0x1f800000, 0x13000000, word_class::kBitfield},
     {"logical shifted register", 0x1f000000, 0x0a000000, word_class::kFree},
+    // MOV (register), which has executors of its own.
+    {"mov register", 0x7fe0ffe0, 0x2a0003e0, word_class::kFree},
     {"add/sub shifted or extended register", 0x1f000000, 0x0b000000, word_class::kFree},
     // The unshifted form, which has executors of its own (so CMP Xn, Xm).
     {"add/sub register, no shift", 0x1fe0fc00, 0x0b000000, word_class::kFree},
