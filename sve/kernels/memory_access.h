@@ -288,15 +288,22 @@ inline aarch64_decode_rc contiguous_speculative_load(cpu_state *s, unsigned zt, 
                 }
                 // Inactive elements are zero: outside the active span they are
                 // already; inside it, a branch-free mask per element, 16 bytes
-                // at a time.
+                // at a time (over the whole register with fixed bounds, which
+                // the compiler unrolls).
                 typedef E lanes_of __attribute__((vector_size(16)));
-                for (unsigned k = lo_byte & ~15u; k < hi_byte; k += 16) {
-                    lanes_of v, p;
-                    std::memcpy(&v, d + k, 16);
-                    std::memcpy(&p, pg + k, 16);
-                    v &= lanes_of{} - (p & E{1});
-                    std::memcpy(d + k, &v, 16);
-                }
+                const auto mask = [&](unsigned from, unsigned to) [[gnu::always_inline]] {
+                    for (unsigned k = from; k < to; k += 16) {
+                        lanes_of v, p;
+                        std::memcpy(&v, d + k, 16);
+                        std::memcpy(&p, pg + k, 16);
+                        v &= lanes_of{} - (p & E{1});
+                        std::memcpy(d + k, &v, 16);
+                    }
+                };
+                if (lo_byte == 0 && hi_byte == kVecBytes)
+                    mask(0, kVecBytes);
+                else
+                    mask(lo_byte & ~15u, hi_byte);
                 return DECODE_OK;
             }
         }
