@@ -604,8 +604,6 @@ dr_emit_flags_t event_instruction_change(void *drcontext, void *tag, instrlist_t
             last = candidate;
         }
         next = instr_get_next_app(last);
-        written_registers written{0, 0};
-        bool accesses_memory = false;
         const unsigned count = static_cast<unsigned>((instr_get_app_pc(last) + 4 - pc) / 4);
         uint32_t words[kMaxRunWords];
         SVE_CLIENT_ASSERT(count <= kMaxRunWords);
@@ -613,14 +611,18 @@ dr_emit_flags_t event_instruction_change(void *drcontext, void *tag, instrlist_t
         for (instr_t *i = instr; i != next; i = instr_get_next_app(i)) {
             SVE_CLIENT_ASSERT(raw_word_of(i, &raw_word));
             words[n++] = raw_word;
-            const written_registers w = registers_written(raw_word);
-            written.v |= w.v;
-            written.x |= w.x;
-            if (emulated_handler(raw_word) != nullptr && may_access_memory(raw_word)) accesses_memory = true;
         }
         SVE_CLIENT_ASSERT(n == count);
-        sequence_builder seq{drcontext, bb,      instr,          pc, instr_get_app_pc(last) + 4, pc, written,
-                             accesses_memory, plan_of_run(pc, words, count)};
+        const run_plan *plan = plan_of_run(pc, words, count);
+        written_registers written{0, 0};
+        bool accesses_memory = false;
+        for (const run_word *w = plan->words; w != plan->words + count; ++w) {
+            const written_registers r = registers_written(w->word);
+            written.v |= r.v;
+            written.x |= r.x;
+            if (w->fn != nullptr && may_access_memory(w->word)) accesses_memory = true;
+        }
+        sequence_builder seq{drcontext, bb, instr, pc, instr_get_app_pc(last) + 4, pc, written, accesses_memory, plan};
         seq.save_state();
         seq.call_emulation();
         seq.restore_state();

@@ -14,12 +14,11 @@ namespace {
 // a load sign-extends.
 template <typename M, typename E>
 inline uint64_t si_start(const cpu_state *s, uint32_t insn) {
-    return base_of(s, insn) +
-           static_cast<uint64_t>(int64_t{sfield(insn, 19, 16)}) * (kVecBytes / sizeof(E)) * sizeof(M);
+    return contiguous_si_start<M, E>(base_of(s, insn), sfield(insn, 19, 16));
 }
 template <typename M>
 inline uint64_t ss_start(const cpu_state *s, uint32_t insn) {
-    return base_of(s, insn) + read_x(s, field(insn, 20, 16)) * sizeof(M);
+    return contiguous_ss_start<M>(base_of(s, insn), read_x(s, field(insn, 20, 16)));
 }
 template <typename M, typename E, bool S>
 aarch64_decode_rc ld1_si(cpu_state *s, uint32_t insn) {

@@ -2,10 +2,6 @@
 // PFALSE, PFIRST, PNEXT, PTEST, AND/BIC/EOR/ORR/ORN/NOR/NAND(S), SEL, BRKA(S),
 // BRKB(S), BRKN(S), BRKPA(S), BRKPB(S), WHILELT/LE/LO/LS, CTERMEQ/NE, and the
 // predicate permutes REV, ZIP, UZP, TRN, PUNPKLO/HI.
-#if defined(__aarch64__)
-#include <arm_neon.h>
-#endif
-
 #include "sve/handlers/handler_shapes.h"
 #include "sve/kernels/loop_predicates.h"
 #include "sve/kernels/predicate_kernels.h"
@@ -83,24 +79,7 @@ template <typename T>
 aarch64_decode_rc ptrue(cpu_state *s, uint32_t insn) {
     const unsigned pattern = field(insn, 9, 5);
     if (pattern != 31) return sve_ptrue_pi(s, pd(insn, qual_of<T>), static_cast<int>(pattern));
-    // Every element's first byte 1, the others 0: one vector of them, stored 16 times.
-    unsigned char *d = s->p[field(insn, 3, 0)];
-#if defined(__aarch64__)
-    const uint8x16_t v = sizeof(T) == 1   ? vdupq_n_u8(1)
-                         : sizeof(T) == 2 ? vreinterpretq_u8_u16(vdupq_n_u16(1))
-                         : sizeof(T) == 4 ? vreinterpretq_u8_u32(vdupq_n_u32(1))
-                                          : vreinterpretq_u8_u64(vdupq_n_u64(1));
-    __asm__ volatile(
-        "stp %q1, %q1, [%0]\n\tstp %q1, %q1, [%0, #32]\n\tstp %q1, %q1, [%0, #64]\n\tstp %q1, %q1, [%0, #96]\n\t"
-        "stp %q1, %q1, [%0, #128]\n\tstp %q1, %q1, [%0, #160]\n\tstp %q1, %q1, [%0, #192]\n\tstp %q1, %q1, [%0, #224]"
-        :
-        : "r"(d), "w"(v)
-        : "memory");
-#else
-    typedef T lanes __attribute__((vector_size(16)));
-    const lanes first_bytes = lanes{} + T{1};
-    for (unsigned k = 0; k < kVecBytes; k += 16) std::memcpy(d + k, &first_bytes, 16);
-#endif
+    write_all_true(s->p[field(insn, 3, 0)], std::countr_zero(sizeof(T)));
     return DECODE_OK;
 }
 // PTRUES: PTRUE, with the flags of the result tested under itself. Its true

@@ -59,25 +59,24 @@ inline quad load_quad(const unsigned char *p) {
 #endif
 }
 
-// The flags of a compare: with the first and the last element active, as
-// under an all-true predicate, they are the result's first and last elements;
-// otherwise they come from the active ends, which the compare finds in Pg
-// before it writes Pd (which may be Pg).
+// The flags of a compare. With the first and the last element of Pg active
+// (kEndsActive), as under an all-true predicate, they are the result's first
+// and last elements; otherwise they come from the active ends, which are found
+// in Pg before Pd (which may be Pg) is written.
+template <bool kEndsActive>
 struct compare_ends {
-    bool both_active;  // the first and the last element of Pg
-    pred_ends ends;    // when not
+    pred_ends ends{};
+    compare_ends(const unsigned char *g, unsigned esize) {
+        if constexpr (!kEndsActive) ends = find_pred_ends(g, esize);
+    }
+    void set_flags(cpu_state *s, const unsigned char *d, unsigned esize, bool any) const {
+        if constexpr (kEndsActive)
+            set_nzcv_bits(s, d[0] & 1, !any, !(d[kVecBytes - esize] & 1), false);
+        else
+            pred_result_flags(s, ends, d, any);
+    }
 };
-inline compare_ends find_compare_ends(const unsigned char *g, unsigned esize) {
-    compare_ends e{(g[0] & g[kVecBytes - esize] & 1) != 0, {}};
-    if (__builtin_expect(!e.both_active, 0)) e.ends = find_pred_ends(g, esize);
-    return e;
-}
-inline void compare_flags(cpu_state *s, const compare_ends &e, const unsigned char *d, unsigned esize, bool any) {
-    if (__builtin_expect(e.both_active, 1))
-        set_nzcv_bits(s, d[0] & 1, !any, !(d[kVecBytes - esize] & 1), false);
-    else
-        pred_result_flags(s, e.ends, d, any);
-}
+inline bool compare_ends_active(const unsigned char *g, unsigned esize) { return (g[0] & g[kVecBytes - esize] & 1) != 0; }
 
 // Pd[i] = active and cond(Zn[i], operand); flags from the result under Pg.
 // 16 bytes at a time (operand(k) gives the operand's bytes k to k + 15): the
@@ -85,12 +84,13 @@ inline void compare_flags(cpu_state *s, const compare_ends &e, const unsigned ch
 // lane leaves each element's unit 0 or 1 (its first byte the bit, the others
 // 0) exactly where the element is active and true. Each 64 bytes of Pg are read
 // before the same 64 bytes of Pd are written.
-template <typename T, typename Cond, typename Operand>
-aarch64_decode_rc compare_t(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, Cond cond, Operand operand) {
+template <bool kEndsActive, typename T, typename Cond, typename Operand>
+[[gnu::always_inline]] inline aarch64_decode_rc compare_t(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, Cond cond,
+                                                          Operand operand) {
     using V = piece<T>;
     const unsigned char *g = s->p[pg], *a = s->z[zn];
     unsigned char *d = s->p[pd];
-    const compare_ends ends = find_compare_ends(g, sizeof(T));
+    const compare_ends<kEndsActive> ends(g, sizeof(T));
     const V one = V{} + T{1};
     V any{};
 #pragma GCC unroll 4
@@ -106,7 +106,7 @@ aarch64_decode_rc compare_t(cpu_state *s, unsigned pd, unsigned pg, unsigned zn,
     }
     uint64_t words[2];
     std::memcpy(words, &any, 16);
-    compare_flags(s, ends, d, sizeof(T), (words[0] | words[1]) != 0);
+    ends.set_flags(s, d, sizeof(T), (words[0] | words[1]) != 0);
     return DECODE_OK;
 }
 
@@ -153,17 +153,14 @@ inline void store_every2_and(unsigned char *d, uint8x16_t a, uint8x16_t b, uint8
 // by the de-interleaving loads (LD2, LD4), and the result bytes go back to the
 // elements' first bytes with the other bytes 0 by the interleaving stores
 // (ST2, ST4). Each piece of Pg is read before the same piece of Pd is written.
-// kEndsActive: the first and the last element of Pg are active (see
-// compare_flags); else the active ends are found first.
 template <bool kEndsActive, typename T, typename Cond, typename Operand>
-[[gnu::always_inline]] inline aarch64_decode_rc compare_narrow_body(cpu_state *s, unsigned pd, unsigned pg, unsigned zn,
-                                                                    Cond cond, Operand operand) {
+[[gnu::always_inline]] inline aarch64_decode_rc compare_narrow(cpu_state *s, unsigned pd, unsigned pg, unsigned zn,
+                                                               Cond cond, Operand operand) {
     using V = piece<T>;
     constexpr unsigned E = sizeof(T);
     const unsigned char *g = s->p[pg], *a = s->z[zn];
     unsigned char *d = s->p[pd];
-    pred_ends ends{};
-    if constexpr (!kEndsActive) ends = find_pred_ends(g, E);
+    const compare_ends<kEndsActive> ends(g, E);
     const auto c = [&](unsigned k) {
         return reinterpret_cast<uint8x16_t>(cond.template operator()<T>(reinterpret_cast<V>(vld1q_u8(a + 16 * k)), reinterpret_cast<V>(operand(16 * k))));
     };
@@ -200,35 +197,35 @@ template <bool kEndsActive, typename T, typename Cond, typename Operand>
             any = vorrq_u8(any, r);
         }
     }
-    const bool any_true = vmaxvq_u8(any) != 0;
-    if constexpr (kEndsActive)
-        set_nzcv_bits(s, d[0] & 1, !any_true, !(d[kVecBytes - E] & 1), false);
-    else
-        pred_result_flags(s, ends, d, any_true);
+    ends.set_flags(s, d, E, vmaxvq_u8(any) != 0);
     return DECODE_OK;
 }
-template <typename T, typename Cond, typename Operand>
-[[gnu::noinline]] aarch64_decode_rc compare_narrow_scanning(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, Cond cond,
-                                                            Operand operand) {
-    return compare_narrow_body<false, T>(s, pd, pg, zn, cond, operand);
-}
-template <typename T, typename Cond, typename Operand>
-aarch64_decode_rc compare_narrow(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, Cond cond, Operand operand) {
-    const unsigned char *g = s->p[pg];
-    if (__builtin_expect(!(g[0] & g[kVecBytes - sizeof(T)] & 1), 0))
-        return compare_narrow_scanning<T>(s, pd, pg, zn, cond, operand);
-    return compare_narrow_body<true, T>(s, pd, pg, zn, cond, operand);
-}
 #endif
+
+// One compare at element type T, by the narrowing form where there is one.
+template <bool kEndsActive, typename T, typename Cond, typename Operand>
+[[gnu::always_inline]] inline aarch64_decode_rc compare_body(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, Cond cond,
+                                                             Operand operand) {
+#if defined(__aarch64__)
+    if constexpr (sizeof(T) > 1) return compare_narrow<kEndsActive, T>(s, pd, pg, zn, cond, operand);
+#endif
+    return compare_t<kEndsActive, T>(s, pd, pg, zn, cond, operand);
+}
+// With the first or the last element of Pg inactive, out of line: the flags
+// need the active ends.
+template <typename T, typename Cond, typename Operand>
+[[gnu::noinline]] aarch64_decode_rc compare_scanning(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, Cond cond,
+                                                     Operand operand) {
+    return compare_body<false, T>(s, pd, pg, zn, cond, operand);
+}
 
 // Zn against Zm, or against the immediate (truncated to the element size) in
 // every lane.
 template <typename T, typename Cond, typename Operand>
 aarch64_decode_rc compare_typed(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, Cond cond, Operand operand) {
-#if defined(__aarch64__)
-    if constexpr (sizeof(T) > 1) return compare_narrow<T>(s, pd, pg, zn, cond, operand);
-#endif
-    return compare_t<T>(s, pd, pg, zn, cond, operand);
+    if (__builtin_expect(!compare_ends_active(s->p[pg], sizeof(T)), 0))
+        return compare_scanning<T>(s, pd, pg, zn, cond, operand);
+    return compare_body<true, T>(s, pd, pg, zn, cond, operand);
 }
 template <typename T, typename Cond>
 aarch64_decode_rc compare_typed_zz(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, unsigned zm, Cond cond) {

@@ -10,6 +10,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__aarch64__)
+#include <arm_neon.h>
+#endif
+
 #include "sve/kernels/kernel_common.h"
 #include "sve/kernels/predicate_words.h"
 
@@ -32,6 +36,26 @@ constexpr prefix_table make_prefix_table() {
 // element size 1 << LG bytes.
 inline void write_prefix(unsigned char *p, unsigned count, unsigned lg) {
     copy_pred(p, kPredicatePrefixes.b[lg] + kVecBytes - (count << lg));
+}
+
+// Writes P with every element true at element size 1 << LG bytes: one vector
+// of the pattern, stored 16 times (as eight pairs on AArch64, the vector made
+// in one instruction when LG is known where this is inlined).
+[[gnu::always_inline]] inline void write_all_true(unsigned char *p, unsigned lg) {
+#if defined(__aarch64__)
+    const uint8x16_t v = lg == 0   ? vdupq_n_u8(1)
+                         : lg == 1 ? vreinterpretq_u8_u16(vdupq_n_u16(1))
+                         : lg == 2 ? vreinterpretq_u8_u32(vdupq_n_u32(1))
+                                   : vreinterpretq_u8_u64(vdupq_n_u64(1));
+    __asm__ volatile(
+        "stp %q1, %q1, [%0]\n\tstp %q1, %q1, [%0, #32]\n\tstp %q1, %q1, [%0, #64]\n\tstp %q1, %q1, [%0, #96]\n\t"
+        "stp %q1, %q1, [%0, #128]\n\tstp %q1, %q1, [%0, #160]\n\tstp %q1, %q1, [%0, #192]\n\tstp %q1, %q1, [%0, #224]"
+        :
+        : "r"(p), "w"(v)
+        : "memory");
+#else
+    for (unsigned k = 0; k < kVecBytes; k += 16) std::memcpy(p + k, kPredicatePrefixes.b[lg], 16);
+#endif
 }
 
 // The loop predicates' leading true elements out of N, for counter C and limit

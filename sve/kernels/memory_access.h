@@ -136,6 +136,18 @@ inline void copy_block(unsigned char *to, const unsigned char *from, whole_trans
     copy_256_by64(to, from);
 }
 
+// Contiguous addresses: BASE plus a signed immediate counted in vectors' worth
+// of memory elements (scalar plus immediate), or plus an index counted in
+// memory elements (scalar plus scalar).
+template <typename M, typename E>
+inline uint64_t contiguous_si_start(uint64_t base, int imm) {
+    return base + static_cast<uint64_t>(static_cast<int64_t>(imm)) * (kVecBytes / sizeof(E)) * sizeof(M);
+}
+template <typename M>
+inline uint64_t contiguous_ss_start(uint64_t base, uint64_t index) {
+    return base + index * sizeof(M);
+}
+
 template <typename M, typename E, bool Signed>
 inline aarch64_decode_rc contiguous_load(cpu_state *s, unsigned zt, const unsigned char *pg, uint64_t start) {
     if constexpr (sizeof(M) == sizeof(E)) {

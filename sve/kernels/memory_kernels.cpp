@@ -16,17 +16,17 @@ inline uint64_t simm(int imm) { return static_cast<uint64_t>(static_cast<int64_t
 // Scalar base plus immediate times the bytes the instruction transfers.
 #define SVE_MEM_LD1_SI(name, M, E, S, N)                                                                   \
     aarch64_decode_rc name(cpu_state *s, aarch64_z_reg zt, aarch64_p_reg pg, aarch64_i_rsp_reg rn, int imm) { \
-        const uint64_t start = xread(s, rn) + simm(imm) * (kVecBytes / sizeof(E)) * sizeof(M);               \
+        const uint64_t start = contiguous_si_start<M, E>(xread(s, rn), imm);                                 \
         return contiguous_load<M, E, S>(s, zt.num, preg(s, pg), start);                                   \
     }
 #define SVE_MEM_LDNF1_SI(name, M, E, S, N)                                                                 \
     aarch64_decode_rc name(cpu_state *s, aarch64_z_reg zt, aarch64_p_reg pg, aarch64_i_rsp_reg rn, int imm) { \
-        const uint64_t start = xread(s, rn) + simm(imm) * (kVecBytes / sizeof(E)) * sizeof(M);               \
+        const uint64_t start = contiguous_si_start<M, E>(xread(s, rn), imm);                                 \
         return contiguous_speculative_load<M, E, S, false>(s, zt.num, preg(s, pg), start);                  \
     }
 #define SVE_MEM_ST1_SI(name, M, E, S, N)                                                                   \
     aarch64_decode_rc name(cpu_state *s, aarch64_z_reg zt, aarch64_p_reg pg, aarch64_i_rsp_reg rn, int imm) { \
-        const uint64_t start = xread(s, rn) + simm(imm) * (kVecBytes / sizeof(E)) * sizeof(M);               \
+        const uint64_t start = contiguous_si_start<M, E>(xread(s, rn), imm);                                 \
         return contiguous_store<M, E>(s, zt.num, preg(s, pg), start);                                     \
     }
 // Structures: the immediate counts whole groups of N registers.
@@ -46,17 +46,17 @@ inline uint64_t simm(int imm) { return static_cast<uint64_t>(static_cast<int64_t
 // Scalar base plus scalar index times the memory element size.
 #define SVE_MEM_LD1_SS(name, M, E, S, N)                                                                   \
     aarch64_decode_rc name(cpu_state *s, aarch64_z_reg zt, aarch64_p_reg pg, aarch64_i_rsp_reg rn, aarch64_i_reg rm) {                                                          \
-        const uint64_t start = xread(s, rn) + xread(s, rm) * sizeof(M);                                      \
+        const uint64_t start = contiguous_ss_start<M>(xread(s, rn), xread(s, rm));                           \
         return contiguous_load<M, E, S>(s, zt.num, preg(s, pg), start);                                   \
     }
 #define SVE_MEM_LDFF1_SS(name, M, E, S, N)                                                                 \
     aarch64_decode_rc name(cpu_state *s, aarch64_z_reg zt, aarch64_p_reg pg, aarch64_i_rsp_reg rn, aarch64_i_reg rm) {                                                          \
-        const uint64_t start = xread(s, rn) + xread(s, rm) * sizeof(M);                                      \
+        const uint64_t start = contiguous_ss_start<M>(xread(s, rn), xread(s, rm));                           \
         return contiguous_speculative_load<M, E, S, true>(s, zt.num, preg(s, pg), start);                   \
     }
 #define SVE_MEM_ST1_SS(name, M, E, S, N)                                                                   \
     aarch64_decode_rc name(cpu_state *s, aarch64_z_reg zt, aarch64_p_reg pg, aarch64_i_rsp_reg rn, aarch64_i_reg rm) {                                                          \
-        const uint64_t start = xread(s, rn) + xread(s, rm) * sizeof(M);                                      \
+        const uint64_t start = contiguous_ss_start<M>(xread(s, rn), xread(s, rm));                           \
         return contiguous_store<M, E>(s, zt.num, preg(s, pg), start);                                     \
     }
 #define SVE_MEM_LDN_SS(name, M, E, S, N)                                                                   \

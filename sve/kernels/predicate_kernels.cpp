@@ -158,10 +158,9 @@ namespace {
 }  // namespace
 
 aarch64_decode_rc sve_ptrue_pi(cpu_state *state, aarch64_p_reg pd, int pattern) {
-    // ALL, by far the most common pattern, is every element: the table's first
-    // 256 bytes, with no call on the way.
+    // ALL, by far the most common pattern, is every element, with no call on the way.
     if ((pattern & 31) != 31) return ptrue_pattern(state, pd, pattern);
-    copy_pred(preg(state, pd), kPredicatePrefixes.b[esize_log2(pd.qual)]);
+    write_all_true(preg(state, pd), esize_log2(pd.qual));
     return DECODE_OK;
 }
 

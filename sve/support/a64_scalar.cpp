@@ -17,6 +17,35 @@ uint64_t run_add_sub_immediate(cpu_state &s, uint32_t word, uint64_t pc) {
     a64_scalar_detail::add_sub_immediate(s, word);
     return pc + 4;
 }
+// A + B or A - B at the width, into Rd when WRITE_RD (Rd not SP), setting the
+// flags when SET_FLAGS: the specialised ADD/SUB executors' common part. On
+// AArch64 the flag-setting forms are the processor's own (the same
+// AddWithCarry); MRS NZCV reads the other bits as zero.
+template <bool Sf, bool Sub, bool SetFlags, bool WriteRd>
+[[gnu::always_inline]] inline void add_sub_into(cpu_state &s, uint32_t word, uint64_t a, uint64_t b) {
+    using namespace a64_scalar_detail;
+    uint64_t r;
+    if constexpr (SetFlags) {
+        uint64_t nzcv;
+#if defined(__aarch64__)
+        if constexpr (Sf && Sub)
+            __asm__("subs %0, %2, %3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(b) : "cc");
+        else if constexpr (Sf)
+            __asm__("adds %0, %2, %3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(b) : "cc");
+        else if constexpr (Sub)
+            __asm__("subs %w0, %w2, %w3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(b) : "cc");
+        else
+            __asm__("adds %w0, %w2, %w3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(b) : "cc");
+#else
+        r = add_with_carry(a, Sub ? ~b : b, Sub ? 1 : 0, Sf, &nzcv);
+#endif
+        set_flags(s, nzcv);
+    } else {
+        r = Sub ? a - b : a + b;
+    }
+    if constexpr (WriteRd) s.x[bits(word, 4, 0)] = Sf ? r : static_cast<uint32_t>(r);
+}
+
 // ADD, SUB, ADDS and SUBS (immediate) with Rn not SP, and Rd not SP (so the
 // compares, whose Rd is the zero register), by width, operation, flag setting
 // and shift: a loop's counter steps and compares, without the general form's
@@ -25,29 +54,7 @@ template <bool Sf, bool Sub, bool SetFlags, bool Shift12, bool WriteRd>
 uint64_t run_add_sub_immediate_of(cpu_state &s, uint32_t word, uint64_t pc) {
     using namespace a64_scalar_detail;
     const uint64_t imm = static_cast<uint64_t>(bits(word, 21, 10)) << (Shift12 ? 12 : 0);
-    const uint64_t a = s.x[bits(word, 9, 5)];
-    uint64_t r;
-    if constexpr (SetFlags) {
-        uint64_t nzcv;
-#if defined(__aarch64__)
-        // The processor's own flag-setting form: the same AddWithCarry.
-        if constexpr (Sf && Sub)
-            __asm__("subs %0, %2, %3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(imm) : "cc");
-        else if constexpr (Sf)
-            __asm__("adds %0, %2, %3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(imm) : "cc");
-        else if constexpr (Sub)
-            __asm__("subs %w0, %w2, %w3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(imm) : "cc");
-        else
-            __asm__("adds %w0, %w2, %w3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(imm) : "cc");
-        // MRS NZCV reads the other bits as zero.
-#else
-        r = add_with_carry(a, Sub ? ~imm : imm, Sub ? 1 : 0, Sf, &nzcv);
-#endif
-        set_flags(s, nzcv);
-    } else {
-        r = Sub ? a - imm : a + imm;
-    }
-    if constexpr (WriteRd) s.x[bits(word, 4, 0)] = Sf ? r : static_cast<uint32_t>(r);
+    add_sub_into<Sf, Sub, SetFlags, WriteRd>(s, word, s.x[bits(word, 9, 5)], imm);
     return pc + 4;
 }
 
@@ -99,27 +106,7 @@ uint64_t run_any(cpu_state &s, uint32_t word, uint64_t pc) {
 template <bool Sf, bool Sub, bool SetFlags, bool WriteRd>
 uint64_t run_add_sub_register_of(cpu_state &s, uint32_t word, uint64_t pc) {
     using namespace a64_scalar_detail;
-    const uint64_t a = read_zr(s, bits(word, 9, 5)), b = read_zr(s, bits(word, 20, 16));
-    uint64_t r;
-    if constexpr (SetFlags) {
-        uint64_t nzcv;
-#if defined(__aarch64__)
-        if constexpr (Sf && Sub)
-            __asm__("subs %0, %2, %3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(b) : "cc");
-        else if constexpr (Sf)
-            __asm__("adds %0, %2, %3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(b) : "cc");
-        else if constexpr (Sub)
-            __asm__("subs %w0, %w2, %w3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(b) : "cc");
-        else
-            __asm__("adds %w0, %w2, %w3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(b) : "cc");
-#else
-        r = add_with_carry(a, Sub ? ~b : b, Sub ? 1 : 0, Sf, &nzcv);
-#endif
-        set_flags(s, nzcv);
-    } else {
-        r = Sub ? a - b : a + b;
-    }
-    if constexpr (WriteRd) s.x[bits(word, 4, 0)] = Sf ? r : static_cast<uint32_t>(r);
+    add_sub_into<Sf, Sub, SetFlags, WriteRd>(s, word, read_zr(s, bits(word, 9, 5)), read_zr(s, bits(word, 20, 16)));
     return pc + 4;
 }
 
