@@ -79,12 +79,18 @@ enum sequence_mark : unsigned {
     kMarkCall,       // the record holds the run's inputs; the call follows
     kMarkLoadBack,   // the call has returned: the record holds the results
     kMarkEnd,        // every register is the program's again
+    // In the inline code of constant predicate writes (PTRUE, PFALSE), which
+    // store into the record themselves without a call: the instruction from
+    // `pc` to `end` is being written, those before it are done, and X26 and
+    // X27 are in their slots.
+    kMarkConstant,
     kMarkCount
 };
 
 // Creates the label for `mark` of the sequence standing for the run of SVE
-// instructions from `pc` to `end` (the address after the run's last one).
-instr_t *sequence_label(void *drcontext, sequence_mark mark, app_pc pc, app_pc end);
+// instructions from `pc` to `end` (the address after the run's last one);
+// `word` is the instruction of a kMarkConstant mark.
+instr_t *sequence_label(void *drcontext, sequence_mark mark, app_pc pc, app_pc end, uint32_t word = 0);
 
 // Start-up of the parts in their own files.
 void translation_init();

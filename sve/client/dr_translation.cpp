@@ -26,6 +26,13 @@
 // translate threads. (A caught fault's clean call, after the call, is in the
 // load-back part: the process ends there.)
 //
+// Constant predicate writes (PTRUE, PFALSE) have inline code of their own,
+// which stores each one's image into the record with X26 and X27 borrowed. A
+// thread stopped there gets the state after the instruction being written: the
+// restore-state event completes that instruction's write (its handler, run on
+// the record, writes the same image the inline code was storing), X26 and X27
+// come from their slots and PC is at the next instruction.
+//
 // X28 (the framework's stolen register) is the framework's business until the
 // load-back half: the framework's copy holds the application's value.
 //
@@ -55,11 +62,13 @@ bool note_range_reserved = false;
 // How often a stopped thread was found inside a sequence, by the state it got.
 std::atomic<uint64_t> translated_before{0};
 std::atomic<uint64_t> translated_after{0};
+std::atomic<uint64_t> translated_constant{0};
 
 // A run's first address and the address after it.
 struct run_span {
     app_pc pc;
     app_pc end;
+    uint32_t word;  // of a kMarkConstant mark
 };
 
 bool mark_of(instr_t *instr, sequence_mark *mark, run_span *run) {
@@ -70,6 +79,7 @@ bool mark_of(instr_t *instr, sequence_mark *mark, run_span *run) {
     const dr_instr_label_data_t *data = instr_get_label_data_area(instr);
     run->pc = reinterpret_cast<app_pc>(data->data[0]);
     run->end = reinterpret_cast<app_pc>(data->data[1]);
+    run->word = static_cast<uint32_t>(data->data[2]);
     return true;
 }
 
@@ -124,12 +134,22 @@ bool event_restore_state(void *drcontext, bool restore_memory, dr_restore_state_
     }
 
     sequence_mark mark = kMarkEnd;
-    run_span run{nullptr, nullptr};
+    run_span run{nullptr, nullptr, 0};
     if (!find_position(drcontext, info->fragment_info.ilist, info->fragment_info.cache_start_pc,
                        info->raw_mcontext->pc, &mark, &run))
         return true;
 
-    const dr_thread_data *data = client_thread_data(drcontext);
+    dr_thread_data *data = client_thread_data(drcontext);
+    if (mark == kMarkConstant) {
+        const sve_handler_fn write = emulated_handler(run.word);
+        if (write != nullptr) write(&data->state, run.word);
+        if (translated_constant.fetch_add(1, std::memory_order_relaxed) == 0)
+            dr_log(nullptr, DR_LOG_ALL, 1, "SVE client: translated a thread inside a constant predicate write\n");
+        reg_set_value(DR_REG_X26, mc, dr_read_saved_reg(drcontext, kSlotX26));
+        reg_set_value(DR_REG_X27, mc, dr_read_saved_reg(drcontext, kSlotX27));
+        mc->pc = run.end;
+        return true;
+    }
     const bool after = mark == kMarkLoadBack || (mark == kMarkCall && data->emulated != 0);
     if (after) {
         set_from_record(mc, data->state);
@@ -157,12 +177,13 @@ bool event_restore_state(void *drcontext, bool restore_memory, dr_restore_state_
 
 }  // namespace
 
-instr_t *sequence_label(void *drcontext, sequence_mark mark, app_pc pc, app_pc end) {
+instr_t *sequence_label(void *drcontext, sequence_mark mark, app_pc pc, app_pc end, uint32_t word) {
     instr_t *label = INSTR_CREATE_label(drcontext);
     instr_set_note(label, reinterpret_cast<void *>(note_base + mark));
     dr_instr_label_data_t *data = instr_get_label_data_area(label);
     data->data[0] = reinterpret_cast<ptr_uint_t>(pc);
     data->data[1] = reinterpret_cast<ptr_uint_t>(end);
+    data->data[2] = word;
     return label;
 }
 
@@ -178,8 +199,9 @@ void translation_init() {
 void translation_exit() {
     dr_log(nullptr, DR_LOG_ALL, 1,
            "SVE client: threads translated inside emulation sequences: %llu before the call, "
-           "%llu after\n",
+           "%llu after, %llu in constant predicate writes\n",
            static_cast<unsigned long long>(translated_before.load()),
-           static_cast<unsigned long long>(translated_after.load()));
+           static_cast<unsigned long long>(translated_after.load()),
+           static_cast<unsigned long long>(translated_constant.load()));
     drmgr_unregister_restore_state_ex_event(event_restore_state);
 }

@@ -25,6 +25,7 @@
 #include "drmgr.h"
 #include "sve/client/dr_client.h"
 #include "sve/decode/sve_utils.h"
+#include "sve/kernels/predicate_kernels.h"
 #include "sve/state/cpu_state.h"
 #include "sve/state/guarded_memory.h"
 #include "sve/state/signal_levels.h"
@@ -342,6 +343,33 @@ void dr_insert_call_tevra(void *drcontext, instrlist_t *ilist, instr_t *where, a
     dr_cleanup_after_call(drcontext, ilist, where, 0);
 }
 
+// A predicate write whose result is the same at every execution: PTRUE (not
+// PTRUES, which sets the flags) with a pattern whose true elements fill whole
+// 16-byte pieces of the predicate, which they do for ALL, and PFALSE. Their
+// inline code stores the image into the record itself, without the call.
+struct constant_predicate {
+    unsigned pd;
+    unsigned true_bytes;  // the image's true prefix, in bytes of the record (16 per piece)
+    uint64_t pattern;     // 8 bytes of that prefix: 1 in the first byte of each element
+};
+
+bool constant_predicate_of(uint32_t word, constant_predicate *out) {
+    if ((word & 0xfffffff0u) == 0x2518e400u) {  // PFALSE
+        *out = {word & 15u, 0, 0};
+        return true;
+    }
+    if ((word & 0xff3ffc10u) != 0x2518e000u) return false;  // PTRUE
+    const unsigned lg = (word >> 22) & 3u;
+    const unsigned bytes = pattern_element_count((word >> 5) & 31u, 1u << lg) << lg;
+    if (bytes % 16 != 0) return false;
+    static constexpr uint64_t kPatterns[4] = {0x0101010101010101ull, 0x0001000100010001ull, 0x0000000100000001ull, 1ull};
+    *out = {word & 15u, bytes, kPatterns[lg]};
+    return true;
+}
+
+// Constant predicate writes in a row get one inline sequence, of at most this many.
+constexpr unsigned kMaxConstantWords = 16;
+
 // Builds the inline sequence that replaces a run of SVE instructions: from
 // `pc`, the first one's address, to `end`, the address after the last.
 //
@@ -411,13 +439,24 @@ struct sequence_builder {
         framework([&] { drmgr_insert_read_tls_field(drcontext, tls_idx, bb, where, kRecordReg); });
     }
 
-    void save_state() const {
+    // X26 and X27 to their slots, marked, then X27 = the record address.
+    void borrow_registers() const {
         mark(kMarkStart);
         framework([&] { dr_save_reg(drcontext, bb, where, kScratchReg, kSlotX26); });
         mark(kMarkX26Saved);
         framework([&] { dr_save_reg(drcontext, bb, where, kRecordReg, kSlotX27); });
         mark(kMarkX27Saved);
         load_record_address();
+    }
+
+    // X26 and X27 from their slots.
+    void give_back_registers() const {
+        framework([&] { dr_restore_reg(drcontext, bb, where, kScratchReg, kSlotX26); });
+        framework([&] { dr_restore_reg(drcontext, bb, where, kRecordReg, kSlotX27); });
+    }
+
+    void save_state() const {
+        borrow_registers();
         emit(INSTR_CREATE_str(drcontext, field(offsetof(dr_thread_data, emulated), OPSZ_8),
                               reg(DR_REG_XZR)));
         // X26 still holds the application's value; X27's comes from its slot.
@@ -499,6 +538,65 @@ struct sequence_builder {
             });
             instrlist_meta_preinsert(bb, where, no_fault);
         }
+    }
+
+    // The inline code of a row of constant predicate writes, one per word of
+    // the run: X26 and X27 are borrowed as for the transition, and each image
+    // is stored into the record directly. Inside a program signal handler
+    // (some level recorded), the interrupted code's SVE-only state may have to
+    // be copied first, so the run goes through the call instead.
+    void constant_predicates(const constant_predicate *cp) {
+        const unsigned count = static_cast<unsigned>((end - pc) / 4);
+        borrow_registers();
+        instr_t *through_call = INSTR_CREATE_label(drcontext);
+        instr_t *done = INSTR_CREATE_label(drcontext);
+        constexpr size_t kDepth = offsetof(dr_thread_data, signal_levels) + offsetof(sve_signal_levels, depth);
+        static_assert(sizeof(sve_signal_levels::depth) == 4 && kDepth % 4 == 0 && kDepth / 4 < 4096);
+        emit(INSTR_CREATE_ldr(drcontext, reg(kScratchRegW), field(kDepth, OPSZ_4)));
+        emit_meta(INSTR_CREATE_cbnz(drcontext, opnd_create_instr(through_call), reg(kScratchReg)));
+        // X27 moves to the first predicate register, then from one to the next:
+        // every distance between two of them is an immediate of ADD or SUB, and
+        // a whole register is in reach of STP.
+        constexpr size_t kP0 = offsetof(dr_thread_data, state) + offsetof(cpu_state, p);
+        static_assert(kP0 >> 12 < 4096);
+        emit(INSTR_CREATE_add_shift(drcontext, reg(kRecordReg), reg(kRecordReg), OPND_CREATE_INT(kP0 >> 12),
+                                    OPND_CREATE_LSL(), OPND_CREATE_INT(12)));
+        if ((kP0 & 0xfff) != 0)
+            emit(INSTR_CREATE_add(drcontext, reg(kRecordReg), reg(kRecordReg), OPND_CREATE_INT(kP0 & 0xfff)));
+        unsigned at_p = 0;
+        uint64_t held = 0;  // the pattern in X26 (0: none yet)
+        for (unsigned i = 0; i < count; ++i) {
+            const constant_predicate &c = cp[i];
+            instrlist_meta_preinsert(bb, where,
+                                     sequence_label(drcontext, kMarkConstant, pc + 4 * i, pc + 4 * i + 4, plan->words[i].word));
+            if (c.pd != at_p) {
+                const int delta = static_cast<int>(kVecBytes) * (static_cast<int>(c.pd) - static_cast<int>(at_p));
+                emit(delta > 0 ? INSTR_CREATE_add(drcontext, reg(kRecordReg), reg(kRecordReg), OPND_CREATE_INT(delta))
+                               : INSTR_CREATE_sub(drcontext, reg(kRecordReg), reg(kRecordReg), OPND_CREATE_INT(-delta)));
+                at_p = c.pd;
+            }
+            if (c.true_bytes != 0 && c.pattern != held) {
+                move_immediate(kScratchReg, static_cast<ptr_int_t>(c.pattern));
+                held = c.pattern;
+            }
+            for (unsigned k = 0; k < kVecBytes; k += 16) {
+                const reg_id_t r = k < c.true_bytes ? kScratchReg : static_cast<reg_id_t>(DR_REG_XZR);
+                emit(INSTR_CREATE_stp(drcontext, opnd_create_base_disp(kRecordReg, DR_REG_NULL, 0, static_cast<int>(k), OPSZ_16),
+                                      reg(r), reg(r)));
+            }
+        }
+        give_back_registers();
+        mark(kMarkEnd);
+        emit_meta(XINST_CREATE_jump(drcontext, opnd_create_instr(done)));
+        // Through the call: X26 and X27 get their values back, then the run is
+        // emulated as any other.
+        instrlist_meta_preinsert(bb, where, through_call);
+        mark(kMarkX27Saved);
+        give_back_registers();
+        save_state();
+        call_emulation();
+        restore_state();
+        instrlist_meta_preinsert(bb, where, done);
     }
 
     void restore_state() {
@@ -613,19 +711,45 @@ dr_emit_flags_t event_instruction_change(void *drcontext, void *tag, instrlist_t
             words[n++] = raw_word;
         }
         SVE_CLIENT_ASSERT(n == count);
-        const run_plan *plan = plan_of_run(pc, words, count);
-        written_registers written{0, 0};
-        bool accesses_memory = false;
-        for (const run_word *w = plan->words; w != plan->words + count; ++w) {
-            const written_registers r = registers_written(w->word);
-            written.v |= r.v;
-            written.x |= r.x;
-            if (w->fn != nullptr && may_access_memory(w->word)) accesses_memory = true;
+        // Constant predicate writes at either end of the run get inline code
+        // of their own (not under a profile, which counts each emulated
+        // instruction); the rest of the run, which starts and ends with an
+        // emulated word, goes through the call.
+        constant_predicate cp[kMaxRunWords];
+        unsigned lead = 0, trail = 0;
+        if (!sve_profile_enabled()) {
+            while (lead < count && lead < kMaxConstantWords && constant_predicate_of(words[lead], &cp[lead])) ++lead;
+            if (lead < count && emulated_handler(words[lead]) == nullptr) --lead;
+            while (trail < count - lead && trail < kMaxConstantWords &&
+                   constant_predicate_of(words[count - 1 - trail], &cp[count - 1 - trail]))
+                ++trail;
+            if (trail < count - lead && emulated_handler(words[count - 1 - trail]) == nullptr) --trail;
         }
-        sequence_builder seq{drcontext, bb, instr, pc, instr_get_app_pc(last) + 4, pc, written, accesses_memory, plan};
-        seq.save_state();
-        seq.call_emulation();
-        seq.restore_state();
+        const auto emit_part = [&](unsigned from, unsigned to, bool constant) {
+            if (from == to) return;
+            const app_pc start = pc + 4 * from;
+            const run_plan *plan = plan_of_run(start, words + from, to - from);
+            written_registers written{0, 0};
+            bool accesses_memory = false;
+            for (const run_word *w = plan->words; w != plan->words + plan->count; ++w) {
+                const written_registers r = registers_written(w->word);
+                written.v |= r.v;
+                written.x |= r.x;
+                if (w->fn != nullptr && may_access_memory(w->word)) accesses_memory = true;
+            }
+            sequence_builder seq{drcontext, bb, instr, start, pc + 4 * to, start, written, accesses_memory, plan};
+            if (constant) {
+                seq.constant_predicates(cp + from);
+            } else {
+                seq.save_state();
+                seq.call_emulation();
+                seq.restore_state();
+            }
+            ++runs;
+        };
+        emit_part(0, lead, true);
+        emit_part(lead, count - trail, false);
+        emit_part(count - trail, count, true);
         instr_t *after = instr_get_next(last);
         for (instr_t *i = instr; i != after;) {
             instr_t *following = instr_get_next(i);
@@ -636,7 +760,7 @@ dr_emit_flags_t event_instruction_change(void *drcontext, void *tag, instrlist_t
         // A block of the framework's code cache is limited in size (32 KiB on
         // AArch64) and every run expands to a few hundred bytes; a block with
         // many runs is split, the rest of it goes to the next block.
-        if (++runs == kMaxRunsPerBlock) {
+        if (runs >= kMaxRunsPerBlock) {
             truncate_block(drcontext, bb, after);
             break;
         }

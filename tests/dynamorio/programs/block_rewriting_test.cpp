@@ -163,6 +163,116 @@ TEST(BlockRewriting, ScalarInstructionsInsideARun) {
     EXPECT_EQ(x4, sp + 16);
 }
 
+// --- Constant predicate writes --------------------------------------------------
+
+// The packed image (one bit per predicate bit, as STR stores it) of a predicate
+// whose first `count` elements of `esize` bytes are true.
+struct packed_predicate {
+    uint8_t b[32];
+    bool operator==(const packed_predicate &) const = default;
+};
+packed_predicate prefix_image(unsigned count, unsigned esize) {
+    packed_predicate p{};
+    for (unsigned e = 0; e < count; ++e) p.b[e * esize / 8] |= static_cast<uint8_t>(1u << (e * esize % 8));
+    return p;
+}
+std::string hex(const packed_predicate &p) {
+    std::string s;
+    char two[3];
+    for (uint8_t b : p.b) {
+        std::snprintf(two, sizeof two, "%02x", b);
+        s += two;
+    }
+    return s;
+}
+
+// PTRUE and PFALSE at the start and at the end of a run, each followed by a
+// word that depends on it: the predicates the run and the code after it see
+// are exactly the patterns'. P1-P7 start with every bit set, so that a false
+// element that was not written shows.
+TEST(ConstantPredicates, WrittenAtEitherEndOfARunAndReadAfterIt) {
+    packed_predicate p[8];
+    uint64_t in_run, after;
+    asm volatile(
+        ".arch_extension sve\n"
+        "ptrue p1.b\n ptrue p2.b\n ptrue p3.b\n ptrue p4.b\n ptrue p5.b\n ptrue p6.b\n ptrue p7.b\n"
+        "str p1, [%2, #0, mul vl]\n"  // the first run ends with a word that is not constant
+        "ptrue p1.h, vl64\n"          // 128 bytes: constant
+        "pfalse p2.b\n"
+        "ptrue p3.d, mul3\n"          // 30 doublewords, 240 bytes: constant
+        "ptrue p4.s, vl3\n"           // 12 bytes: through the call, and the middle's first word
+        "cntp x0, p1, p1.h\n"         // 64
+        "add x0, x0, #1\n"            // a scalar word inside the run
+        "cntp x1, p3, p3.d\n"         // 30
+        "add %0, x0, x1, lsl #8\n"
+        "ptrue p5.s\n"
+        "ptrue p6.d, pow2\n"          // 32 doublewords: every one
+        "ptrue p7.b, vl256\n"
+        "str p1, [%2, #1, mul vl]\n str p2, [%2, #2, mul vl]\n str p3, [%2, #3, mul vl]\n"
+        "str p4, [%2, #4, mul vl]\n str p5, [%2, #5, mul vl]\n str p6, [%2, #6, mul vl]\n"
+        "str p7, [%2, #7, mul vl]\n"
+        "cntp %1, p6, p5.s\n"
+        : "=&r"(in_run), "=&r"(after)
+        : "r"(p)
+        : "x0", "x1", "p1", "p2", "p3", "p4", "p5", "p6", "p7", "memory");
+    EXPECT_EQ(in_run, 65u + (30u << 8));
+    EXPECT_EQ(after, 32u);  // P5.S active where P6.D is: the first word of each doubleword
+    const packed_predicate expected[8] = {prefix_image(256, 1), prefix_image(64, 2),  prefix_image(0, 1),
+                                          prefix_image(30, 8),  prefix_image(3, 4),   prefix_image(64, 4),
+                                          prefix_image(32, 8),  prefix_image(256, 1)};
+    for (int n = 0; n < 8; ++n) EXPECT_EQ(hex(p[n]), hex(expected[n])) << "slot " << n;
+}
+
+// A long row of them, a run of its own: inline sequences at both ends, the
+// call for the middle.
+TEST(ConstantPredicates, LongRow) {
+    packed_predicate p[2];
+    asm volatile(
+        ".arch_extension sve\n"
+        ".rept 20\n ptrue p1.b\n pfalse p1.b\n ptrue p2.b\n ptrue p2.d, vl16\n .endr\n"
+        "b 1f\n"
+        "1:\n"
+        "str p1, [%0, #0, mul vl]\n str p2, [%0, #1, mul vl]\n"
+        :
+        : "r"(p)
+        : "p1", "p2", "memory");
+    EXPECT_EQ(hex(p[0]), hex(prefix_image(0, 1)));
+    EXPECT_EQ(hex(p[1]), hex(prefix_image(16, 8)));
+}
+
+// Inside a signal handler the interrupted code's predicates are kept across
+// the handler's own PTRUE and PFALSE, and come back when it returns.
+packed_predicate seen_in_handler[2];
+void on_usr1(int) {
+    asm volatile(
+        ".arch_extension sve\n"
+        "ptrue p1.b\n pfalse p2.b\n"
+        "str p1, [%0, #0, mul vl]\n str p2, [%0, #1, mul vl]\n"
+        "ptrue p1.b\n pfalse p2.b\n"
+        :
+        : "r"(seen_in_handler)
+        : "p1", "p2", "memory");
+}
+TEST(ConstantPredicates, InsideASignalHandler) {
+    struct sigaction act, old;
+    std::memset(&act, 0, sizeof act);
+    act.sa_handler = on_usr1;
+    sigemptyset(&act.sa_mask);
+    ASSERT_EQ(sigaction(SIGUSR1, &act, &old), 0);
+    asm volatile(".arch_extension sve\n ptrue p1.s, vl5\n ptrue p2.h, vl7\n" ::: "p1", "p2");
+    raise(SIGUSR1);
+    packed_predicate p[2];
+    asm volatile(".arch_extension sve\n str p1, [%0, #0, mul vl]\n str p2, [%0, #1, mul vl]\n"
+                 :
+                 : "r"(p)
+                 : "memory");
+    sigaction(SIGUSR1, &old, nullptr);
+    EXPECT_EQ(hex(seen_in_handler[0]), hex(prefix_image(256, 1)));
+    EXPECT_EQ(hex(seen_in_handler[1]), hex(prefix_image(0, 1)));
+    EXPECT_EQ(hex(p[0]), hex(prefix_image(5, 4)));
+    EXPECT_EQ(hex(p[1]), hex(prefix_image(7, 2)));
+}
+
 // --- Condition flags -----------------------------------------------------------
 
 // NZCV after msr nzcv, <flags>; an emulated instruction; and what a native

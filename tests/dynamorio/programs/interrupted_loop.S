@@ -5,7 +5,8 @@
 //
 // Each iteration: X26 += 64 (two INCD), X27 += 64 (INCW), X28 += 256 (INCB),
 // every element of Z0 += 1 (ADD), and X20 += 1 when WHILELO, whose operands
-// make the first element active, sets N for the native CSET. The native SUBS
+// make the first element active, sets N for the native CSET. PTRUE, first in
+// its run, has inline code of its own rather than the call. The native SUBS
 // sets Z for the loop branch with an emulated INCD between them. So at the end
 // X26 = X27 = 64 n, X28 = 256 n, X20 = n and every element of Z0 is n. Every
 // 64 iterations a system call takes the thread out of the code cache, where
@@ -34,6 +35,7 @@ interrupted_loop:
         mov z0.d, #0
         mov z1.d, #1
 interrupted_loop_start:
+        ptrue p2.b                      // constant: inline code of its own
         incd x26
         add z0.d, z0.d, z1.d
         incw x27
