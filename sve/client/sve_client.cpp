@@ -25,7 +25,7 @@
 #include "drmgr.h"
 #include "sve/client/dr_client.h"
 #include "sve/decode/sve_utils.h"
-#include "sve/kernels/predicate_kernels.h"
+#include "sve/kernels/constant_predicates.h"
 #include "sve/state/cpu_state.h"
 #include "sve/state/guarded_memory.h"
 #include "sve/state/signal_levels.h"
@@ -343,30 +343,6 @@ void dr_insert_call_tevra(void *drcontext, instrlist_t *ilist, instr_t *where, a
     dr_cleanup_after_call(drcontext, ilist, where, 0);
 }
 
-// A predicate write whose result is the same at every execution: PTRUE (not
-// PTRUES, which sets the flags) with a pattern whose true elements fill whole
-// 16-byte pieces of the predicate, which they do for ALL, and PFALSE. Their
-// inline code stores the image into the record itself, without the call.
-struct constant_predicate {
-    unsigned pd;
-    unsigned true_bytes;  // the image's true prefix, in bytes of the record (16 per piece)
-    uint64_t pattern;     // 8 bytes of that prefix: 1 in the first byte of each element
-};
-
-bool constant_predicate_of(uint32_t word, constant_predicate *out) {
-    if ((word & 0xfffffff0u) == 0x2518e400u) {  // PFALSE
-        *out = {word & 15u, 0, 0};
-        return true;
-    }
-    if ((word & 0xff3ffc10u) != 0x2518e000u) return false;  // PTRUE
-    const unsigned lg = (word >> 22) & 3u;
-    const unsigned bytes = pattern_element_count((word >> 5) & 31u, 1u << lg) << lg;
-    if (bytes % 16 != 0) return false;
-    static constexpr uint64_t kPatterns[4] = {0x0101010101010101ull, 0x0001000100010001ull, 0x0000000100000001ull, 1ull};
-    *out = {word & 15u, bytes, kPatterns[lg]};
-    return true;
-}
-
 // Constant predicate writes in a row get one inline sequence, of at most this many.
 constexpr unsigned kMaxConstantWords = 16;
 
@@ -545,7 +521,7 @@ struct sequence_builder {
     // is stored into the record directly. Inside a program signal handler
     // (some level recorded), the interrupted code's SVE-only state may have to
     // be copied first, so the run goes through the call instead.
-    void constant_predicates(const constant_predicate *cp) {
+    void constant_predicates() {
         const unsigned count = static_cast<unsigned>((end - pc) / 4);
         borrow_registers();
         instr_t *through_call = INSTR_CREATE_label(drcontext);
@@ -566,7 +542,8 @@ struct sequence_builder {
         unsigned at_p = 0;
         uint64_t held = 0;  // the pattern in X26 (0: none yet)
         for (unsigned i = 0; i < count; ++i) {
-            const constant_predicate &c = cp[i];
+            constant_predicate c;
+            SVE_CLIENT_ASSERT(constant_predicate_of(plan->words[i].word, &c));
             instrlist_meta_preinsert(bb, where,
                                      sequence_label(drcontext, kMarkConstant, pc + 4 * i, pc + 4 * i + 4, plan->words[i].word));
             if (c.pd != at_p) {
@@ -715,13 +692,12 @@ dr_emit_flags_t event_instruction_change(void *drcontext, void *tag, instrlist_t
         // of their own (not under a profile, which counts each emulated
         // instruction); the rest of the run, which starts and ends with an
         // emulated word, goes through the call.
-        constant_predicate cp[kMaxRunWords];
         unsigned lead = 0, trail = 0;
         if (!sve_profile_enabled()) {
-            while (lead < count && lead < kMaxConstantWords && constant_predicate_of(words[lead], &cp[lead])) ++lead;
+            constant_predicate c;
+            while (lead < count && lead < kMaxConstantWords && constant_predicate_of(words[lead], &c)) ++lead;
             if (lead < count && emulated_handler(words[lead]) == nullptr) --lead;
-            while (trail < count - lead && trail < kMaxConstantWords &&
-                   constant_predicate_of(words[count - 1 - trail], &cp[count - 1 - trail]))
+            while (trail < count - lead && trail < kMaxConstantWords && constant_predicate_of(words[count - 1 - trail], &c))
                 ++trail;
             if (trail < count - lead && emulated_handler(words[count - 1 - trail]) == nullptr) --trail;
         }
@@ -739,7 +715,7 @@ dr_emit_flags_t event_instruction_change(void *drcontext, void *tag, instrlist_t
             }
             sequence_builder seq{drcontext, bb, instr, start, pc + 4 * to, start, written, accesses_memory, plan};
             if (constant) {
-                seq.constant_predicates(cp + from);
+                seq.constant_predicates();
             } else {
                 seq.save_state();
                 seq.call_emulation();

@@ -35,6 +35,7 @@
 
 #include "sve/decode/emulated_words.h"
 #include "sve/decode/sve_utils.h"
+#include "sve/kernels/constant_predicates.h"
 #include "sve/state/cpu_state.h"
 #include "sve/state/guarded_memory.h"
 #include "sve/state/signal_levels.h"
@@ -58,8 +59,44 @@ constexpr size_t kAltStackBytes = 256 * 1024;
 constexpr unsigned kInlineKeyLimit = 32;
 constexpr uint64_t kNzcvMask = 0xF0000000u;
 
+// A stretch of code a trap has run, as it was then: from an emulated word at
+// `pc`, each word with what runs it, to the first word that ends it (see
+// make_plan). Every word is compared with memory before it runs: a word that
+// changed ends the plan there, and the plan is made again. A thread keeps
+// kPlanSlots of them, each in the slot of its address.
+constexpr unsigned kPlanSteps = 31;  // a plan is 512 bytes
+constexpr unsigned kPlanSlots = 64;
+// A step's key: the word, and above it its kind. An emulated word's key is the
+// word zero-extended, which one compare checks.
+constexpr uint64_t kStepScalar = 1ull << 32;    // a register-only scalar word: its executor
+constexpr uint64_t kStepConstant = 2ull << 32;  // PTRUE or PFALSE: a copy of 16 bytes, 16 times
+constexpr unsigned kStepPieceShift = 36;        // the offset of those bytes in the thread's record
+struct trap_step {
+    union {
+        sve_handler_fn sve;
+        a64_scalar_fn scalar;
+        unsigned char *predicate;  // the register a constant predicate write writes
+    };
+    uint64_t key;
+};
+struct trap_plan {
+    uint64_t pc;  // 0: none
+    uint16_t count;
+    uint16_t moves_sp;  // its last word is ADDVL or ADDPL to SP
+    uint32_t emulated;  // emulated words in it
+    trap_step steps[kPlanSteps];
+};
+static_assert(sizeof(trap_plan) == 512);
+
+// The 16 bytes a constant step copies: zeros (PFALSE), then every element true
+// for each element size (PTRUE). A step's key holds the offset of its piece.
+constexpr unsigned kPieces = 5;
+
 struct trap_thread {
     cpu_state state;
+    // Within reach of a load's offset from the record's start.
+    trap_plan plans[kPlanSlots];
+    alignas(16) unsigned char pieces[kPieces][16];
     recognised_words recognised;  // recognising a word walks up to 44 dispatch tables
     void *map_base;
     size_t map_bytes;
@@ -213,6 +250,7 @@ trap_thread *create_thread_record() {
     trap_thread *t = reinterpret_cast<trap_thread *>(bytes + stack_bytes);
     t->map_base = base;
     t->map_bytes = total;
+    for (unsigned lg = 0; lg < 4; ++lg) std::memcpy(t->pieces[1 + lg], kPredicatePrefixes.b[lg], 16);
     t->altstack = nullptr;
     if (need_stack) {
         mprotect(base, g_page_bytes, PROT_NONE);
@@ -570,7 +608,63 @@ struct run_end {
     aarch64_decode_rc rc;
 };
 
-// Emulates from AT, whose word WORD has the handler FN, on the thread's state:
+// Whether WORD is ADDVL or ADDPL with SP as destination: the emulated words that
+// move SP.
+inline bool moves_sp(uint32_t word) { return (word & 0xffa0f81fu) == 0x0420501fu; }
+
+inline trap_plan &plan_slot(trap_plan *plans, uint64_t pc) { return plans[(pc >> 2) % kPlanSlots]; }
+
+// Makes in P the plan of the stretch from PC, an emulated word. It takes each
+// word in turn: an emulated word (a PTRUE or PFALSE whose image is all true or
+// all false as a copy of 16 bytes, sixteen times, instead of its handler); a
+// scalar word with an executor, at most kScalarStepsBetweenRuns of them in a
+// row. It ends before any other word and before PAGE_END, after kPlanSteps
+// words, after ADDVL or ADDPL to SP, and after a branch; scalar words at its end
+// that are not a branch are left to run one by one after it.
+[[gnu::noinline]] void make_plan(trap_thread &t, trap_plan &p, uint64_t pc, uint64_t page_end) {
+    unsigned n = 0, emulated_words = 0, scalar_in_row = 0;
+    bool sp_moved = false;
+    for (uint64_t at = pc; n < kPlanSteps && at < page_end; at += 4) {
+        const uint32_t word = *reinterpret_cast<const uint32_t *>(at);
+        const recognised_words::slot &e = recognised_slot(t.recognised, word, at, emulated);
+        trap_step &s = p.steps[n];
+        if (e.fn != nullptr) {
+            constant_predicate c;
+            if (constant_predicate_of(word, &c) && (c.true_bytes == 0 || c.true_bytes == kVecBytes)) {
+                s.predicate = t.state.p[c.pd];
+                const uint64_t piece = c.true_bytes == 0 ? 0 : 1 + c.lg;
+                s.key = word | kStepConstant | (offsetof(trap_thread, pieces) + 16 * piece) << kStepPieceShift;
+            } else {
+                s.sve = e.fn;
+                s.key = word;
+            }
+            ++n;
+            ++emulated_words;
+            scalar_in_row = 0;
+            if (moves_sp(word)) {
+                sp_moved = true;
+                break;
+            }
+        } else if (e.scalar != nullptr && scalar_in_row < kScalarStepsBetweenRuns) {
+            s.scalar = e.scalar;
+            s.key = word | kStepScalar;
+            ++n;
+            ++scalar_in_row;
+            if (!a64_scalar_straight(word)) break;
+        } else {
+            break;
+        }
+    }
+    while (n > 0 && (p.steps[n - 1].key & kStepScalar) != 0 &&
+           a64_scalar_straight(static_cast<uint32_t>(p.steps[n - 1].key)))
+        --n;
+    p.pc = pc;
+    p.count = static_cast<uint16_t>(n);
+    p.moves_sp = sp_moved;
+    p.emulated = emulated_words;
+}
+
+// Emulates from AT, an emulated word, on the thread's state:
 // that run of SVE words, then each further run that a few register-only scalar
 // instructions join to it (a loop's compare and branch), executed here too so
 // that a loop runs in one trap. Stops at any other word; at SP below SP_FLOOR
@@ -578,70 +672,124 @@ struct run_end {
 // code from that page, another may not be mapped); after kStepsPerTrap steps,
 // because asynchronous signals wait while the trap runs; and after
 // kScalarStepsBetweenRuns scalar instructions in a row, so that a scalar loop
-// runs natively. Kept apart from the trap's sigsetjmp so that its state stays
-// in registers.
+// runs natively. A stretch that starts with an emulated word runs by its plan
+// (make_plan). Kept apart from the trap's sigsetjmp so that its state stays in
+// registers.
 template <bool kProfile>
-__attribute__((noinline)) run_end run_from(trap_thread &t, const uint32_t *at, uint32_t word, sve_handler_fn fn,
-                                           uint64_t sp_floor) {
+__attribute__((noinline)) run_end run_from(trap_thread &t, const uint32_t *at, uint64_t sp_floor) {
     cpu_state &st = t.state;
     recognised_words &cache = t.recognised;
     const uint64_t page_bytes = g_page_bytes;
     const uint64_t page = reinterpret_cast<uintptr_t>(at) & ~(page_bytes - 1);
-    // The first word of the next page: the run stops there.
-    const uint32_t *const page_end = reinterpret_cast<const uint32_t *>(page + page_bytes);
-    // Steps left, and the counts, live in registers; the record gets the counts
-    // when the run stops. (A fault that a handler of the program leaves by a
-    // jump loses the counts of that one trap.) A stretch of emulated words
-    // stops at STOP: the page's end, or where the budget runs out.
+    // Steps left, and the emulated words run, live in registers (every other
+    // step is a scalar word); the record gets the counts when the run stops.
+    // (A fault that a handler of the program leaves by a jump loses the counts
+    // of that one trap.)
     unsigned budget = kStepsPerTrap;
-    uint64_t done = 0, scalar_total = 0;
+    uint64_t done = 0;
     aarch64_decode_rc rc = DECODE_OK;
-    const uint32_t *stretch = at;
-    const uint32_t *stop = page_end - at > budget ? at + budget : page_end;
+    uint32_t word;
+    uint64_t pc = reinterpret_cast<uintptr_t>(at);
+    trap_plan *const plans = t.plans;
+    trap_plan *next_plan = &plan_slot(plans, pc);
+    if (next_plan->pc != pc) make_plan(t, *next_plan, pc, page + page_bytes);
     for (;;) {
-        st.pc = reinterpret_cast<unsigned char *>(const_cast<uint32_t *>(at));
-        rc = fn(&st, word);
-        if (__builtin_expect(rc != DECODE_OK, 0)) break;
-        if constexpr (kProfile) sve_profile_count(t.profile, at, word);
-        ++at;
-        if (__builtin_expect(at == stop || st.sp < sp_floor, 0)) break;
-        word = *at;
-        const recognised_words::slot *e = &recognised_slot(cache, word, reinterpret_cast<uintptr_t>(at), emulated);
-        fn = e->fn;
-        if (fn != nullptr) continue;
-        done += static_cast<uint64_t>(at - stretch);
-        budget -= static_cast<unsigned>(at - stretch);
-        // The scalar instructions up to the next emulated word (a loop's
-        // compare and branch), each by the executor the cache holds for it.
-        // Stops, without executing it, at a word without one, at the step that
-        // would use up the budget and after kScalarStepsBetweenRuns of them;
-        // and after a step that leaves the page or takes SP below SP_FLOOR.
-        uint64_t pc = reinterpret_cast<uintptr_t>(at);
-        unsigned steps = 0;
-        for (;;) {
-            const a64_scalar_fn execute = e->scalar;
-            if (execute == nullptr || steps == kScalarStepsBetweenRuns || budget <= 1) break;
-            const uint64_t next = execute(st, word, pc);
-            if (next == 0) break;
-            ++steps;
-            --budget;
+        // A stretch from an emulated word, by its plan.
+        trap_plan &plan = *next_plan;
+        const unsigned count = plan.count;
+        if (count > budget) break;
+        const trap_step *s = plan.steps;
+        const trap_step *const last = s + count;
+        const uint32_t *w = reinterpret_cast<const uint32_t *>(pc);
+        for (;; ++s, ++w) {
+            if (s == last) {
+                pc = reinterpret_cast<uintptr_t>(w);
+                goto whole_plan;
+            }
+            word = *w;
+            const uint64_t key = s->key;
+            if (__builtin_expect(key == word, 1)) {
+                st.pc = reinterpret_cast<unsigned char *>(const_cast<uint32_t *>(w));
+                rc = s->sve(&st, word);
+                if (__builtin_expect(rc != DECODE_OK, 0)) goto stopped;
+                if constexpr (kProfile) sve_profile_count(t.profile, w, word);
+                continue;
+            }
+            if (static_cast<uint32_t>(key) != word) {
+                // The word changed: the trap goes on from it as it is now, and
+                // the plan is made again next time.
+                plan.pc = 0;
+                goto stopped;
+            }
+            if (key & kStepConstant) {
+                write_repeated(s->predicate, reinterpret_cast<const unsigned char *>(&t) + (key >> kStepPieceShift));
+                if constexpr (kProfile) sve_profile_count(t.profile, w, word);
+                continue;
+            }
+            const uint64_t at_word = reinterpret_cast<uintptr_t>(w);
+            const uint64_t next = s->scalar(st, word, at_word);
+            if (next == at_word + 4 && st.sp >= sp_floor) continue;
+            // A branch, SP below the floor, or a step the executor declined.
+            if (next == 0) goto stopped;
             pc = next;
-            if (__builtin_expect(pc - page >= page_bytes || st.sp < sp_floor, 0)) break;
-            word = *reinterpret_cast<const uint32_t *>(pc);
-            e = &recognised_slot(cache, word, pc, emulated);
-            fn = e->fn;
-            if (fn != nullptr) break;
+            // The plan's closing branch (a plan never ends with a straight
+            // scalar word, whose SP would need the check).
+            if (s + 1 == last && next != at_word + 4) goto whole_plan;
+            // Stopped after step s, which ran.
+            for (const trap_step *k = plan.steps; k != s; ++k) done += (k->key & kStepScalar) == 0;
+            budget -= static_cast<unsigned>(s - plan.steps) + 1;
+            goto next_stretch;
         }
-        scalar_total += steps;
-        at = reinterpret_cast<const uint32_t *>(pc);
-        stretch = at;
-        if (fn == nullptr) break;
-        stop = page_end - at > budget ? at + budget : page_end;
+    stopped:
+        // Stopped at step s, which did not run: the program goes on there.
+        for (const trap_step *k = plan.steps; k != s; ++k) done += (k->key & kStepScalar) == 0;
+        budget -= static_cast<unsigned>(s - plan.steps);
+        pc = reinterpret_cast<uintptr_t>(w);
+        if (plan.pc != 0) break;  // not a changed word
+        goto next_stretch;
+    whole_plan:
+        done += plan.emulated;
+        budget -= count;
+        // Its scalar words have had SP checked; an emulated word that moves SP ends it.
+        if (__builtin_expect(plan.moves_sp && st.sp < sp_floor, 0)) break;
+        if (__builtin_expect(pc - page >= page_bytes, 0)) break;
+        goto next_plan_lookup;
+    next_stretch:
+        if (__builtin_expect(pc - page >= page_bytes || st.sp < sp_floor, 0)) break;
+    next_plan_lookup:
+        next_plan = &plan_slot(plans, pc);
+        if (next_plan->pc == pc) continue;
+        word = *reinterpret_cast<const uint32_t *>(pc);
+        const recognised_words::slot *e = &recognised_slot(cache, word, pc, emulated);
+        if (e->fn == nullptr) {
+            // The scalar instructions up to the next emulated word, each by the
+            // executor the cache holds for it. Stops, without executing it, at
+            // a word without one, at the step that would use up the budget and
+            // after kScalarStepsBetweenRuns of them; and after a step that
+            // leaves the page or takes SP below SP_FLOOR.
+            unsigned steps = 0;
+            for (;;) {
+                const a64_scalar_fn execute = e->scalar;
+                if (execute == nullptr || steps == kScalarStepsBetweenRuns || budget <= 1) break;
+                const uint64_t to = execute(st, word, pc);
+                if (to == 0) break;
+                ++steps;
+                --budget;
+                pc = to;
+                if (__builtin_expect(pc - page >= page_bytes || st.sp < sp_floor, 0)) break;
+                word = *reinterpret_cast<const uint32_t *>(pc);
+                e = &recognised_slot(cache, word, pc, emulated);
+                if (e->fn != nullptr) break;
+            }
+            if (e->fn == nullptr || pc - page >= page_bytes || st.sp < sp_floor) break;
+            next_plan = &plan_slot(plans, pc);
+            if (next_plan->pc == pc) continue;
+        }
+        make_plan(t, *next_plan, pc, page + page_bytes);
     }
-    done += static_cast<uint64_t>(at - stretch);
     t.instructions += done;
-    t.scalar_steps += scalar_total;
-    return {at, rc};
+    t.scalar_steps += kStepsPerTrap - budget - done;
+    return {reinterpret_cast<const uint32_t *>(pc), rc};
 }
 
 // The lines after the first of a failure: what the word is and why it was not
@@ -724,8 +872,7 @@ bool handle_sigill(int sig, siginfo_t *info, void *uctx) {
     // where this frame lies: they trap again, with the frame below.
     const uint64_t sp_floor = frame_on_program_stack(*t, uc) ? st.sp : 0;
     const uint64_t emulated_before = t->instructions;
-    const run_end end = t->profile != nullptr ? run_from<true>(*t, at, word, fn, sp_floor)
-                                              : run_from<false>(*t, at, word, fn, sp_floor);
+    const run_end end = t->profile != nullptr ? run_from<true>(*t, at, sp_floor) : run_from<false>(*t, at, sp_floor);
     if (t->profile != nullptr)
         sve_profile_trap(t->profile, static_cast<unsigned>(t->instructions - emulated_before));
     at = end.at;

@@ -38,23 +38,38 @@ inline void write_prefix(unsigned char *p, unsigned count, unsigned lg) {
     copy_pred(p, kPredicatePrefixes.b[lg] + kVecBytes - (count << lg));
 }
 
-// Writes P with every element true at element size 1 << LG bytes: one vector
-// of the pattern, stored 16 times (as eight pairs on AArch64, the vector made
-// in one instruction when LG is known where this is inlined).
-[[gnu::always_inline]] inline void write_all_true(unsigned char *p, unsigned lg) {
 #if defined(__aarch64__)
-    const uint8x16_t v = lg == 0   ? vdupq_n_u8(1)
-                         : lg == 1 ? vreinterpretq_u8_u16(vdupq_n_u16(1))
-                         : lg == 2 ? vreinterpretq_u8_u32(vdupq_n_u32(1))
-                                   : vreinterpretq_u8_u64(vdupq_n_u64(1));
+// Stores V sixteen times from P, as eight pairs.
+[[gnu::always_inline]] inline void store_sixteen_times(unsigned char *p, uint8x16_t v) {
     __asm__ volatile(
         "stp %q1, %q1, [%0]\n\tstp %q1, %q1, [%0, #32]\n\tstp %q1, %q1, [%0, #64]\n\tstp %q1, %q1, [%0, #96]\n\t"
         "stp %q1, %q1, [%0, #128]\n\tstp %q1, %q1, [%0, #160]\n\tstp %q1, %q1, [%0, #192]\n\tstp %q1, %q1, [%0, #224]"
         :
         : "r"(p), "w"(v)
         : "memory");
+}
+#endif
+
+// Writes P with every element true at element size 1 << LG bytes: one vector
+// of the pattern, stored 16 times (the vector made in one instruction when LG
+// is known where this is inlined).
+[[gnu::always_inline]] inline void write_all_true(unsigned char *p, unsigned lg) {
+#if defined(__aarch64__)
+    store_sixteen_times(p, lg == 0   ? vdupq_n_u8(1)
+                           : lg == 1 ? vreinterpretq_u8_u16(vdupq_n_u16(1))
+                           : lg == 2 ? vreinterpretq_u8_u32(vdupq_n_u32(1))
+                                     : vreinterpretq_u8_u64(vdupq_n_u64(1)));
 #else
     for (unsigned k = 0; k < kVecBytes; k += 16) std::memcpy(p + k, kPredicatePrefixes.b[lg], 16);
+#endif
+}
+
+// Writes P with the 16 bytes at PIECE, 16 times.
+[[gnu::always_inline]] inline void write_repeated(unsigned char *p, const unsigned char *piece) {
+#if defined(__aarch64__)
+    store_sixteen_times(p, vld1q_u8(piece));
+#else
+    for (unsigned k = 0; k < kVecBytes; k += 16) std::memcpy(p + k, piece, 16);
 #endif
 }
 

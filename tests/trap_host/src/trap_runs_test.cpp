@@ -104,6 +104,54 @@ TEST_F(TrapRuns, LongLoopReturnsToNativeCodeNowAndThen) {
     EXPECT_EQ(after.instructions - before.instructions, 10000u);
 }
 
+// The trap keeps what it learnt of a stretch of code (the words and what runs
+// them) for the next time, and checks every word against memory as it goes: a
+// word the program rewrote runs as it is now, emulated or not.
+TEST_F(TrapRuns, RewrittenWordsRunAsTheyAreNow) {
+    code_pages code({insn::kIncdX0, insn::kIncdX0, insn::kIncdX0, insn::kRet});
+    EXPECT_EQ(code(7), 7u + 3 * 32);
+    EXPECT_EQ(code(7), 7u + 3 * 32);
+    code.rewrite(1, insn::kAddX0One);
+    EXPECT_EQ(code(7), 7u + 2 * 32 + 1);
+    code.rewrite(0, insn::kCntdX0);
+    EXPECT_EQ(code(7), 32u + 1 + 32);
+    code.rewrite(1, insn::kIncdX0);
+    sve_trap_host_counters before = thread_counters();
+    EXPECT_EQ(code(7), 3u * 32);
+    sve_trap_host_counters after = thread_counters();
+    EXPECT_EQ(after.traps - before.traps, 1u);
+    EXPECT_EQ(after.instructions - before.instructions, 3u);
+}
+
+// PTRUE and PFALSE in a loop (which the trap runs as a copy of the predicate's
+// image rather than through the handler), each read by the next instruction.
+TEST_F(TrapRuns, ConstantPredicateWritesInALoop) {
+    ASSERT_IMPLEMENTED(insn::kPtrueP0D, insn::kCntpX0P0P1D);
+    sve_trap_host_counters before = thread_counters();
+    uint64_t n = 20, sum = 0;
+    asm volatile(
+        ".inst 0x25d8e3e0\n"    // ptrue p0.d
+        "mov %1, #0\n"
+        "1: .inst 0x2518e401\n"  // pfalse p1.b
+        ".inst 0x25e08020\n"     // cntp x0, p0, p1.d: 0
+        "add %1, %1, x0\n"
+        ".inst 0x2598e3e1\n"     // ptrue p1.s
+        ".inst 0x25208420\n"     // cntp x0, p1, p1.b: 64
+        "add %1, %1, x0, lsl #8\n"
+        ".inst 0x2518e401\n"     // pfalse p1.b
+        ".inst 0x25e08020\n"     // cntp x0, p0, p1.d: 0
+        "add %1, %1, x0\n"
+        "subs %0, %0, #1\n"
+        "b.ne 1b\n"
+        : "+r"(n), "=&r"(sum)
+        :
+        : "x0", "cc");
+    sve_trap_host_counters after = thread_counters();
+    EXPECT_EQ(sum, 20u * (64u << 8));
+    EXPECT_EQ(after.traps - before.traps, 1u);
+    EXPECT_EQ(after.instructions - before.instructions, 1u + 20 * 6);
+}
+
 TEST_F(TrapRuns, ScalarLoopRunsNatively) {
     // After an SVE instruction, a scalar loop of 1000 iterations: the trap
     // executes a few of its instructions and leaves the rest to the processor.

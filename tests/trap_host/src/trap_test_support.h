@@ -38,6 +38,7 @@ constexpr uint32_t kLdnf1dZ0X0 = 0xa5f0a000;  // ldnf1d {z0.d}, p0/z, [x0]
 constexpr uint32_t kSt1dZ0X0 = 0xe5e0e000;    // st1d {z0.d}, p0, [x0]
 constexpr uint32_t kSt1dZ0Sp = 0xe5e0e3e0;    // st1d {z0.d}, p0, [sp]
 constexpr uint32_t kAddX2One = 0x91000442;    // add x2, x2, #1
+constexpr uint32_t kAddX0One = 0x91000400;    // add x0, x0, #1
 constexpr uint32_t kLdrX2Sp = 0xf94003e2;     // ldr x2, [sp]
 constexpr uint32_t kNop = 0xd503201f;
 constexpr uint32_t kRet = 0xd65f03c0;
@@ -141,6 +142,13 @@ struct code_pages {
         return reinterpret_cast<fn_t>(start)(x0, x1);
     }
     const void *word_address(size_t i) const { return start + 4 * i; }
+    // Replaces word I, as a program that writes code does.
+    void rewrite(size_t i, uint32_t w) {
+        mprotect(map, bytes, PROT_READ | PROT_WRITE);
+        std::memcpy(start + 4 * i, &w, 4);
+        mprotect(map, bytes, PROT_READ | PROT_EXEC);
+        __builtin___clear_cache(reinterpret_cast<char *>(start + 4 * i), reinterpret_cast<char *>(start + 4 * i + 4));
+    }
 };
 
 // An unreadable page with a readable page before it; `boundary` is the first
