@@ -343,8 +343,10 @@ void dr_insert_call_tevra(void *drcontext, instrlist_t *ilist, instr_t *where, a
     dr_cleanup_after_call(drcontext, ilist, where, 0);
 }
 
-// Constant predicate writes in a row get one inline sequence, of at most this many.
-constexpr unsigned kMaxConstantWords = 16;
+// Constant predicate writes in a row get one inline sequence, of at most this
+// many: with the call it keeps for a signal handler's SVE code, about 1.3 KiB,
+// so that a block of kMaxRunsPerBlock of them stays well inside the limit.
+constexpr unsigned kMaxConstantWords = 8;
 
 // Builds the inline sequence that replaces a run of SVE instructions: from
 // `pc`, the first one's address, to `end`, the address after the last.
