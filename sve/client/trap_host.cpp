@@ -691,6 +691,12 @@ __attribute__((noinline)) run_end run_from(trap_thread &t, const uint32_t *at, u
     uint32_t word;
     uint64_t pc = reinterpret_cast<uintptr_t>(at);
     trap_plan *const plans = t.plans;
+    // The emulated words of a plan before step S.
+    const auto emulated_before = [](const trap_plan &plan, const trap_step *s) {
+        unsigned n = 0;
+        for (const trap_step *k = plan.steps; k != s; ++k) n += (k->key & kStepScalar) == 0;
+        return n;
+    };
     trap_plan *next_plan = &plan_slot(plans, pc);
     if (next_plan->pc != pc) make_plan(t, *next_plan, pc, page + page_bytes);
     for (;;) {
@@ -736,13 +742,13 @@ __attribute__((noinline)) run_end run_from(trap_thread &t, const uint32_t *at, u
             // scalar word, whose SP would need the check).
             if (s + 1 == last && next != at_word + 4) goto whole_plan;
             // Stopped after step s, which ran.
-            for (const trap_step *k = plan.steps; k != s; ++k) done += (k->key & kStepScalar) == 0;
+            done += emulated_before(plan, s);
             budget -= static_cast<unsigned>(s - plan.steps) + 1;
             goto next_stretch;
         }
     stopped:
         // Stopped at step s, which did not run: the program goes on there.
-        for (const trap_step *k = plan.steps; k != s; ++k) done += (k->key & kStepScalar) == 0;
+        done += emulated_before(plan, s);
         budget -= static_cast<unsigned>(s - plan.steps);
         pc = reinterpret_cast<uintptr_t>(w);
         if (plan.pc != 0) break;  // not a changed word

@@ -28,8 +28,6 @@ inline bool constant_predicate_of(uint32_t word, constant_predicate *out) {
     const unsigned lg = (word >> 22) & 3u;
     const unsigned bytes = pattern_element_count((word >> 5) & 31u, 1u << lg) << lg;
     if (bytes % 16 != 0) return false;
-    static constexpr uint64_t kPatterns[4] = {0x0101010101010101ull, 0x0001000100010001ull, 0x0000000100000001ull,
-                                              1ull};
-    *out = {word & 15u, lg, bytes, kPatterns[lg]};
+    *out = {word & 15u, lg, bytes, pred_lane_mask(1u << lg)};
     return true;
 }
