@@ -251,6 +251,36 @@ inline aarch64_decode_rc speculative_load(cpu_state *s, unsigned zt, const unsig
     return DECODE_OK;
 }
 
+// D = the 256 bytes at FROM with the elements inactive in PG cleared (element
+// type E), 64 bytes at a time on AArch64.
+template <typename E>
+inline void masked_register(unsigned char *d, const unsigned char *from, const unsigned char *pg) {
+#if defined(__aarch64__)
+    const auto active = [](uint8x16_t p) [[gnu::always_inline]] {
+        if constexpr (sizeof(E) == 1) return vtstq_u8(p, vdupq_n_u8(1));
+        else if constexpr (sizeof(E) == 2) return vreinterpretq_u8_u16(vtstq_u16(vreinterpretq_u16_u8(p), vdupq_n_u16(1)));
+        else if constexpr (sizeof(E) == 4) return vreinterpretq_u8_u32(vtstq_u32(vreinterpretq_u32_u8(p), vdupq_n_u32(1)));
+        else return vreinterpretq_u8_u64(vtstq_u64(vreinterpretq_u64_u8(p), vdupq_n_u64(1)));
+    };
+#pragma GCC unroll 4
+    for (unsigned k = 0; k < kVecBytes; k += 64) {
+        const uint8x16x4_t v = vld1q_u8_x4(from + k), p = vld1q_u8_x4(pg + k);
+        uint8x16x4_t r;
+        for (unsigned j = 0; j < 4; ++j) r.val[j] = vandq_u8(v.val[j], active(p.val[j]));
+        vst1q_u8_x4(d + k, r);
+    }
+#else
+    typedef E lanes_of __attribute__((vector_size(16)));
+    for (unsigned k = 0; k < kVecBytes; k += 16) {
+        lanes_of v, p;
+        std::memcpy(&v, from + k, 16);
+        std::memcpy(&p, pg + k, 16);
+        v &= lanes_of{} - (p & E{1});
+        std::memcpy(d + k, &v, 16);
+    }
+#endif
+}
+
 // Contiguous first-fault and non-fault loads with the memory element as wide as
 // the register element: when every page from the first active element to the
 // end of the last can be read (the first element's by an ordinary access, for a
@@ -269,13 +299,43 @@ inline aarch64_decode_rc contiguous_speculative_load(cpu_state *s, unsigned zt, 
             std::memset(d, 0, kVecBytes);
             return DECODE_OK;
         }
-        const unsigned last_word = last_active_word(pg, lanes);
         const unsigned lo_byte = first_word * 8 + std::countr_zero(pred_word(pg, first_word) & lanes) / 8;
+        typedef E lanes_of __attribute__((vector_size(16)));
+        // Zt = the 16-byte pieces [from, to) of FROM with inactive elements
+        // cleared, a branch-free mask per element (fixed bounds for a whole
+        // register, which the compiler unrolls).
+        const auto masked = [&](const unsigned char *source, unsigned from, unsigned to) [[gnu::always_inline]] {
+            for (unsigned k = from; k < to; k += 16) {
+                lanes_of v, p;
+                std::memcpy(&v, source + k, 16);
+                std::memcpy(&p, pg + k, 16);
+                v &= lanes_of{} - (p & E{1});
+                std::memcpy(d + k, &v, 16);
+            }
+        };
+        // All 256 bytes in the first active element's page: none can fault
+        // unless that element does, so the register is read whole, without
+        // finding where the active elements end (string loops, whose last
+        // elements are inactive near the end of the data, load this way).
+        const uint64_t page = page_size ? page_size : 4096;
+        if (((start ^ (start + (kVecBytes - 1))) & ~(page - 1)) == 0) {
+            bool readable = true;
+            if constexpr (FirstFault) {
+                (void)*reinterpret_cast<const volatile unsigned char *>(start + lo_byte);
+            } else {
+                unsigned char byte;
+                readable = sve_safe_read(reinterpret_cast<const void *>(start + lo_byte), &byte, 1);
+            }
+            if (readable) {
+                masked_register<E>(d, reinterpret_cast<const unsigned char *>(start), pg);
+                return DECODE_OK;
+            }
+        }
+        const unsigned last_word = last_active_word(pg, lanes);
         const unsigned hi_byte =
             last_word * 8 + (63 - std::countl_zero(pred_word(pg, last_word) & lanes)) / 8 + sizeof(E);
         const uint64_t lo = start + lo_byte, hi = start + hi_byte;
         if (hi > lo) {
-            const uint64_t page = page_size ? page_size : 4096;
             uint64_t probe = lo;
             if constexpr (FirstFault) {
                 (void)mem_read<M>(lo);
@@ -299,23 +359,11 @@ inline aarch64_decode_rc contiguous_speculative_load(cpu_state *s, unsigned zt, 
                     for (; k < hi_byte; ++k) d[k] = from[k - lo_byte];
                 }
                 // Inactive elements are zero: outside the active span they are
-                // already; inside it, a branch-free mask per element, 16 bytes
-                // at a time (over the whole register with fixed bounds, which
-                // the compiler unrolls).
-                typedef E lanes_of __attribute__((vector_size(16)));
-                const auto mask = [&](unsigned from, unsigned to) [[gnu::always_inline]] {
-                    for (unsigned k = from; k < to; k += 16) {
-                        lanes_of v, p;
-                        std::memcpy(&v, d + k, 16);
-                        std::memcpy(&p, pg + k, 16);
-                        v &= lanes_of{} - (p & E{1});
-                        std::memcpy(d + k, &v, 16);
-                    }
-                };
+                // already; inside it, by the mask.
                 if (lo_byte == 0 && hi_byte == kVecBytes)
-                    mask(0, kVecBytes);
+                    masked(d, 0, kVecBytes);
                 else
-                    mask(lo_byte & ~15u, hi_byte);
+                    masked(d, lo_byte & ~15u, hi_byte);
                 return DECODE_OK;
             }
         }

@@ -4,6 +4,10 @@
 #include <bit>
 #include <cstring>
 
+#if defined(__aarch64__)
+#include <arm_neon.h>
+#endif
+
 #include "sve/kernels/kernel_common.h"
 #include "sve/kernels/loop_predicates.h"
 #include "sve/kernels/predicate_words.h"
@@ -13,11 +17,40 @@ unsigned pattern_element_count(unsigned pattern, unsigned esize) {
     return VecTrueILength(pattern & 31, static_cast<int>(kVecBytes / esize));
 }
 
+// Whether an element active in G is true in R: G AND R over the whole image,
+// 64 bytes at a time, the element starts' bits taken at the end.
+static bool any_active_true(const unsigned char *g, const unsigned char *r, unsigned esize) {
+    uint64_t words[2];
+#if defined(__aarch64__)
+    uint8x16_t acc = vdupq_n_u8(0);
+#pragma GCC unroll 4
+    for (unsigned k = 0; k < kVecBytes; k += 64) {
+        const uint8x16x4_t a = vld1q_u8_x4(g + k), b = vld1q_u8_x4(r + k);
+        acc = vorrq_u8(acc, vorrq_u8(vorrq_u8(vandq_u8(a.val[0], b.val[0]), vandq_u8(a.val[1], b.val[1])),
+                                     vorrq_u8(vandq_u8(a.val[2], b.val[2]), vandq_u8(a.val[3], b.val[3]))));
+    }
+    std::memcpy(words, &acc, 16);
+#else
+    typedef unsigned char piece __attribute__((vector_size(16)));
+    piece acc{};
+    for (unsigned k = 0; k < kVecBytes; k += 16) {
+        piece a, b;
+        std::memcpy(&a, g + k, 16);
+        std::memcpy(&b, r + k, 16);
+        acc |= a & b;
+    }
+    std::memcpy(words, &acc, 16);
+#endif
+    return ((words[0] | words[1]) & pred_lane_mask(esize)) != 0;
+}
+
 void sve_ptest(cpu_state *s, const unsigned char *g, const unsigned char *r, unsigned esize) {
-    const uint64_t lanes = pred_lane_mask(esize);
-    uint64_t any = 0;
-    for (unsigned w = 0; w < kPredWords; ++w) any |= pred_word(g, w) & pred_word(r, w) & lanes;
-    pred_result_flags(s, find_pred_ends(g, esize), r, any != 0);
+    const bool any = any_active_true(g, r, esize);
+    // G's first and last elements active (an all-true G among others): those are the ends.
+    if (g[0] & g[kVecBytes - esize] & 1)
+        set_nzcv_bits(s, r[0] & 1, !any, !(r[kVecBytes - esize] & 1), false);
+    else
+        pred_result_flags(s, find_pred_ends(g, esize), r, any);
 }
 
 namespace {
@@ -112,6 +145,8 @@ aarch64_decode_rc brkpb(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch6
 // Counts elements active in both predicates at the element size: the masked
 // bytes (each 0 or 1) are added 16 byte lanes at a time (at most 16 in a lane),
 // then the lanes are summed.
+// kAllActive: every element counts as active and G is not read (INCP).
+template <bool kAllActive = false>
 unsigned count_active(const unsigned char *g, const unsigned char *p, unsigned esize) {
     typedef unsigned char piece __attribute__((vector_size(16)));
     typedef uint64_t halves __attribute__((vector_size(16)));
@@ -119,10 +154,14 @@ unsigned count_active(const unsigned char *g, const unsigned char *p, unsigned e
     const piece mask = reinterpret_cast<piece>(halves{lanes, lanes});
     piece acc{};
     for (unsigned k = 0; k < kVecBytes; k += 16) {
-        piece a, b;
-        std::memcpy(&a, g + k, 16);
+        piece b;
         std::memcpy(&b, p + k, 16);
-        acc += a & b & mask;
+        if constexpr (!kAllActive) {
+            piece a;
+            std::memcpy(&a, g + k, 16);
+            b &= a;
+        }
+        acc += b & mask;
     }
     uint64_t words[2];
     std::memcpy(words, &acc, 16);
@@ -246,7 +285,7 @@ aarch64_decode_rc sve_cntp_rpp(cpu_state *s, aarch64_i_reg xd, aarch64_p_reg pg,
 
 aarch64_decode_rc sve_incp_rp(cpu_state *s, aarch64_i_reg xdn, aarch64_p_reg pm) {
     const unsigned esize = esize_of(pm.qual);
-    xwrite(s, xdn, xread(s, xdn) + count_active(kAllTrue, preg(s, pm), esize));
+    xwrite(s, xdn, xread(s, xdn) + count_active<true>(nullptr, preg(s, pm), esize));
     return DECODE_OK;
 }
 

@@ -176,12 +176,17 @@ TEST(ContiguousTransfer, SpeculativeLoadsStopAtTheFirstActiveElementThatCannotBe
         {"every third active, 100 readable", 100, 3, 256, 102},  // element 102 is the first active unreadable
         {"one active element, the rest inactive over the boundary", 1, 256, 256, 256},
         {"active elements below the boundary only", 64, 1, 64, 256},
+        // The whole register inside the readable page.
+        {"every third active, inside one page", 1000, 3, 256, 256},
+        {"the first 64 active, inside one page", 3000, 1, 64, 256},
+        {"from element 40, every fifth active, inside one page", 700, 5, 256, 256},
     };
     for (const speculative_case &c : cases) {
         for (bool first_fault : {true, false}) {
             auto s = new_state();
             std::memset(s->p[0], 0, kVecBytes);
             for (unsigned i = 0; i < c.active_end; i += c.every) s->p[0][i] = 1;
+            if (c.below == 700) std::memset(s->p[0], 0, 40);
             std::memset(s->ffr, 1, kVecBytes);
             std::memset(s->z[1], 0xAA, kVecBytes);
             const unsigned char *start = m.boundary() - c.below;
@@ -196,6 +201,36 @@ TEST(ContiguousTransfer, SpeculativeLoadsStopAtTheFirstActiveElementThatCannotBe
                 if (i >= c.loaded) continue;
                 const bool active = s->p[0][i] != 0;
                 ASSERT_EQ(s->z[1][i], active ? start[i] : 0) << c.what << ", element " << i;
+            }
+        }
+    }
+}
+
+// A first-fault load whose 256 bytes lie in one unmapped page faults at its
+// first active element, not at the register's start; a non-fault load there
+// clears FFR from that element on and leaves the elements below it as they were
+// (inactive ones zero).
+TEST(ContiguousTransfer, SpeculativeLoadInsideAnUnmappedPageStopsAtItsFirstActiveElement) {
+    guard_pages m;
+    ASSERT_NE(m.base, nullptr);
+    for (unsigned first : {0u, 24u, 200u}) {
+        auto s = new_state();
+        std::memset(s->p[0], 0, kVecBytes);
+        for (unsigned i = first; i < kVecBytes; ++i) s->p[0][i] = 1;
+        std::memset(s->ffr, 1, kVecBytes);
+        std::memset(s->z[1], 0xAA, kVecBytes);
+        const unsigned char *start = m.boundary() + 16;
+        s->x[2] = reinterpret_cast<uint64_t>(start);
+        const uintptr_t at = fault_of([&] {
+            sve_ldff1b_scaled_zprr(s.get(), make_zreg(1, kQualB), make_preg(0, kQualZeroing), make_rspreg(2),
+                                   make_ireg(31));
+        });
+        EXPECT_EQ(at, reinterpret_cast<uintptr_t>(start + first)) << "first active element " << first;
+        sve_ldnf1b_zpri(s.get(), make_zreg(1, kQualB), make_preg(0, kQualZeroing), make_rspreg(2), 0);
+        for (unsigned i = 0; i < kVecBytes; ++i) {
+            ASSERT_EQ(s->ffr[i], i < first ? 1 : 0) << "FFR element " << i << ", first active " << first;
+            if (i < first) {
+                ASSERT_EQ(s->z[1][i], 0) << "inactive element " << i;
             }
         }
     }
