@@ -321,7 +321,10 @@ inline aarch64_decode_rc contiguous_speculative_load(cpu_state *s, unsigned zt, 
         if (((start ^ (start + (kVecBytes - 1))) & ~(page - 1)) == 0) {
             bool readable = true;
             if constexpr (FirstFault) {
+                // That element first, and nothing read before it: a fault
+                // there reports its address.
                 (void)*reinterpret_cast<const volatile unsigned char *>(start + lo_byte);
+                __asm__ volatile("" ::: "memory");
             } else {
                 unsigned char byte;
                 readable = sve_safe_read(reinterpret_cast<const void *>(start + lo_byte), &byte, 1);
