@@ -27,6 +27,7 @@
 #include <ucontext.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -773,20 +774,23 @@ __attribute__((noinline)) run_end run_from(trap_thread &t, const uint32_t *at, u
             // a word without one, at the step that would use up the budget and
             // after kScalarStepsBetweenRuns of them; and after a step that
             // leaves the page or takes SP below SP_FLOOR.
-            unsigned steps = 0;
+            // One count for both limits: the steps allowed in a row, and the
+            // budget less the one step it keeps.
+            const unsigned allowed = budget > 1 ? std::min(kScalarStepsBetweenRuns, budget - 1) : 0;
+            unsigned left = allowed;
             for (;;) {
                 const a64_scalar_fn execute = e->scalar;
-                if (execute == nullptr || steps == kScalarStepsBetweenRuns || budget <= 1) break;
+                if (execute == nullptr || left == 0) break;
                 const uint64_t to = execute(st, word, pc);
                 if (to == 0) break;
-                ++steps;
-                --budget;
+                --left;
                 pc = to;
                 if (__builtin_expect(pc - page >= page_bytes || st.sp < sp_floor, 0)) break;
                 word = *reinterpret_cast<const uint32_t *>(pc);
                 e = &recognised_slot(cache, word, pc, emulated);
                 if (e->fn != nullptr) break;
             }
+            budget -= allowed - left;
             if (e->fn == nullptr || pc - page >= page_bytes || st.sp < sp_floor) break;
             next_plan = &plan_slot(plans, pc);
             if (next_plan->pc == pc) continue;
