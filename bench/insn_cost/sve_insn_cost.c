@@ -7,9 +7,9 @@
  * Each loop iteration is RUN copies of the instruction followed by SUBS and
  * B.NE (two native instructions, which the figures include: 2 / RUN per
  * emulated instruction). The operands are set up once before the loop: P0 all
- * true, Z2 and Z3 small integers or ones, X0 a 2 KiB buffer, Z4 in-range
- * gather offsets. The instructions' results are not checked here: the
- * conformance tests do that. */
+ * true, P2 all false (no break for BRKBS), Z2 and Z3 small integers or ones,
+ * X0 a 2 KiB buffer, Z4 in-range gather offsets. The instructions' results
+ * are not checked here: the conformance tests do that. */
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -26,6 +26,7 @@ static uint64_t buffer[256] __attribute__((aligned(256)));
     "fmov z6.d, #2.0\n"                           \
     "fmov z7.s, #1.0\n"                           \
     "mov z1.d, #0\n"                              \
+    "pfalse p2.b\n"                               \
     "mov x1, #0\n"                                \
     "mov x2, #1000\n"
 
@@ -38,7 +39,7 @@ static uint64_t buffer[256] __attribute__((aligned(256)));
                          : "+r"(n)                                            \
                          : "r"(buffer)                                        \
                          : "x1", "x2", "memory", "cc", "z1", "z2", "z3", "z4", \
-                           "z5", "z6", "z7", "p0", "p1", "ffr");              \
+                           "z5", "z6", "z7", "p0", "p1", "p2", "ffr");              \
     }
 /* One function per kind and run length; INSN is the instruction's text. */
 #define KIND(name, insn) KIND_RUN(name##_1, insn, 1) KIND_RUN(name##_8, insn, 8)
@@ -57,6 +58,8 @@ KIND(uaddv, "uaddv d1, p0, z2.s")
 KIND(scvtf, "scvtf z1.s, p0/m, z2.s")
 KIND(fcvtzs, "fcvtzs z1.s, p0/m, z7.s")
 KIND(frintn, "frintn z1.d, p0/m, z5.d")
+KIND(ptest, "ptest p0, p1.b")
+KIND(brkbs, "brkbs p1.b, p0/z, p2.b")
 
 struct kind {
     const char *name;
@@ -68,7 +71,7 @@ struct kind {
 static const struct kind kinds[] = {
     ENTRY(add),    ENTRY(ld1w),   ENTRY(st1w),  ENTRY(fadd),  ENTRY(fmla),  ENTRY(whilelo),
     ENTRY(cmpeq),  ENTRY(ptrue),  ENTRY(gather), ENTRY(ldff1), ENTRY(uaddv), ENTRY(scvtf),
-    ENTRY(fcvtzs), ENTRY(frintn),
+    ENTRY(fcvtzs), ENTRY(frintn), ENTRY(ptest), ENTRY(brkbs),
 };
 
 int main(int argc, char **argv) {

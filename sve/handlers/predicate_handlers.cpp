@@ -6,6 +6,7 @@
 #include "sve/kernels/loop_predicates.h"
 #include "sve/kernels/predicate_kernels.h"
 #include "sve/kernels/predicate_permute_kernels.h"
+#include "sve/kernels/predicate_words.h"
 #include "sve/support/pred_pattern.h"
 #include "sve/support/predicate_flags.h"
 
@@ -36,27 +37,19 @@ aarch64_decode_rc logic(cpu_state *s, uint32_t insn, bool setflags, Op op) {
     });
 }
 
-// BRKA/BRKB with flags (zeroing), and BRKPA: scanning bytes from element 0.
+// BRKAS/BRKBS (zeroing): the break by its kernel, then the flags from Pg's
+// active ends (found before Pd, which may be Pg, is written) and the result.
 aarch64_decode_rc break_flags(cpu_state *s, uint32_t insn, bool after) {
-    const PredV g = stage_p(s, field(insn, 13, 10)), n = stage_p(s, field(insn, 8, 5));
-    return compute(s, [&](CpuContext &ctx) {
-        PredV r{};
-        bool brk = false;
-        for (unsigned j = 0; j < kPredBits; ++j) {
-            if (!pred_bit(g, j)) continue;
-            if (after) {
-                set_pred_bit(r, j, !brk);
-                brk = brk || pred_bit(n, j);
-            } else {
-                brk = brk || pred_bit(n, j);
-                set_pred_bit(r, j, !brk);
-            }
-        }
-        PredSetNZCV(g, r, 8, &ctx);
-        write_p(s, field(insn, 3, 0), r);
-    });
+    const pred_ends ends = find_pred_ends(s->p[field(insn, 13, 10)], 1);
+    const aarch64_decode_rc rc = delegate(s, insn, after ? sve_brka_ppp : sve_brkb_ppp, pd(insn), pg4(insn), pn(insn));
+    const unsigned char *r = s->p[field(insn, 3, 0)];
+    uint64_t any = 0;
+    for (unsigned w = 0; w < kPredWords; ++w) any |= pred_word(r, w);
+    pred_result_flags(s, ends, r, (any & pred_lane_mask(1)) != 0);
+    return rc;
 }
 
+// BRKPA: scanning bytes from element 0.
 aarch64_decode_rc break_prev_after(cpu_state *s, uint32_t insn, bool setflags) {
     const PredV g = stage_p(s, field(insn, 13, 10)), n = stage_p(s, field(insn, 8, 5)), m = stage_p(s, field(insn, 19, 16));
     return compute(s, [&](CpuContext &ctx) {

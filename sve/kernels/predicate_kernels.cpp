@@ -83,10 +83,66 @@ aarch64_decode_rc logic(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch6
 // includes it, BRKB stops before it) and false after it. Word w of every
 // operand is read before word w of Pd is written. The words after the break
 // hold only inactive elements' values: zero, or Pd's own when merging.
+#if defined(__aarch64__)
+// The zeroing form on AArch64, 64 bytes at a time: Pd is Pg's bit 0 up to the
+// break and false from there. The 64 bytes of Pg and Pn that hold the break are
+// read before the same bytes of Pd are written, and only they are looked at
+// byte by byte.
+template <bool kAfter>
+void brk_zeroing(const unsigned char *g, const unsigned char *a, unsigned char *d) {
+    static const uint8_t kIndex[64] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15,
+                                       16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31,
+                                       32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47,
+                                       48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63};
+    const uint8x16_t one = vdupq_n_u8(1);
+    unsigned k = 0;
+    for (; k < kVecBytes; k += 64) {
+        const uint8x16x4_t gv = vld1q_u8_x4(g + k), av = vld1q_u8_x4(a + k);
+        uint8x16x4_t active, hit;
+        for (unsigned j = 0; j < 4; ++j) {
+            active.val[j] = vandq_u8(gv.val[j], one);
+            hit.val[j] = vtstq_u8(active.val[j], av.val[j]);  // all ones where active and true
+        }
+        const uint8x16_t any = vorrq_u8(vorrq_u8(hit.val[0], hit.val[1]), vorrq_u8(hit.val[2], hit.val[3]));
+        if (vmaxvq_u8(any) == 0) {
+            vst1q_u8_x4(d + k, active);
+            continue;
+        }
+        // The break's byte within these 64: a nibble per byte, the first set one.
+        unsigned at = 0;
+        for (unsigned j = 0; j < 4; ++j) {
+            const uint64_t nibbles =
+                vget_lane_u64(vreinterpret_u64_u8(vshrn_n_u16(vreinterpretq_u16_u8(hit.val[j]), 4)), 0);
+            if (nibbles != 0) {
+                at = 16 * j + static_cast<unsigned>(std::countr_zero(nibbles)) / 4;
+                break;
+            }
+        }
+        const uint8x16_t limit = vdupq_n_u8(static_cast<uint8_t>(at + (kAfter ? 1 : 0)));
+        const uint8x16x4_t index = vld1q_u8_x4(kIndex);
+        for (unsigned j = 0; j < 4; ++j) active.val[j] = vandq_u8(active.val[j], vcltq_u8(index.val[j], limit));
+        vst1q_u8_x4(d + k, active);
+        k += 64;
+        break;
+    }
+    const uint8x16x4_t zero{{vdupq_n_u8(0), vdupq_n_u8(0), vdupq_n_u8(0), vdupq_n_u8(0)}};
+    for (; k < kVecBytes; k += 64) vst1q_u8_x4(d + k, zero);
+}
+#endif
+
 aarch64_decode_rc brk(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_p_reg pn, bool after) {
     const unsigned char *g = preg(s, pg), *a = preg(s, pn);
     unsigned char *d = preg(s, pd);
     const bool zeroing = pg.qual == kQualZeroing;
+#if defined(__aarch64__)
+    if (zeroing) {
+        if (after)
+            brk_zeroing<true>(g, a, d);
+        else
+            brk_zeroing<false>(g, a, d);
+        return DECODE_OK;
+    }
+#endif
     const uint64_t ones = pred_lane_mask(1);
     unsigned w = 0;
     for (; w < kPredWords; ++w) {

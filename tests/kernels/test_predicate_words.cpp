@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -155,6 +156,53 @@ TEST(PredicateWords, LogicAndSelMergeOrZeroInactiveBytes) {
                 sve_sel_pppp(s.get(), make_preg(6, kQualB), make_preg(1, kQualB), make_preg(2, kQualB), make_preg(3, kQualB));
                 ASSERT_EQ(bytes(s->p[6]), want) << "iter=" << iter;
             }
+}
+
+// BRKA/BRKB at every kind of break position (none, each end of a 16- and a
+// 64-byte piece, the last byte), with Pg all true or random and with stray
+// bits above bit 0, zeroing and merging, into a third register, into Pg and
+// into Pn.
+TEST(PredicateWords, BreaksAtEveryPieceEdgeAndIntoTheirSources) {
+    std::mt19937_64 rng(23);
+    auto s = new_state();
+    const int positions[] = {-1, 0, 1, 15, 16, 63, 64, 65, 127, 128, 191, 200, 255};
+    for (int at : positions)
+        for (bool all_true_g : {true, false})
+            for (bool after : {false, true})
+                for (uint32_t gq : {kQualZeroing, kQualB})
+                    for (unsigned d : {3u, 1u, 2u}) {
+                        unsigned char g[kVecBytes], a[kVecBytes], old[kVecBytes];
+                        for (unsigned j = 0; j < kVecBytes; ++j) {
+                            g[j] = static_cast<unsigned char>((all_true_g || rng() % 3 != 0) | (rng() % 4 == 0 ? 0x80 : 0));
+                            // Pn true only from the break on, active or not there.
+                            a[j] = static_cast<unsigned char>((at >= 0 && j >= unsigned(at) && rng() % 2) | (rng() % 4 == 0 ? 0x40 : 0));
+                            old[j] = static_cast<unsigned char>(rng() % 2);
+                        }
+                        if (at >= 0) {
+                            g[at] |= 1;
+                            a[at] |= 1;
+                        }
+                        std::memcpy(s->p[1], g, kVecBytes);
+                        std::memcpy(s->p[2], a, kVecBytes);
+                        if (d == 3) std::memcpy(s->p[3], old, kVecBytes);
+                        const unsigned char *before = d == 1 ? g : d == 2 ? a : old;
+                        std::vector<unsigned char> want(kVecBytes);
+                        bool broken = false;
+                        for (unsigned j = 0; j < kVecBytes; ++j) {
+                            if (!(g[j] & 1)) {
+                                want[j] = gq == kQualZeroing ? 0 : before[j] & 1;
+                                continue;
+                            }
+                            if (!after) broken = broken || (a[j] & 1);
+                            want[j] = !broken;
+                            if (after) broken = broken || (a[j] & 1);
+                        }
+                        (after ? sve_brka_ppp : sve_brkb_ppp)(s.get(), make_preg(d, kQualB), make_preg(1, gq),
+                                                              make_preg(2, kQualB));
+                        ASSERT_EQ(bytes(s->p[d]), want)
+                            << "break at " << at << (all_true_g ? ", Pg all true" : ", Pg random")
+                            << (after ? ", BRKA" : ", BRKB") << (gq == kQualZeroing ? ", zeroing" : ", merging") << ", Pd=P" << d;
+                    }
 }
 
 TEST(PredicateWords, PnextFindsTheNextActiveElement) {
