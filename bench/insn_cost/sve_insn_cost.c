@@ -27,6 +27,7 @@ static uint64_t buffer[256] __attribute__((aligned(256)));
     "fmov z7.s, #1.0\n"                           \
     "mov z1.d, #0\n"                              \
     "pfalse p2.b\n"                               \
+    "setffr\n"                                    \
     "mov x1, #0\n"                                \
     "mov x2, #1000\n"
 
@@ -60,6 +61,8 @@ KIND(fcvtzs, "fcvtzs z1.s, p0/m, z7.s")
 KIND(frintn, "frintn z1.d, p0/m, z5.d")
 KIND(ptest, "ptest p0, p1.b")
 KIND(brkbs, "brkbs p1.b, p0/z, p2.b")
+KIND(rdffrs, "rdffrs p1.b, p0/z")
+KIND(ands, "ands p1.b, p0/z, p0.b, p2.b")
 
 struct kind {
     const char *name;
@@ -72,6 +75,7 @@ static const struct kind kinds[] = {
     ENTRY(add),    ENTRY(ld1w),   ENTRY(st1w),  ENTRY(fadd),  ENTRY(fmla),  ENTRY(whilelo),
     ENTRY(cmpeq),  ENTRY(ptrue),  ENTRY(gather), ENTRY(ldff1), ENTRY(uaddv), ENTRY(scvtf),
     ENTRY(fcvtzs), ENTRY(frintn), ENTRY(ptest), ENTRY(brkbs),
+    ENTRY(rdffrs), ENTRY(ands),
 };
 
 int main(int argc, char **argv) {

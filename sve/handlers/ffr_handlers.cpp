@@ -1,7 +1,7 @@
 // SETFFR, WRFFR, RDFFR, RDFFRS.
 #include "sve/handlers/handler_shapes.h"
 #include "sve/kernels/ffr_kernels.h"
-#include "sve/support/predicate_flags.h"
+#include "sve/kernels/predicate_words.h"
 
 namespace {
 
@@ -11,15 +11,13 @@ SVE_HANDLER(VecPReadFFSRP) { return delegate(state, insn, sve_rdffr_p, pfield<ui
 SVE_HANDLER(VecPActualP) {
     return delegate(state, insn, sve_rdffr_pp, pfield<uint8_t>(insn, 3, 0), pfield<uint8_t>(insn, 8, 5));
 }
-// RDFFRS Pd.B, Pg/Z: Pd = FFR AND Pg, flags from Pg and the result.
+// RDFFRS Pd.B, Pg/Z: Pd = FFR AND Pg by its kernel, then the flags from Pg's
+// active ends (found before Pd, which may be Pg, is written) and the result.
 SVE_HANDLER(VecPActualFlgP) {
-    const PredV g = stage_p(state, field(insn, 8, 5));
-    return compute(state, [&](CpuContext &ctx) {
-        PredV r;
-        for (int w = 0; w < 4; ++w) r.w[w] = ctx.ffr[w] & g.w[w];
-        PredSetNZCV(g, r, 8, &ctx);
-        write_p(state, field(insn, 3, 0), r);
-    });
+    const pred_ends ends = find_pred_ends(state->p[field(insn, 8, 5)], 1);
+    const aarch64_decode_rc rc = delegate(state, insn, sve_rdffr_pp, pfield<uint8_t>(insn, 3, 0), pfield<uint8_t>(insn, 8, 5));
+    pred_result_flags(state, ends, state->p[field(insn, 3, 0)], any_true_byte(state->p[field(insn, 3, 0)]));
+    return rc;
 }
 
 }  // namespace

@@ -25,16 +25,35 @@ inline aarch64_decode_rc pppp(cpu_state *s, uint32_t insn, pppp_kernel k) {
     return delegate(s, insn, k, pd(insn), pg4(insn), pn(insn), pm(insn));
 }
 
-// Pd = Pg AND op(Pn, Pm) on every predicate bit, optionally setting the flags.
-template <typename Op>
-aarch64_decode_rc logic(cpu_state *s, uint32_t insn, bool setflags, Op op) {
-    const PredV g = stage_p(s, field(insn, 13, 10)), n = stage_p(s, field(insn, 8, 5)), m = stage_p(s, field(insn, 19, 16));
-    return compute(s, [&](CpuContext &ctx) {
-        PredV r;
-        for (int w = 0; w < 4; ++w) r.w[w] = g.w[w] & op(n.w[w], m.w[w]);
-        if (setflags) PredSetNZCV(g, r, 8, &ctx);
-        write_p(s, field(insn, 3, 0), r);
-    });
+// Pd = Pg AND op(Pn, Pm) on every predicate bit, 16 bytes at a time, with the
+// flags when kSetFlags (from Pg's active ends, found before Pd, which may be
+// Pg, is written). Each piece of the operands is read before the same piece of
+// Pd is written.
+template <bool kSetFlags, typename Op>
+aarch64_decode_rc logic(cpu_state *s, uint32_t insn, Op op) {
+    typedef unsigned char piece __attribute__((vector_size(16)));
+    const unsigned char *g = s->p[field(insn, 13, 10)], *a = s->p[field(insn, 8, 5)], *b = s->p[field(insn, 19, 16)];
+    unsigned char *d = s->p[field(insn, 3, 0)];
+    s->insn = insn;
+    pred_ends ends{};
+    if constexpr (kSetFlags) ends = find_pred_ends(g, 1);
+    const piece one = piece{} + 1;
+    piece any{};
+    for (unsigned k = 0; k < kVecBytes; k += 16) {
+        piece gv, av, bv;
+        std::memcpy(&gv, g + k, 16);
+        std::memcpy(&av, a + k, 16);
+        std::memcpy(&bv, b + k, 16);
+        const piece r = gv & op(av, bv) & one;
+        any |= r;
+        std::memcpy(d + k, &r, 16);
+    }
+    if constexpr (kSetFlags) {
+        uint64_t words[2];
+        std::memcpy(words, &any, 16);
+        pred_result_flags(s, ends, d, (words[0] | words[1]) != 0);
+    }
+    return DECODE_OK;
 }
 
 // BRKAS/BRKBS (zeroing): the break by its kernel, then the flags from Pg's
@@ -43,9 +62,7 @@ aarch64_decode_rc break_flags(cpu_state *s, uint32_t insn, bool after) {
     const pred_ends ends = find_pred_ends(s->p[field(insn, 13, 10)], 1);
     const aarch64_decode_rc rc = delegate(s, insn, after ? sve_brka_ppp : sve_brkb_ppp, pd(insn), pg4(insn), pn(insn));
     const unsigned char *r = s->p[field(insn, 3, 0)];
-    uint64_t any = 0;
-    for (unsigned w = 0; w < kPredWords; ++w) any |= pred_word(r, w);
-    pred_result_flags(s, ends, r, (any & pred_lane_mask(1)) != 0);
+    pred_result_flags(s, ends, r, any_true_byte(r));
     return rc;
 }
 
@@ -144,15 +161,15 @@ SVE_HANDLER(VecPOrPPZ) { return pppp(state, insn, sve_orr_pppp); }
 SVE_HANDLER(VecPXorPPZ) { return pppp(state, insn, sve_eor_pppp); }
 SVE_HANDLER(VecPNorPPZ) { return pppp(state, insn, sve_nor_pppp); }
 SVE_HANDLER(VecPSelPP) { return pppp(state, insn, sve_sel_pppp); }
-SVE_HANDLER(VecPAndFlgPPZ) { return logic(state, insn, true, [](uint64_t a, uint64_t b) { return a & b; }); }
-SVE_HANDLER(VecPBicFlgPPZ) { return logic(state, insn, true, [](uint64_t a, uint64_t b) { return a & ~b; }); }
-SVE_HANDLER(VecPOrFlgPPZ) { return logic(state, insn, true, [](uint64_t a, uint64_t b) { return a | b; }); }
-SVE_HANDLER(VecPOrNPPZ) { return logic(state, insn, false, [](uint64_t a, uint64_t b) { return a | ~b; }); }
-SVE_HANDLER(VecPOrNFlgPPZ) { return logic(state, insn, true, [](uint64_t a, uint64_t b) { return a | ~b; }); }
-SVE_HANDLER(VecPXorFlgPPZ) { return logic(state, insn, true, [](uint64_t a, uint64_t b) { return a ^ b; }); }
-SVE_HANDLER(VecPNandPPZ) { return logic(state, insn, false, [](uint64_t a, uint64_t b) { return ~(a & b); }); }
-SVE_HANDLER(VecPNandFlgPPZ) { return logic(state, insn, true, [](uint64_t a, uint64_t b) { return ~(a & b); }); }
-SVE_HANDLER(VecPNorFlgPPZ) { return logic(state, insn, true, [](uint64_t a, uint64_t b) { return ~(a | b); }); }
+SVE_HANDLER(VecPAndFlgPPZ) { return logic<true>(state, insn, [](auto a, auto b) { return a & b; }); }
+SVE_HANDLER(VecPBicFlgPPZ) { return logic<true>(state, insn, [](auto a, auto b) { return a & ~b; }); }
+SVE_HANDLER(VecPOrFlgPPZ) { return logic<true>(state, insn, [](auto a, auto b) { return a | b; }); }
+SVE_HANDLER(VecPOrNPPZ) { return logic<false>(state, insn, [](auto a, auto b) { return a | ~b; }); }
+SVE_HANDLER(VecPOrNFlgPPZ) { return logic<true>(state, insn, [](auto a, auto b) { return a | ~b; }); }
+SVE_HANDLER(VecPXorFlgPPZ) { return logic<true>(state, insn, [](auto a, auto b) { return a ^ b; }); }
+SVE_HANDLER(VecPNandPPZ) { return logic<false>(state, insn, [](auto a, auto b) { return ~(a & b); }); }
+SVE_HANDLER(VecPNandFlgPPZ) { return logic<true>(state, insn, [](auto a, auto b) { return ~(a & b); }); }
+SVE_HANDLER(VecPNorFlgPPZ) { return logic<true>(state, insn, [](auto a, auto b) { return ~(a | b); }); }
 
 // BRKA/BRKB Pd, Pg/<ZM>, Pn: bit 4 selects merging.
 SVE_HANDLER(VecPBreakAPZ) { return delegate(state, insn, sve_brka_ppp, pd(insn), pg4(insn), pn(insn)); }

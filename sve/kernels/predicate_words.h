@@ -42,5 +42,12 @@ inline void pred_result_flags(cpu_state *s, const pred_ends &e, const unsigned c
     set_nzcv_bits(s, n, !any, !last, false);
 }
 
+// Whether bit 0 of any byte of predicate image R is set.
+inline bool any_true_byte(const unsigned char *r) {
+    uint64_t any = 0;
+    for (unsigned w = 0; w < kPredWords; ++w) any |= pred_word(r, w);
+    return (any & pred_lane_mask(1)) != 0;
+}
+
 // Copies a 256-byte predicate image.
 inline void copy_pred(unsigned char *to, const unsigned char *from) { copy_256_by64(to, from); }
