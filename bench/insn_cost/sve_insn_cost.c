@@ -63,6 +63,7 @@ KIND(ptest, "ptest p0, p1.b")
 KIND(brkbs, "brkbs p1.b, p0/z, p2.b")
 KIND(rdffrs, "rdffrs p1.b, p0/z")
 KIND(ands, "ands p1.b, p0/z, p0.b, p2.b")
+KIND(sel, "sel z1.b, p0, z2.b, z3.b")
 
 struct kind {
     const char *name;
@@ -75,7 +76,7 @@ static const struct kind kinds[] = {
     ENTRY(add),    ENTRY(ld1w),   ENTRY(st1w),  ENTRY(fadd),  ENTRY(fmla),  ENTRY(whilelo),
     ENTRY(cmpeq),  ENTRY(ptrue),  ENTRY(gather), ENTRY(ldff1), ENTRY(uaddv), ENTRY(scvtf),
     ENTRY(fcvtzs), ENTRY(frintn), ENTRY(ptest), ENTRY(brkbs),
-    ENTRY(rdffrs), ENTRY(ands),
+    ENTRY(rdffrs), ENTRY(ands),   ENTRY(sel),
 };
 
 int main(int argc, char **argv) {

@@ -16,18 +16,50 @@ aarch64_decode_rc broadcast(cpu_state *s, aarch64_z_reg zd, uint64_t v) {
     });
 }
 
+// D = A where the element (type T) is active in G, else B, 16 bytes at a time:
+// a_of(k) and b_of(k) give bytes k..k+15 of A and B, read before the same bytes
+// of D are written, so D may be either of them.
+template <typename T, typename A, typename B>
+inline void select_pieces(unsigned char *d, const unsigned char *g, A a_of, B b_of) {
+    typedef T lanes __attribute__((vector_size(16)));
+    for (unsigned k = 0; k < kVecBytes; k += 16) {
+        lanes p;
+        std::memcpy(&p, g + k, 16);
+        const lanes active = lanes{} - (p & T{1});
+        const lanes a = a_of(k), b = b_of(k);
+        const lanes r = (a & active) | (b & ~active);
+        std::memcpy(d + k, &r, 16);
+    }
+}
+// Bytes k..k+15 of a register, as lanes of T.
+template <typename T>
+inline auto piece_at(const unsigned char *z) {
+    return [z](unsigned k) {
+        typedef T lanes __attribute__((vector_size(16)));
+        lanes v;
+        std::memcpy(&v, z + k, 16);
+        return v;
+    };
+}
+// Inactive elements of Zd: kept, or zero when zeroing.
+template <typename T>
+inline auto inactive_piece(const unsigned char *d, bool zeroing) {
+    return [d, zeroing](unsigned k) {
+        typedef T lanes __attribute__((vector_size(16)));
+        lanes v{};
+        if (!zeroing) std::memcpy(&v, d + k, 16);
+        return v;
+    };
+}
+
 // Active elements of Zd = v; inactive ones keep Zd, or become 0 when zeroing.
 aarch64_decode_rc copy_under_predicate(cpu_state *s, aarch64_z_reg zd, aarch64_p_reg pg, uint64_t v, bool zeroing) {
     return with_element_type(zd.qual, [&](auto t) {
         using T = decltype(t);
+        typedef T lanes __attribute__((vector_size(16)));
         unsigned char *d = zreg(s, zd);
-        const unsigned char *g = preg(s, pg);
-        for (unsigned i = 0; i < elem_count<T>; ++i) {
-            if (pred_active<T>(g, i))
-                elem_set<T>(d, i, static_cast<T>(v));
-            else if (zeroing)
-                elem_set<T>(d, i, T(0));
-        }
+        const lanes value = lanes{} + static_cast<T>(v);
+        select_pieces<T>(d, preg(s, pg), [value](unsigned) { return value; }, inactive_piece<T>(d, zeroing));
         return DECODE_OK;
     });
 }
@@ -79,10 +111,7 @@ aarch64_decode_rc sve_cpy_zpv(cpu_state *s, aarch64_z_reg zd, aarch64_p_reg pg, 
 aarch64_decode_rc sve_sel_zpzz(cpu_state *s, aarch64_z_reg zd, aarch64_p_reg pg, aarch64_z_reg zn, aarch64_z_reg zm) {
     return with_element_type(zd.qual, [&](auto t) {
         using T = decltype(t);
-        vec_buf r;
-        const unsigned char *a = zreg(s, zn), *b = zreg(s, zm), *g = preg(s, pg);
-        for (unsigned i = 0; i < elem_count<T>; ++i) elem_set<T>(r.b, i, elem_get<T>(pred_active<T>(g, i) ? a : b, i));
-        std::memcpy(zreg(s, zd), r.b, kVecBytes);
+        select_pieces<T>(zreg(s, zd), preg(s, pg), piece_at<T>(zreg(s, zn)), piece_at<T>(zreg(s, zm)));
         return DECODE_OK;
     });
 }
@@ -95,16 +124,8 @@ aarch64_decode_rc sve_movprfx_zz(cpu_state *s, aarch64_z_reg zd, aarch64_z_reg z
 aarch64_decode_rc sve_movprfx_zpz(cpu_state *s, aarch64_z_reg zd, aarch64_p_reg pg, aarch64_z_reg zn) {
     return with_element_type(zd.qual, [&](auto t) {
         using T = decltype(t);
-        vec_buf r;
-        const unsigned char *a = zreg(s, zn), *g = preg(s, pg);
-        std::memcpy(r.b, zreg(s, zd), kVecBytes);
-        for (unsigned i = 0; i < elem_count<T>; ++i) {
-            if (pred_active<T>(g, i))
-                elem_set<T>(r.b, i, elem_get<T>(a, i));
-            else if (pg.qual == kQualZeroing)
-                elem_set<T>(r.b, i, T(0));
-        }
-        std::memcpy(zreg(s, zd), r.b, kVecBytes);
+        unsigned char *d = zreg(s, zd);
+        select_pieces<T>(d, preg(s, pg), piece_at<T>(zreg(s, zn)), inactive_piece<T>(d, pg.qual == kQualZeroing));
         return DECODE_OK;
     });
 }
