@@ -37,7 +37,6 @@ inline aarch64_decode_rc kernel_zpz_merge(cpu_state *s, aarch64_z_reg zdn, aarch
         using T = decltype(t);
         vec_buf r;
         const unsigned char *a = zreg(s, zdn), *b = zreg(s, zm), *g = preg(s, pg);
-        std::memcpy(r.b, a, kVecBytes);
         for (unsigned i = 0; i < elem_count<T>; ++i)
             elem_set<T>(r.b, i, pick_active<T>(g, i, static_cast<T>(op(elem_get<T>(a, i), elem_get<T>(b, i))), elem_get<T>(a, i)));
         std::memcpy(zreg(s, zdn), r.b, kVecBytes);
@@ -95,7 +94,6 @@ inline aarch64_decode_rc kernel_zpzz_merge(cpu_state *s, aarch64_z_reg zd, aarch
         using T = decltype(t);
         vec_buf r;
         const unsigned char *d = zreg(s, zd), *a = zreg(s, zn), *b = zreg(s, zm), *g = preg(s, pg);
-        std::memcpy(r.b, d, kVecBytes);
         for (unsigned i = 0; i < elem_count<T>; ++i)
             elem_set<T>(r.b, i, pick_active<T>(g, i, static_cast<T>(op(elem_get<T>(d, i), elem_get<T>(a, i), elem_get<T>(b, i))),
                                                elem_get<T>(d, i)));
@@ -124,7 +122,6 @@ inline aarch64_decode_rc kernel_zpi_merge(cpu_state *s, aarch64_z_reg zdn, aarch
         using T = decltype(t);
         vec_buf r;
         const unsigned char *a = zreg(s, zdn), *g = preg(s, pg);
-        std::memcpy(r.b, a, kVecBytes);
         for (unsigned i = 0; i < elem_count<T>; ++i)
             elem_set<T>(r.b, i, pick_active<T>(g, i, static_cast<T>(op(elem_get<T>(a, i), imm)), elem_get<T>(a, i)));
         std::memcpy(zreg(s, zdn), r.b, kVecBytes);

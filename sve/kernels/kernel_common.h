@@ -76,11 +76,15 @@ inline void copy_256_by64(unsigned char *to, const unsigned char *from) {
 #endif
 }
 
-// Y where element e of type T is active, X elsewhere, without a branch (a loop
-// of these vectorises).
+// Y where element e of type T is active, X elsewhere, without a branch. The
+// element's whole predicate unit is read as a T (its bit 0 is the first byte's
+// on these little-endian hosts), so that a loop of these reads the predicate
+// as contiguous lanes and vectorises.
 template <typename T>
 inline T pick_active(const unsigned char *pred, unsigned e, T y, T x) {
-    const T mask = static_cast<T>(T(0) - T(pred[e * sizeof(T)] & 1));
+    T unit;
+    std::memcpy(&unit, pred + e * sizeof(T), sizeof(T));
+    const T mask = static_cast<T>(T(0) - static_cast<T>(unit & T(1)));
     return static_cast<T>((y & mask) | (x & static_cast<T>(~mask)));
 }
 // Writes element i's whole unit: first byte 0 or 1, the others 0.
