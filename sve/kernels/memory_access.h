@@ -194,11 +194,18 @@ inline aarch64_decode_rc structure_store(cpu_state *s, unsigned zt, const unsign
 // every active element; inactive elements become 0.
 template <typename M, typename E, bool Signed>
 inline aarch64_decode_rc replicate_load(cpu_state *s, unsigned zt, const unsigned char *pg, uint64_t address) {
-    bool any = false;
-    for (unsigned i = 0; i < elem_count<E> && !any; ++i) any = pred_active<E>(pg, i);
+    const bool any = first_active_word(pg, pred_lane_mask(sizeof(E))) != kPredWords;
     const E v = any ? extend_element<M, E, Signed>(mem_read<M>(address)) : E(0);
     unsigned char *d = s->z[zt & 31];
-    for (unsigned i = 0; i < elem_count<E>; ++i) elem_set<E>(d, i, pred_active<E>(pg, i) ? v : E(0));
+    // 16 bytes at a time: the value where the element is active, else 0.
+    typedef E lanes_of __attribute__((vector_size(16)));
+    const lanes_of value = lanes_of{} + v;
+    for (unsigned k = 0; k < kVecBytes; k += 16) {
+        lanes_of p;
+        std::memcpy(&p, pg + k, 16);
+        const lanes_of r = value & (lanes_of{} - (p & E{1}));
+        std::memcpy(d + k, &r, 16);
+    }
     return DECODE_OK;
 }
 
