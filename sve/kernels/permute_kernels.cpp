@@ -2,24 +2,81 @@
 
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
 #include "sve/kernels/kernel_common.h"
 
 namespace {
 
-// The permutation over elements of type T (a fixed-size move each).
+// 16 bytes as lanes of T, and a shuffle mask over two such pieces (lane i of
+// the result from lane mask[i] of the pair, the second piece's lanes counted
+// from 16 / sizeof(T)).
+template <typename T>
+struct lanes_of {
+    typedef T type __attribute__((vector_size(16)));
+};
+template <typename T>
+using lanes = typename lanes_of<T>::type;
+template <typename T>
+using mask_of = lanes<std::make_unsigned_t<T>>;
+template <typename T, typename F, unsigned... I>
+constexpr mask_of<T> make_mask(F f, std::integer_sequence<unsigned, I...>) {
+    return mask_of<T>{static_cast<std::make_unsigned_t<T>>(f(I))...};
+}
+template <typename T, typename F>
+constexpr mask_of<T> make_mask(F f) {
+    return make_mask<T>(f, std::make_integer_sequence<unsigned, 16 / sizeof(T)>{});
+}
+template <typename T>
+inline lanes<T> piece(const unsigned char *z, unsigned j) {
+    lanes<T> v;
+    std::memcpy(&v, z + 16 * j, 16);
+    return v;
+}
+template <typename T>
+inline void put_piece(unsigned char *z, unsigned j, lanes<T> v) {
+    std::memcpy(z + 16 * j, &v, 16);
+}
+
+// The permutation over elements of type T, a 16-byte piece of the result at a
+// time from one or two pieces of the sources (the shuffles are the processor's
+// own ZIP, UZP and TRN on AArch64).
+template <typename T, vector_permute_kind K>
+void permute_pieces(unsigned char *r, const unsigned char *a, const unsigned char *b) {
+    constexpr unsigned n = 16 / sizeof(T), pieces = kVecBytes / 16;
+    constexpr mask_of<T> zip_lo = make_mask<T>([](unsigned i) { return i / 2 + (i % 2) * n; });
+    constexpr mask_of<T> zip_hi = make_mask<T>([](unsigned i) { return n / 2 + i / 2 + (i % 2) * n; });
+    constexpr mask_of<T> even = make_mask<T>([](unsigned i) { return 2 * i; });
+    constexpr mask_of<T> odd = make_mask<T>([](unsigned i) { return 2 * i + 1; });
+    constexpr mask_of<T> trn_even = make_mask<T>([](unsigned i) { return (i & ~1u) + (i % 2) * n; });
+    constexpr mask_of<T> trn_odd = make_mask<T>([](unsigned i) { return (i & ~1u) + 1 + (i % 2) * n; });
+    if constexpr (K == vector_permute_kind::zip1 || K == vector_permute_kind::zip2) {
+        constexpr unsigned from = K == vector_permute_kind::zip1 ? 0 : pieces / 2;
+        for (unsigned j = 0; j < pieces / 2; ++j) {
+            const lanes<T> x = piece<T>(a, from + j), y = piece<T>(b, from + j);
+            put_piece<T>(r, 2 * j, __builtin_shuffle(x, y, zip_lo));
+            put_piece<T>(r, 2 * j + 1, __builtin_shuffle(x, y, zip_hi));
+        }
+    } else if constexpr (K == vector_permute_kind::uzp1 || K == vector_permute_kind::uzp2) {
+        constexpr mask_of<T> pick = K == vector_permute_kind::uzp1 ? even : odd;
+        for (unsigned j = 0; j < pieces / 2; ++j) {
+            put_piece<T>(r, j, __builtin_shuffle(piece<T>(a, 2 * j), piece<T>(a, 2 * j + 1), pick));
+            put_piece<T>(r, pieces / 2 + j, __builtin_shuffle(piece<T>(b, 2 * j), piece<T>(b, 2 * j + 1), pick));
+        }
+    } else {
+        constexpr mask_of<T> pick = K == vector_permute_kind::trn1 ? trn_even : trn_odd;
+        for (unsigned j = 0; j < pieces; ++j) put_piece<T>(r, j, __builtin_shuffle(piece<T>(a, j), piece<T>(b, j), pick));
+    }
+}
 template <typename T>
 void permute_elements(unsigned char *r, const unsigned char *a, const unsigned char *b, vector_permute_kind kind) {
-    constexpr unsigned h = kVecBytes / sizeof(T) / 2;
-    for (unsigned k = 0; k < h; ++k) {
-        switch (kind) {
-        case vector_permute_kind::zip1: elem_set<T>(r, 2 * k, elem_get<T>(a, k)); elem_set<T>(r, 2 * k + 1, elem_get<T>(b, k)); break;
-        case vector_permute_kind::zip2: elem_set<T>(r, 2 * k, elem_get<T>(a, h + k)); elem_set<T>(r, 2 * k + 1, elem_get<T>(b, h + k)); break;
-        case vector_permute_kind::uzp1: elem_set<T>(r, k, elem_get<T>(a, 2 * k)); elem_set<T>(r, h + k, elem_get<T>(b, 2 * k)); break;
-        case vector_permute_kind::uzp2: elem_set<T>(r, k, elem_get<T>(a, 2 * k + 1)); elem_set<T>(r, h + k, elem_get<T>(b, 2 * k + 1)); break;
-        case vector_permute_kind::trn1: elem_set<T>(r, 2 * k, elem_get<T>(a, 2 * k)); elem_set<T>(r, 2 * k + 1, elem_get<T>(b, 2 * k)); break;
-        case vector_permute_kind::trn2: elem_set<T>(r, 2 * k, elem_get<T>(a, 2 * k + 1)); elem_set<T>(r, 2 * k + 1, elem_get<T>(b, 2 * k + 1)); break;
-        }
+    switch (kind) {
+    case vector_permute_kind::zip1: permute_pieces<T, vector_permute_kind::zip1>(r, a, b); break;
+    case vector_permute_kind::zip2: permute_pieces<T, vector_permute_kind::zip2>(r, a, b); break;
+    case vector_permute_kind::uzp1: permute_pieces<T, vector_permute_kind::uzp1>(r, a, b); break;
+    case vector_permute_kind::uzp2: permute_pieces<T, vector_permute_kind::uzp2>(r, a, b); break;
+    case vector_permute_kind::trn1: permute_pieces<T, vector_permute_kind::trn1>(r, a, b); break;
+    case vector_permute_kind::trn2: permute_pieces<T, vector_permute_kind::trn2>(r, a, b); break;
     }
 }
 
