@@ -6,6 +6,10 @@
 
 #include "sve/kernels/kernel_common.h"
 
+#if defined(__aarch64__)
+#include <arm_neon.h>
+#endif
+
 namespace {
 
 // 16 bytes as lanes of T, and a shuffle mask over two such pieces (lane i of
@@ -157,7 +161,40 @@ aarch64_decode_rc sve_rev_zz(cpu_state *s, aarch64_z_reg zd, aarch64_z_reg zn) {
     });
 }
 
+#if defined(__aarch64__)
+namespace {
+
+// TBL of bytes: the 256-byte table in sixteen registers, each index looked up
+// in its four 64-byte quarters (TBL gives 0 for an index past its quarter, so
+// exactly one lookup hits). The table is read before any byte of Zd is written
+// and each piece of indices before the same piece of Zd.
+void table_lookup_bytes(unsigned char *d, const unsigned char *table, const unsigned char *indices) {
+    const uint8x16x4_t q0 = vld1q_u8_x4(table), q1 = vld1q_u8_x4(table + 64), q2 = vld1q_u8_x4(table + 128),
+                       q3 = vld1q_u8_x4(table + 192);
+    const uint8x16_t quarter = vdupq_n_u8(64);
+    for (unsigned k = 0; k < kVecBytes; k += 16) {
+        uint8x16_t i = vld1q_u8(indices + k);
+        uint8x16_t r = vqtbl4q_u8(q0, i);
+        i = vsubq_u8(i, quarter);
+        r = vorrq_u8(r, vqtbl4q_u8(q1, i));
+        i = vsubq_u8(i, quarter);
+        r = vorrq_u8(r, vqtbl4q_u8(q2, i));
+        i = vsubq_u8(i, quarter);
+        r = vorrq_u8(r, vqtbl4q_u8(q3, i));
+        vst1q_u8(d + k, r);
+    }
+}
+
+}  // namespace
+#endif
+
 aarch64_decode_rc sve_tbl_zzz(cpu_state *s, aarch64_z_reg zd, aarch64_z_reg zn, aarch64_z_reg zm) {
+#if defined(__aarch64__)
+    if (zd.qual == kQualB) {
+        table_lookup_bytes(zreg(s, zd), zreg(s, zn), zreg(s, zm));
+        return DECODE_OK;
+    }
+#endif
     return with_element_type(zd.qual, [&](auto t) {
         using T = decltype(t);
         vec_buf r;
