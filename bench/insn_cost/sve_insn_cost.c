@@ -64,6 +64,7 @@ KIND(brkbs, "brkbs p1.b, p0/z, p2.b")
 KIND(rdffrs, "rdffrs p1.b, p0/z")
 KIND(ands, "ands p1.b, p0/z, p0.b, p2.b")
 KIND(sel, "sel z1.b, p0, z2.b, z3.b")
+KIND(faddv, "faddv s1, p0, z7.s")
 
 struct kind {
     const char *name;
@@ -76,7 +77,7 @@ static const struct kind kinds[] = {
     ENTRY(add),    ENTRY(ld1w),   ENTRY(st1w),  ENTRY(fadd),  ENTRY(fmla),  ENTRY(whilelo),
     ENTRY(cmpeq),  ENTRY(ptrue),  ENTRY(gather), ENTRY(ldff1), ENTRY(uaddv), ENTRY(scvtf),
     ENTRY(fcvtzs), ENTRY(frintn), ENTRY(ptest), ENTRY(brkbs),
-    ENTRY(rdffrs), ENTRY(ands),   ENTRY(sel),
+    ENTRY(rdffrs), ENTRY(ands),   ENTRY(sel),   ENTRY(faddv),
 };
 
 int main(int argc, char **argv) {

@@ -306,6 +306,10 @@ HOST_FP_VASM_BINARY(v_fmax, "fmax")
 HOST_FP_VASM_BINARY(v_fmaxnm, "fmaxnm")
 HOST_FP_VASM_BINARY(v_fminnm, "fminnm")
 HOST_FP_VASM_BINARY(v_fmin, "fmin")
+// Pairwise: the lanes of A then B combined two by two, adjacent lanes.
+HOST_FP_VASM_BINARY(v_faddp, "faddp")
+HOST_FP_VASM_BINARY(v_fmaxp, "fmaxp")
+HOST_FP_VASM_BINARY(v_fminp, "fminp")
 // Compares: all ones in the lanes where the condition holds.
 HOST_FP_VASM_BINARY(v_fcmeq, "fcmeq")
 HOST_FP_VASM_BINARY(v_fcmge, "fcmge")

@@ -78,17 +78,20 @@ aarch64_decode_rc fadda(cpu_state *s, uint32_t insn) {
 template <typename T>
 aarch64_decode_rc faddv(cpu_state *s, uint32_t insn) {
     return fp_reduce_tree_host<T>(s, insn, fp_zero<T>(0), [](T a, T b, FPSCR &f) { return FPAdd(a, b, f); },
-                                  [](host_fp_scope &sc, T a, T b) { return host_fp_raw_add(sc, a, b); });
+                                  [](host_fp_scope &sc, T a, T b) { return host_fp_raw_add(sc, a, b); },
+                                  FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_faddp(a, b); }));
 }
 template <typename T>
 aarch64_decode_rc fmaxv(cpu_state *s, uint32_t insn) {
     return fp_reduce_tree_host<T>(s, insn, fp_infinity<T>(1), [](T a, T b, FPSCR &f) { return FPMax(a, b, f); },
-                                  [](host_fp_scope &sc, T a, T b) { return host_fp_raw_max(sc, a, b); });
+                                  [](host_fp_scope &sc, T a, T b) { return host_fp_raw_max(sc, a, b); },
+                                  FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fmaxp(a, b); }));
 }
 template <typename T>
 aarch64_decode_rc fminv(cpu_state *s, uint32_t insn) {
     return fp_reduce_tree_host<T>(s, insn, fp_infinity<T>(0), [](T a, T b, FPSCR &f) { return FPMin(a, b, f); },
-                                  [](host_fp_scope &sc, T a, T b) { return host_fp_raw_min(sc, a, b); });
+                                  [](host_fp_scope &sc, T a, T b) { return host_fp_raw_min(sc, a, b); },
+                                  FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fminp(a, b); }));
 }
 // FMAXNMV/FMINNMV: inactive elements are the default NaN, which maxNum/minNum
 // discard.
