@@ -148,6 +148,36 @@ inline uint64_t contiguous_ss_start(uint64_t base, uint64_t index) {
     return base + index * sizeof(M);
 }
 
+// D = the 256 bytes at FROM with the elements inactive in PG cleared (element
+// type E), 64 bytes at a time on AArch64.
+template <typename E>
+inline void masked_register(unsigned char *d, const unsigned char *from, const unsigned char *pg) {
+#if defined(__aarch64__)
+    const auto active = [](uint8x16_t p) [[gnu::always_inline]] {
+        if constexpr (sizeof(E) == 1) return vtstq_u8(p, vdupq_n_u8(1));
+        else if constexpr (sizeof(E) == 2) return vreinterpretq_u8_u16(vtstq_u16(vreinterpretq_u16_u8(p), vdupq_n_u16(1)));
+        else if constexpr (sizeof(E) == 4) return vreinterpretq_u8_u32(vtstq_u32(vreinterpretq_u32_u8(p), vdupq_n_u32(1)));
+        else return vreinterpretq_u8_u64(vtstq_u64(vreinterpretq_u64_u8(p), vdupq_n_u64(1)));
+    };
+#pragma GCC unroll 4
+    for (unsigned k = 0; k < kVecBytes; k += 64) {
+        const uint8x16x4_t v = vld1q_u8_x4(from + k), p = vld1q_u8_x4(pg + k);
+        uint8x16x4_t r;
+        for (unsigned j = 0; j < 4; ++j) r.val[j] = vandq_u8(v.val[j], active(p.val[j]));
+        vst1q_u8_x4(d + k, r);
+    }
+#else
+    typedef E lanes_of __attribute__((vector_size(16)));
+    for (unsigned k = 0; k < kVecBytes; k += 16) {
+        lanes_of v, p;
+        std::memcpy(&v, from + k, 16);
+        std::memcpy(&p, pg + k, 16);
+        v &= lanes_of{} - (p & E{1});
+        std::memcpy(d + k, &v, 16);
+    }
+#endif
+}
+
 template <typename M, typename E, bool Signed>
 inline aarch64_decode_rc contiguous_load(cpu_state *s, unsigned zt, const unsigned char *pg, uint64_t start) {
     if constexpr (sizeof(M) == sizeof(E)) {
@@ -155,6 +185,36 @@ inline aarch64_decode_rc contiguous_load(cpu_state *s, unsigned zt, const unsign
             copy_block(s->z[zt & 31], reinterpret_cast<const unsigned char *>(start), how);
             return DECODE_OK;
         }
+    }
+    // The whole span in one page (as for an extending load, or under a partial
+    // predicate): only the first active element can fault, so it is read first,
+    // as the element loop would, and then the span at once, inactive elements
+    // cleared.
+    constexpr unsigned kSpan = elem_count<E> * sizeof(M);
+    const uint64_t page = page_size ? page_size : 4096;
+    if (((start ^ (start + (kSpan - 1))) & ~(page - 1)) == 0) {
+        const uint64_t lanes = pred_lane_mask(sizeof(E));
+        const unsigned first_word = first_active_word(pg, lanes);
+        unsigned char *d = s->z[zt & 31];
+        if (first_word == kPredWords) {
+            std::memset(d, 0, kVecBytes);
+            return DECODE_OK;
+        }
+        const unsigned first = (first_word * 8 + std::countr_zero(pred_word(pg, first_word) & lanes) / 8) / sizeof(E);
+        (void)*reinterpret_cast<const volatile unsigned char *>(start + uint64_t{first} * sizeof(M));
+        __asm__ volatile("" ::: "memory");
+        const unsigned char *from = reinterpret_cast<const unsigned char *>(start);
+        if constexpr (sizeof(M) == sizeof(E)) {
+            masked_register<E>(d, from, pg);
+        } else {
+            M in[elem_count<E>];
+            E out[elem_count<E>];
+            std::memcpy(in, from, kSpan);
+            for (unsigned i = 0; i < elem_count<E>; ++i)
+                out[i] = pick_active<E>(pg, i, extend_element<M, E, Signed>(in[i]), E(0));
+            std::memcpy(d, out, kVecBytes);
+        }
+        return DECODE_OK;
     }
     return load_elements<M, E, Signed>(s, zt, pg, [=](unsigned i) { return start + uint64_t{i} * sizeof(M); });
 }
@@ -256,36 +316,6 @@ inline aarch64_decode_rc speculative_load(cpu_state *s, unsigned zt, const unsig
         elem_set<E>(d, i, extend_element<M, E, Signed>(m));
     }
     return DECODE_OK;
-}
-
-// D = the 256 bytes at FROM with the elements inactive in PG cleared (element
-// type E), 64 bytes at a time on AArch64.
-template <typename E>
-inline void masked_register(unsigned char *d, const unsigned char *from, const unsigned char *pg) {
-#if defined(__aarch64__)
-    const auto active = [](uint8x16_t p) [[gnu::always_inline]] {
-        if constexpr (sizeof(E) == 1) return vtstq_u8(p, vdupq_n_u8(1));
-        else if constexpr (sizeof(E) == 2) return vreinterpretq_u8_u16(vtstq_u16(vreinterpretq_u16_u8(p), vdupq_n_u16(1)));
-        else if constexpr (sizeof(E) == 4) return vreinterpretq_u8_u32(vtstq_u32(vreinterpretq_u32_u8(p), vdupq_n_u32(1)));
-        else return vreinterpretq_u8_u64(vtstq_u64(vreinterpretq_u64_u8(p), vdupq_n_u64(1)));
-    };
-#pragma GCC unroll 4
-    for (unsigned k = 0; k < kVecBytes; k += 64) {
-        const uint8x16x4_t v = vld1q_u8_x4(from + k), p = vld1q_u8_x4(pg + k);
-        uint8x16x4_t r;
-        for (unsigned j = 0; j < 4; ++j) r.val[j] = vandq_u8(v.val[j], active(p.val[j]));
-        vst1q_u8_x4(d + k, r);
-    }
-#else
-    typedef E lanes_of __attribute__((vector_size(16)));
-    for (unsigned k = 0; k < kVecBytes; k += 16) {
-        lanes_of v, p;
-        std::memcpy(&v, from + k, 16);
-        std::memcpy(&p, pg + k, 16);
-        v &= lanes_of{} - (p & E{1});
-        std::memcpy(d + k, &v, 16);
-    }
-#endif
 }
 
 // Contiguous first-fault and non-fault loads with the memory element as wide as

@@ -236,4 +236,53 @@ TEST(ContiguousTransfer, SpeculativeLoadInsideAnUnmappedPageStopsAtItsFirstActiv
     }
 }
 
+// Loads whose memory lies in one page, extending or under a partial predicate:
+// the values come out extended with inactive elements zero, and in an unmapped
+// page the load faults at its first active element's address.
+TEST(ContiguousTransfer, LoadsInsideOnePageExtendAndFaultAtTheFirstActiveElement) {
+    guard_pages m;
+    ASSERT_NE(m.base, nullptr);
+    using load = aarch64_decode_rc (*)(cpu_state *, aarch64_z_reg, aarch64_p_reg, aarch64_i_rsp_reg, int);
+    struct load_case {
+        const char *what;
+        load k;
+        uint32_t qual;
+        unsigned esize, msize;
+        bool sign;
+    };
+    const load_case loads[] = {
+        {"ld1b z.h", sve_ld1b_h_zpri, kQualH, 2, 1, false}, {"ld1sb z.s", sve_ld1sb_s_zpri, kQualS, 4, 1, true},
+        {"ld1sw z.d", sve_ld1sw_d_zpri, kQualD, 8, 4, true}, {"ld1w z.s", sve_ld1w_zpri, kQualS, 4, 4, false},
+    };
+    for (const load_case &c : loads) {
+        const unsigned n = kVecBytes / c.esize;
+        for (unsigned first : {0u, 5u, n - 1}) {
+            auto s = new_state();
+            std::memset(s->p[0], 0, kVecBytes);
+            for (unsigned i = first; i < n; i += 2) s->p[0][i * c.esize] = 1;
+            std::memset(s->z[1], 0xAA, kVecBytes);
+            // Readable: the span ends 100 bytes below the boundary.
+            const unsigned char *start = m.boundary() - 100 - n * c.msize;
+            for (unsigned j = 0; j < n * c.msize; ++j) const_cast<unsigned char *>(start)[j] = static_cast<unsigned char>(0x80 + j * 7);
+            s->x[2] = reinterpret_cast<uint64_t>(start);
+            c.k(s.get(), make_zreg(1, c.qual), make_preg(0, kQualZeroing), make_rspreg(2), 0);
+            for (unsigned i = 0; i < n; ++i) {
+                uint64_t want = 0;
+                if (i >= first && (i - first) % 2 == 0) {
+                    std::memcpy(&want, start + i * c.msize, c.msize);
+                    if (c.sign && (want >> (8 * c.msize - 1)) & 1) want |= ~uint64_t{0} << (8 * c.msize);
+                }
+                uint64_t got = 0;
+                std::memcpy(&got, s->z[1] + i * c.esize, c.esize);
+                const uint64_t keep = c.esize == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * c.esize)) - 1;
+                ASSERT_EQ(got, want & keep) << c.what << ", element " << i << ", first active " << first;
+            }
+            // Unmapped: the whole span in the page above the boundary.
+            s->x[2] = reinterpret_cast<uint64_t>(m.boundary() + 32);
+            const uintptr_t at = fault_of([&] { c.k(s.get(), make_zreg(1, c.qual), make_preg(0, kQualZeroing), make_rspreg(2), 0); });
+            EXPECT_EQ(at, reinterpret_cast<uintptr_t>(m.boundary() + 32 + first * c.msize)) << c.what << ", first active " << first;
+        }
+    }
+}
+
 }  // namespace
