@@ -58,19 +58,24 @@ aarch64_decode_rc mad(cpu_state *s, uint32_t insn,
 // ---- Computing forms ---------------------------------------------------------
 
 // Saturating add/subtract of two elements (vector forms).
-// The saturated sum or difference at the element's width, signed or not.
+// The saturated sum or difference at the element's width, signed or not, by
+// the wrapped result and its overflow bit, without a branch, so that a loop of
+// these vectorises.
 template <typename T, bool Unsigned, bool Subtract>
 T saturate(T a, T b) {
-    using S = std::make_signed_t<T>;
+    constexpr unsigned kTop = kBits<T> - 1;
+    const T r = Subtract ? T(a - b) : T(a + b);
     if constexpr (Unsigned) {
-        T r;
-        const bool over = Subtract ? __builtin_sub_overflow(a, b, &r) : __builtin_add_overflow(a, b, &r);
-        return over ? (Subtract ? T(0) : T(~T(0))) : r;
+        // All ones on a borrow (a < b) or a carry (the sum below a).
+        const T over = T(T(0) - T(Subtract ? a < b : r < a));
+        return Subtract ? T(r & T(~over)) : T(r | over);
     } else {
-        S r;
-        const bool over = Subtract ? __builtin_sub_overflow(S(a), S(b), &r) : __builtin_add_overflow(S(a), S(b), &r);
-        // On overflow the result's sign is the first operand's.
-        return over ? (S(a) < 0 ? T(T(1) << (kBits<T> - 1)) : T(T(~T(0)) >> 1)) : T(r);
+        // Overflow: the operands' signs allowed it and the result's sign is not
+        // the first operand's; the result is then the limit on a's side.
+        const T x = Subtract ? T((a ^ b) & (a ^ r)) : T((a ^ r) & (b ^ r));
+        const T over = T(T(0) - T(x >> kTop));
+        const T limit = T(T(T(0) - T(a >> kTop)) ^ T(T(~T(0)) >> 1));
+        return T((limit & over) | (r & T(~over)));
     }
 }
 
