@@ -178,6 +178,33 @@ inline void masked_register(unsigned char *d, const unsigned char *from, const u
 #endif
 }
 
+// Whether [START, START + BYTES) lies in one page.
+inline bool within_one_page(uint64_t start, uint64_t bytes) {
+    const uint64_t page = page_size ? page_size : 4096;
+    return ((start ^ (start + (bytes - 1))) & ~(page - 1)) == 0;
+}
+// The first element active in PG at element size ESIZE (kVecBytes / ESIZE when none).
+inline unsigned first_active_element(const unsigned char *pg, unsigned esize) {
+    const uint64_t lanes = pred_lane_mask(esize);
+    const unsigned w = first_active_word(pg, lanes);
+    if (w == kPredWords) return kVecBytes / esize;
+    return (w * 8 + static_cast<unsigned>(std::countr_zero(pred_word(pg, w) & lanes)) / 8) / esize;
+}
+// Reads the byte at ADDRESS, before anything after it: the access that decides
+// whether a load faults, and where.
+inline void touch(uint64_t address) {
+    (void)*reinterpret_cast<const volatile unsigned char *>(address);
+    __asm__ volatile("" ::: "memory");
+}
+// Copies BYTES from FROM to the program's memory at START, its first byte first
+// on its own: the store that decides whether the copy faults, and where (a
+// library copy may start anywhere).
+inline void store_span(uint64_t start, const void *from, unsigned bytes) {
+    *reinterpret_cast<volatile unsigned char *>(start) = *static_cast<const unsigned char *>(from);
+    __asm__ volatile("" ::: "memory");
+    std::memcpy(reinterpret_cast<void *>(start), from, bytes);
+}
+
 template <typename M, typename E, bool Signed>
 inline aarch64_decode_rc contiguous_load(cpu_state *s, unsigned zt, const unsigned char *pg, uint64_t start) {
     if constexpr (sizeof(M) == sizeof(E)) {
@@ -191,18 +218,14 @@ inline aarch64_decode_rc contiguous_load(cpu_state *s, unsigned zt, const unsign
     // as the element loop would, and then the span at once, inactive elements
     // cleared.
     constexpr unsigned kSpan = elem_count<E> * sizeof(M);
-    const uint64_t page = page_size ? page_size : 4096;
-    if (((start ^ (start + (kSpan - 1))) & ~(page - 1)) == 0) {
-        const uint64_t lanes = pred_lane_mask(sizeof(E));
-        const unsigned first_word = first_active_word(pg, lanes);
+    if (within_one_page(start, kSpan)) {
+        const unsigned first = first_active_element(pg, sizeof(E));
         unsigned char *d = s->z[zt & 31];
-        if (first_word == kPredWords) {
+        if (first == elem_count<E>) {
             std::memset(d, 0, kVecBytes);
             return DECODE_OK;
         }
-        const unsigned first = (first_word * 8 + std::countr_zero(pred_word(pg, first_word) & lanes) / 8) / sizeof(E);
-        (void)*reinterpret_cast<const volatile unsigned char *>(start + uint64_t{first} * sizeof(M));
-        __asm__ volatile("" ::: "memory");
+        touch(start + uint64_t{first} * sizeof(M));
         const unsigned char *from = reinterpret_cast<const unsigned char *>(start);
         if constexpr (sizeof(M) == sizeof(E)) {
             masked_register<E>(d, from, pg);
@@ -227,6 +250,18 @@ inline aarch64_decode_rc contiguous_store(cpu_state *s, unsigned zt, const unsig
             return DECODE_OK;
         }
     }
+    // A truncating store with every element active whose memory lies in one
+    // page: the narrowed elements at once (a fault can only be at the first).
+    if constexpr (sizeof(M) < sizeof(E)) {
+        constexpr unsigned kSpan = elem_count<E> * sizeof(M);
+        if (within_one_page(start, kSpan) && every_element_active(pg, sizeof(E))) {
+            const unsigned char *src = s->z[zt & 31];
+            M out[elem_count<E>];
+            for (unsigned i = 0; i < elem_count<E>; ++i) out[i] = static_cast<M>(elem_get<E>(src, i));
+            store_span(start, out, kSpan);
+            return DECODE_OK;
+        }
+    }
     return store_elements<M, E>(s, zt, pg, [=](unsigned i) { return start + uint64_t{i} * sizeof(M); });
 }
 
@@ -234,6 +269,24 @@ inline aarch64_decode_rc contiguous_store(cpu_state *s, unsigned zt, const unsig
 // interleaved element by element.
 template <typename T, unsigned N>
 inline aarch64_decode_rc structure_load(cpu_state *s, unsigned zt, const unsigned char *pg, uint64_t start) {
+    // The whole span in one page: the first active element's first field read
+    // first (where the element loop would fault), then the span at once, split
+    // into the registers with inactive elements cleared.
+    constexpr unsigned kSpan = N * kVecBytes;
+    if (within_one_page(start, kSpan)) {
+        const unsigned first = first_active_element(pg, sizeof(T));
+        if (first < elem_count<T>) touch(start + uint64_t{first} * N * sizeof(T));
+        T in[N * elem_count<T>];
+        T out[N][elem_count<T>];
+        if (first < elem_count<T>) std::memcpy(in, reinterpret_cast<const void *>(start), kSpan);
+        else std::memset(in, 0, kSpan);
+        for (unsigned i = 0; i < elem_count<T>; ++i) {
+            const T keep = pick_active<T>(pg, i, T(~T(0)), T(0));
+            for (unsigned r = 0; r < N; ++r) out[r][i] = static_cast<T>(in[i * N + r] & keep);
+        }
+        for (unsigned r = 0; r < N; ++r) std::memcpy(s->z[(zt + r) & 31], out[r], kVecBytes);
+        return DECODE_OK;
+    }
     for (unsigned i = 0; i < elem_count<T>; ++i) {
         const bool on = pred_active<T>(pg, i);
         for (unsigned r = 0; r < N; ++r)
@@ -243,6 +296,18 @@ inline aarch64_decode_rc structure_load(cpu_state *s, unsigned zt, const unsigne
 }
 template <typename T, unsigned N>
 inline aarch64_decode_rc structure_store(cpu_state *s, unsigned zt, const unsigned char *pg, uint64_t start) {
+    // Every element active and the span in one page: interleaved at once (a
+    // fault can only be at the first element).
+    constexpr unsigned kSpan = N * kVecBytes;
+    if (within_one_page(start, kSpan) && every_element_active(pg, sizeof(T))) {
+        T in[N][elem_count<T>];
+        T out[N * elem_count<T>];
+        for (unsigned r = 0; r < N; ++r) std::memcpy(in[r], s->z[(zt + r) & 31], kVecBytes);
+        for (unsigned i = 0; i < elem_count<T>; ++i)
+            for (unsigned r = 0; r < N; ++r) out[i * N + r] = in[r][i];
+        store_span(start, out, kSpan);
+        return DECODE_OK;
+    }
     for (unsigned i = 0; i < elem_count<T>; ++i)
         if (pred_active<T>(pg, i))
             for (unsigned r = 0; r < N; ++r)

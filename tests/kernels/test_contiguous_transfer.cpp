@@ -285,4 +285,52 @@ TEST(ContiguousTransfer, LoadsInsideOnePageExtendAndFaultAtTheFirstActiveElement
     }
 }
 
+// Structure loads and stores inside one page: LD3W splits the interleaved
+// fields into three registers with inactive elements zero and, in an unmapped
+// page, faults at its first active element's first field; ST3W with every
+// element active interleaves them back, and a truncating ST1B from halfwords
+// narrows; both fault at their first byte in an unmapped page.
+TEST(ContiguousTransfer, StructuresAndTruncatingStoresInsideOnePage) {
+    guard_pages m;
+    ASSERT_NE(m.base, nullptr);
+    constexpr unsigned n = kVecBytes / 4;
+    unsigned char *start = m.boundary() - 4 * 3 * n - 8;
+    for (unsigned j = 0; j < 3 * 4 * n; ++j) start[j] = static_cast<unsigned char>(j * 13 + 1);
+    for (unsigned first : {0u, 7u}) {
+        auto s = new_state();
+        std::memset(s->p[0], 0, kVecBytes);
+        for (unsigned i = first; i < n; i += 3) s->p[0][4 * i] = 1;
+        s->x[2] = reinterpret_cast<uint64_t>(start);
+        sve_ld3w_zpri(s.get(), make_zreg(31, kQualS), make_preg(0, kQualZeroing), make_rspreg(2), 0);
+        for (unsigned r = 0; r < 3; ++r)
+            for (unsigned i = 0; i < n; ++i) {
+                uint32_t want = 0, got;
+                if (i >= first && (i - first) % 3 == 0) std::memcpy(&want, start + 4 * (3 * i + r), 4);
+                std::memcpy(&got, s->z[(31 + r) & 31] + 4 * i, 4);
+                ASSERT_EQ(got, want) << "register " << r << ", element " << i << ", first active " << first;
+            }
+        s->x[2] = reinterpret_cast<uint64_t>(m.boundary() + 64);
+        const uintptr_t at = fault_of([&] {
+            sve_ld3w_zpri(s.get(), make_zreg(1, kQualS), make_preg(0, kQualZeroing), make_rspreg(2), 0);
+        });
+        EXPECT_EQ(at, reinterpret_cast<uintptr_t>(m.boundary() + 64 + 12 * first)) << "first active " << first;
+    }
+    auto s = new_state();
+    std::memset(s->p[0], 1, kVecBytes);
+    for (unsigned r = 0; r < 3; ++r)
+        for (unsigned i = 0; i < kVecBytes; ++i) s->z[(30 + r) & 31][i] = static_cast<unsigned char>(i * 3 + r * 101);
+    s->x[2] = reinterpret_cast<uint64_t>(start);
+    sve_st3w_zpri(s.get(), make_zreg(30, kQualS), make_preg(0, kQualS), make_rspreg(2), 0);
+    for (unsigned i = 0; i < n; ++i)
+        for (unsigned r = 0; r < 3; ++r)
+            ASSERT_EQ(std::memcmp(start + 4 * (3 * i + r), s->z[(30 + r) & 31] + 4 * i, 4), 0) << "element " << i << ", field " << r;
+    sve_st1b_h_zpri(s.get(), make_zreg(30, kQualH), make_preg(0, kQualH), make_rspreg(2), 0);
+    for (unsigned i = 0; i < kVecBytes / 2; ++i) ASSERT_EQ(start[i], s->z[30][2 * i]) << "halfword " << i;
+    s->x[2] = reinterpret_cast<uint64_t>(m.boundary() + 64);
+    EXPECT_EQ(fault_of([&] { sve_st3w_zpri(s.get(), make_zreg(30, kQualS), make_preg(0, kQualS), make_rspreg(2), 0); }),
+              reinterpret_cast<uintptr_t>(m.boundary() + 64));
+    EXPECT_EQ(fault_of([&] { sve_st1b_h_zpri(s.get(), make_zreg(30, kQualH), make_preg(0, kQualH), make_rspreg(2), 0); }),
+              reinterpret_cast<uintptr_t>(m.boundary() + 64));
+}
+
 }  // namespace
