@@ -7,6 +7,10 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+
+#if defined(__aarch64__)
+#include <arm_neon.h>
+#endif
 #include <type_traits>
 
 #include "sve/state/cpu_state.h"
@@ -157,10 +161,25 @@ inline unsigned first_active_word(const unsigned char *g, uint64_t lanes) {
 }
 inline unsigned last_active_word(const unsigned char *g, uint64_t lanes) {
     if (pred_word(g, kPredWords - 1) & lanes) return kPredWords - 1;
+#if defined(__aarch64__)
+    // 64 bytes at a time from the end (a predicate whose tail is inactive, as
+    // a loop's last one, is scanned in a few steps), then the word.
+    const uint64x2_t mask = vdupq_n_u64(lanes);
+    unsigned w = kPredWords - 8;
+    for (;; w -= 8) {
+        const uint8x16x4_t q = vld1q_u8_x4(g + 8 * w);
+        const uint64x2_t any = vandq_u64(
+            vreinterpretq_u64_u8(vorrq_u8(vorrq_u8(q.val[0], q.val[1]), vorrq_u8(q.val[2], q.val[3]))), mask);
+        if ((vgetq_lane_u64(any, 0) | vgetq_lane_u64(any, 1)) != 0) break;
+        if (w == 0) return kPredWords;
+    }
+    w += 7;
+#else
     unsigned w = kPredWords - 4;
     while (!(pred_quad(g, w) & lanes))
         if ((w -= 4) > kPredWords) return kPredWords;
     w += 3;
+#endif
     while (!(pred_word(g, w) & lanes)) --w;
     return w;
 }
