@@ -74,6 +74,15 @@ aarch64_decode_rc fcvtz(cpu_state *s, uint32_t insn) {
                                           if constexpr (std::is_signed_v<Int>) return host_fp_hw::v_fcvtzs(x);
                                           else return host_fp_hw::v_fcvtzu(x);
                                       }));
+    // Single to a 64-bit integer: widened to double first (exact, and raising
+    // what the conversion would for a NaN or, under FZ, a denormal), then
+    // converted; every result and flag is the direct conversion's.
+    if constexpr (sizeof(From) == 4 && sizeof(Int) == 8)
+        return fp_unary_merge_host<C>(s, insn, op, FP_HOST_VEC([](auto x) {
+                                          const auto wide = host_fp_hw::v_fcvt_single_to_double(x);
+                                          if constexpr (std::is_signed_v<Int>) return host_fp_hw::v_fcvtzs(wide);
+                                          else return host_fp_hw::v_fcvtzu(wide);
+                                      }));
     return fp_unary_merge<C>(s, insn, op);
 }
 
