@@ -5,10 +5,35 @@
 
 namespace {
 
+// Shifts by the unsigned value of the Zm element, computed in the element's
+// own type without a branch (so that the loop vectorises): LSL and LSR give 0
+// from the element width on, ASR fills with the sign bit.
+struct lanes_lsl {
+    template <typename T>
+    T operator()(T a, T n) const {
+        constexpr T w = sizeof(T) * 8;
+        return static_cast<T>(static_cast<T>(a << (n & (w - 1))) & static_cast<T>(T(0) - T(n < w)));
+    }
+};
+struct lanes_lsr {
+    template <typename T>
+    T operator()(T a, T n) const {
+        constexpr T w = sizeof(T) * 8;
+        return static_cast<T>(static_cast<T>(a >> (n & (w - 1))) & static_cast<T>(T(0) - T(n < w)));
+    }
+};
+struct lanes_asr {
+    template <typename T>
+    T operator()(T a, T n) const {
+        constexpr T w = sizeof(T) * 8;
+        return static_cast<T>(static_cast<signed_of<T>>(a) >> (n < w - 1 ? n : T(w - 1)));
+    }
+};
+
 // Shift of Zdn by the unsigned value of the Zm element.
 template <typename Shift>
 aarch64_decode_rc shift_by_vector(cpu_state *s, aarch64_z_reg zdn, aarch64_p_reg pg, aarch64_z_reg zm, Shift sh) {
-    return kernel_zpz_merge(s, zdn, pg, zm, [&](auto a, auto b) { return sh(a, uint64_t(b)); });
+    return kernel_zpz_merge(s, zdn, pg, zm, [&](auto a, auto b) { return sh(a, b); });
 }
 
 // Sign or zero extension of the low `Bits` bits.
@@ -29,13 +54,13 @@ aarch64_decode_rc extend(cpu_state *s, aarch64_z_reg zd, aarch64_p_reg pg, aarch
 }  // namespace
 
 aarch64_decode_rc sve_lsl_zpz(cpu_state *s, aarch64_z_reg zdn, aarch64_p_reg pg, aarch64_z_reg zm) {
-    return shift_by_vector(s, zdn, pg, zm, op_lsl{});
+    return shift_by_vector(s, zdn, pg, zm, lanes_lsl{});
 }
 aarch64_decode_rc sve_lsr_zpz(cpu_state *s, aarch64_z_reg zdn, aarch64_p_reg pg, aarch64_z_reg zm) {
-    return shift_by_vector(s, zdn, pg, zm, op_lsr{});
+    return shift_by_vector(s, zdn, pg, zm, lanes_lsr{});
 }
 aarch64_decode_rc sve_asr_zpz(cpu_state *s, aarch64_z_reg zdn, aarch64_p_reg pg, aarch64_z_reg zm) {
-    return shift_by_vector(s, zdn, pg, zm, op_asr{});
+    return shift_by_vector(s, zdn, pg, zm, lanes_asr{});
 }
 aarch64_decode_rc sve_lsl_zpi(cpu_state *s, aarch64_z_reg zdn, aarch64_p_reg pg, int shift) {
     return kernel_zpi_merge(s, zdn, pg, static_cast<uint64_t>(shift), op_lsl{});
