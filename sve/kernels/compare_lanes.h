@@ -18,14 +18,9 @@
 
 namespace compare_lanes {
 
-// 16 bytes of elements of type T, as the compiler's vector type (NEON on
-// AArch64, SSE on x86-64).
+// 16 bytes of elements of type T.
 template <typename T>
-struct piece_of {
-    typedef T type __attribute__((vector_size(16)));
-};
-template <typename T>
-using piece = typename piece_of<T>::type;
+using piece = vec16<T>;
 
 // The conditions on 16 bytes of unsigned elements: every lane all ones where
 // the condition holds, else 0. The signed ones compare the same bits as signed.

@@ -80,6 +80,15 @@ inline void copy_256_by64(unsigned char *to, const unsigned char *from) {
 #endif
 }
 
+// 16 bytes of elements of type T, as the compiler's vector type (NEON on
+// AArch64, SSE on x86-64).
+template <typename T>
+struct vec16_of {
+    typedef T type __attribute__((vector_size(16)));
+};
+template <typename T>
+using vec16 = typename vec16_of<T>::type;
+
 // Y where element e of type T is active, X elsewhere, without a branch. The
 // element's whole predicate unit is read as a T (its bit 0 is the first byte's
 // on these little-endian hosts), so that a loop of these reads the predicate

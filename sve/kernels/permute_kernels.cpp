@@ -16,11 +16,7 @@ namespace {
 // the result from lane mask[i] of the pair, the second piece's lanes counted
 // from 16 / sizeof(T)).
 template <typename T>
-struct lanes_of {
-    typedef T type __attribute__((vector_size(16)));
-};
-template <typename T>
-using lanes = typename lanes_of<T>::type;
+using lanes = vec16<T>;
 template <typename T>
 using mask_of = lanes<std::make_unsigned_t<T>>;
 template <typename T, typename F, unsigned... I>
