@@ -173,23 +173,24 @@ aarch64_decode_rc dot(cpu_state *s, uint32_t insn) {
     const unsigned char *vn = s->z[zn_num(insn)], *vm = s->z[m];
     unsigned char *d = s->z[zd_num(insn)];
     constexpr unsigned kPerSegment = 16 / sizeof(T);
+    // Indexed: Zm's group `index` of each 128-bit segment copied to every
+    // position of the segment first, so that both forms run the same
+    // element-wise loop (which vectorises).
+    vec_buf groups;
+    if constexpr (Indexed) {
+        for (unsigned seg = 0; seg < kVecBytes / 16; ++seg)
+            for (unsigned j = 0; j < kPerSegment; ++j)
+                std::memcpy(groups.b + 16 * seg + sizeof(T) * j, vm + 16 * seg + sizeof(T) * index, sizeof(T));
+        vm = groups.b;
+    }
     vec_buf r;
     // Each product fits the element; the sum wraps at its width.
-    const auto dot4 = [&](unsigned e, unsigned me) {
+    for (unsigned e = 0; e < elem_count<T>; ++e) {
         T acc = elem_get<T>(d, e);
         for (unsigned k = 0; k < 4; ++k)
             acc = static_cast<T>(acc + static_cast<T>(static_cast<int64_t>(static_cast<CQ>(elem_get<Q>(vn, 4 * e + k))) *
-                                                      static_cast<int64_t>(static_cast<CQ>(elem_get<Q>(vm, 4 * me + k)))));
+                                                      static_cast<int64_t>(static_cast<CQ>(elem_get<Q>(vm, 4 * e + k)))));
         elem_set<T>(r.b, e, acc);
-    };
-    if constexpr (!Indexed) {
-        for (unsigned e = 0; e < elem_count<T>; ++e) dot4(e, e);
-        std::memcpy(d, r.b, kVecBytes);
-        return DECODE_OK;
-    }
-    // A segment at a time: the Zm group is the same for the whole segment.
-    for (unsigned seg = 0; seg < kVecBytes / 16; ++seg) {
-        for (unsigned j = 0; j < kPerSegment; ++j) dot4(seg * kPerSegment + j, seg * kPerSegment + index);
     }
     std::memcpy(d, r.b, kVecBytes);
     return DECODE_OK;
