@@ -402,31 +402,14 @@ inline aarch64_decode_rc contiguous_speculative_load(cpu_state *s, unsigned zt, 
             return DECODE_OK;
         }
         const unsigned lo_byte = first_word * 8 + std::countr_zero(pred_word(pg, first_word) & lanes) / 8;
-        typedef E lanes_of __attribute__((vector_size(16)));
-        // Zt = the 16-byte pieces [from, to) of FROM with inactive elements
-        // cleared, a branch-free mask per element (fixed bounds for a whole
-        // register, which the compiler unrolls).
-        const auto masked = [&](const unsigned char *source, unsigned from, unsigned to) [[gnu::always_inline]] {
-            for (unsigned k = from; k < to; k += 16) {
-                lanes_of v, p;
-                std::memcpy(&v, source + k, 16);
-                std::memcpy(&p, pg + k, 16);
-                v &= lanes_of{} - (p & E{1});
-                std::memcpy(d + k, &v, 16);
-            }
-        };
         // All 256 bytes in the first active element's page: none can fault
         // unless that element does, so the register is read whole, without
         // finding where the active elements end (string loops, whose last
         // elements are inactive near the end of the data, load this way).
-        const uint64_t page = page_size ? page_size : 4096;
-        if (((start ^ (start + (kVecBytes - 1))) & ~(page - 1)) == 0) {
+        if (within_one_page(start, kVecBytes)) {
             bool readable = true;
             if constexpr (FirstFault) {
-                // That element first, and nothing read before it: a fault
-                // there reports its address.
-                (void)*reinterpret_cast<const volatile unsigned char *>(start + lo_byte);
-                __asm__ volatile("" ::: "memory");
+                touch(start + lo_byte);
             } else {
                 unsigned char byte;
                 readable = sve_safe_read(reinterpret_cast<const void *>(start + lo_byte), &byte, 1);
@@ -441,6 +424,7 @@ inline aarch64_decode_rc contiguous_speculative_load(cpu_state *s, unsigned zt, 
             last_word * 8 + (63 - std::countl_zero(pred_word(pg, last_word) & lanes)) / 8 + sizeof(E);
         const uint64_t lo = start + lo_byte, hi = start + hi_byte;
         if (hi > lo) {
+            const uint64_t page = page_size ? page_size : 4096;
             uint64_t probe = lo;
             if constexpr (FirstFault) {
                 (void)mem_read<M>(lo);
@@ -464,11 +448,16 @@ inline aarch64_decode_rc contiguous_speculative_load(cpu_state *s, unsigned zt, 
                     for (; k < hi_byte; ++k) d[k] = from[k - lo_byte];
                 }
                 // Inactive elements are zero: outside the active span they are
-                // already; inside it, by the mask.
-                if (lo_byte == 0 && hi_byte == kVecBytes)
-                    masked(d, 0, kVecBytes);
-                else
-                    masked(d, lo_byte & ~15u, hi_byte);
+                // already; inside it, a branch-free mask per element, 16 bytes
+                // at a time.
+                typedef E lanes_of __attribute__((vector_size(16)));
+                for (unsigned k = lo_byte & ~15u; k < hi_byte; k += 16) {
+                    lanes_of v, p;
+                    std::memcpy(&v, d + k, 16);
+                    std::memcpy(&p, pg + k, 16);
+                    v &= lanes_of{} - (p & E{1});
+                    std::memcpy(d + k, &v, 16);
+                }
                 return DECODE_OK;
             }
         }
