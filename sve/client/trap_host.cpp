@@ -135,8 +135,11 @@ bool g_emulate_half_precision = false;
 
 // A trap carries on through at most this many instructions (SVE and scalar)
 // before it returns to native code, and through at most this many scalar
-// instructions between two SVE ones: a scalar loop runs natively.
-constexpr unsigned kStepsPerTrap = 1024;
+// instructions between two SVE ones: a scalar loop runs natively. Signals wait
+// while a trap runs; 8,192 steps are some tens of microseconds of emulation,
+// while the trap's own round trip through the kernel costs a few: one trap per
+// 1,024 steps was a tenth of the time of a short SVE loop called in a loop.
+constexpr unsigned kStepsPerTrap = 8192;
 constexpr unsigned kScalarStepsBetweenRuns = 32;
 
 // The program's own dispositions, as it set them through sigaction or signal.

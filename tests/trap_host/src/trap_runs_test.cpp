@@ -97,11 +97,11 @@ TEST_F(TrapRuns, LoopRunsInOneTrap) {
 
 TEST_F(TrapRuns, LongLoopReturnsToNativeCodeNowAndThen) {
     sve_trap_host_counters before = thread_counters();
-    EXPECT_EQ(incd_loop(10000), 10000u * 32);
+    EXPECT_EQ(incd_loop(100000), 100000u * 32);
     sve_trap_host_counters after = thread_counters();
     EXPECT_GT(after.traps - before.traps, 10u);
     EXPECT_LT(after.traps - before.traps, 100u);
-    EXPECT_EQ(after.instructions - before.instructions, 10000u);
+    EXPECT_EQ(after.instructions - before.instructions, 100000u);
 }
 
 // The trap keeps what it learnt of a stretch of code (the words and what runs
