@@ -60,17 +60,23 @@ constexpr size_t kAltStackBytes = 256 * 1024;
 constexpr unsigned kInlineKeyLimit = 32;
 constexpr uint64_t kNzcvMask = 0xF0000000u;
 
-// A stretch of code a trap has run, as it was then: from an emulated word at
-// `pc`, each word with what runs it, to the first word that ends it (see
-// make_plan). Every word is compared with memory before it runs: a word that
-// changed ends the plan there, and the plan is made again. A thread keeps
-// kPlanSlots of them, each in the slot of its address.
-constexpr unsigned kPlanSteps = 31;  // a plan is 512 bytes
+// A stretch of code a trap has run, as it was then: from a word at `pc`, each
+// word with what runs it and where it is, on the way the code is expected to
+// go: straight on, through B and BL, through a conditional branch the way a
+// loop goes (backward taken, forward not), and through RET back after a BL of
+// the plan. It ends at a word it cannot run, at a word it already holds (a
+// loop), at the end of the page (see make_plan). Every word is compared with
+// memory before it runs: a word that changed ends the plan there, and the plan
+// is made again. A branch that goes the other way, or a RET elsewhere, ends
+// the plan there too. A thread keeps kPlanSlots of them, each in the slot of
+// its address.
+constexpr unsigned kPlanSteps = 41;  // a plan is 1 KiB
 constexpr unsigned kPlanSlots = 64;
 // A step's key: the word, and above it its kind. An emulated word's key is the
 // word zero-extended, which one compare checks.
 constexpr uint64_t kStepScalar = 1ull << 32;    // a register-only scalar word: its executor
 constexpr uint64_t kStepConstant = 2ull << 32;  // PTRUE or PFALSE: a copy of 16 bytes, 16 times
+constexpr uint64_t kStepMayMoveSp = 4ull << 32;  // a scalar word whose register 31 may be SP
 constexpr unsigned kStepPieceShift = 36;        // the offset of those bytes in the thread's record
 struct trap_step {
     union {
@@ -79,15 +85,23 @@ struct trap_step {
         unsigned char *predicate;  // the register a constant predicate write writes
     };
     uint64_t key;
+    uint64_t at;  // the word's address
 };
 struct trap_plan {
     uint64_t pc;  // 0: none
     uint16_t count;
-    uint16_t moves_sp;  // its last word is ADDVL or ADDPL to SP
-    uint32_t emulated;  // emulated words in it
-    trap_step steps[kPlanSteps];
+    uint8_t moves_sp;  // its last word is ADDVL or ADDPL to SP
+    uint8_t emulated;  // emulated words in it
+    uint8_t lead;      // scalar words before the first emulated one (all of them, without one)
+    uint8_t trail;     // scalar words after the last emulated one
+    uint16_t unused;
+    // After the last step, the entry whose `at` is where the plan goes on
+    // when the last word went the expected way (kNoExpectedWay: none).
+    trap_step steps[kPlanSteps + 1];
 };
-static_assert(sizeof(trap_plan) == 512);
+static_assert(sizeof(trap_plan) == 1024);
+// No word is there: a branch without an expected way leaves the plan wherever it goes.
+constexpr uint64_t kNoExpectedWay = 1;
 
 // The 16 bytes a constant step copies: zeros (PFALSE), then every element true
 // for each element size (PTRUE). A step's key holds the offset of its piece.
@@ -618,20 +632,49 @@ inline bool moves_sp(uint32_t word) { return (word & 0xffa0f81fu) == 0x0420501fu
 
 inline trap_plan &plan_slot(trap_plan *plans, uint64_t pc) { return plans[(pc >> 2) % kPlanSlots]; }
 
-// Makes in P the plan of the stretch from PC, an emulated word. It takes each
-// word in turn: an emulated word (a PTRUE or PFALSE whose image is all true or
-// all false as a copy of 16 bytes, sixteen times, instead of its handler); a
-// scalar word with an executor, at most kScalarStepsBetweenRuns of them in a
-// row. It ends before any other word and before PAGE_END, after kPlanSteps
-// words, after ADDVL or ADDPL to SP, and after a branch; scalar words at its end
-// that are not a branch are left to run one by one after it.
-[[gnu::noinline]] void make_plan(trap_thread &t, trap_plan &p, uint64_t pc, uint64_t page_end) {
-    unsigned n = 0, emulated_words = 0, scalar_in_row = 0;
+// Where a plan expects the branch WORD at AT to go, given the return addresses
+// of the BLs before it in the plan (RETURNS, DEPTH of them); 0 where it cannot
+// tell. A conditional branch is expected to go the way of a loop: backward
+// taken, forward on.
+uint64_t expected_next(uint32_t word, uint64_t at, uint64_t *returns, unsigned &depth) {
+    constexpr unsigned kDepth = 4;
+    if ((word & 0xfffffc1fu) == 0xd65f0000u)  // RET
+        return ((word >> 5) & 31) == 30 && depth > 0 ? returns[--depth] : 0;
+    const uint64_t target = a64_branch_target(word, at);
+    if (target == 0) return 0;
+    if ((word & 0x7c000000u) == 0x14000000u) {  // B, BL
+        if ((word >> 31) != 0) {
+            if (depth == kDepth) return 0;
+            returns[depth++] = at + 4;
+        }
+        return target;
+    }
+    return target <= at ? target : at + 4;
+}
+
+// Makes in P the plan of the stretch from PC, a word that is emulated or has an
+// executor, within [PAGE, PAGE_END). It takes each word in turn: an emulated
+// word (a PTRUE or PFALSE whose image is all true or all false as a copy of 16
+// bytes, sixteen times, instead of its handler); a scalar word with an
+// executor, at most kScalarStepsBetweenRuns of them in a row, following
+// branches the way expected_next expects. It ends before any other word, before
+// a word outside the page or already in the plan, after kPlanSteps words,
+// after ADDVL or ADDPL to SP, and after a branch whose way it cannot tell.
+// Returns false, with no plan made, when PC's word is neither.
+[[gnu::noinline]] bool make_plan(trap_thread &t, trap_plan &p, uint64_t pc, uint64_t page, uint64_t page_end) {
+    unsigned n = 0, emulated_words = 0, scalar_in_row = 0, lead = 0;
     bool sp_moved = false;
-    for (uint64_t at = pc; n < kPlanSteps && at < page_end; at += 4) {
+    uint64_t returns[4];
+    unsigned depth = 0;
+    uint64_t at = pc;
+    while (n < kPlanSteps && at - page < page_end - page) {
+        bool seen = false;
+        for (unsigned k = 0; k < n && !seen; ++k) seen = p.steps[k].at == at;
+        if (seen) break;
         const uint32_t word = *reinterpret_cast<const uint32_t *>(at);
         const recognised_words::slot &e = recognised_slot(t.recognised, word, at, emulated);
         trap_step &s = p.steps[n];
+        s.at = at;
         if (e.fn != nullptr) {
             constant_predicate c;
             if (constant_predicate_of(word, &c) && (c.true_bytes == 0 || c.true_bytes == kVecBytes)) {
@@ -643,85 +686,100 @@ inline trap_plan &plan_slot(trap_plan *plans, uint64_t pc) { return plans[(pc >>
                 s.key = word;
             }
             ++n;
-            ++emulated_words;
+            if (emulated_words++ == 0) lead = scalar_in_row;
             scalar_in_row = 0;
+            at += 4;
             if (moves_sp(word)) {
                 sp_moved = true;
                 break;
             }
         } else if (e.scalar != nullptr && scalar_in_row < kScalarStepsBetweenRuns) {
             s.scalar = e.scalar;
-            s.key = word | kStepScalar;
+            s.key = word | kStepScalar | ((word & 31) == 31 ? kStepMayMoveSp : 0);
             ++n;
             ++scalar_in_row;
-            if (!a64_scalar_straight(word)) break;
+            if (a64_scalar_straight(word)) {
+                at += 4;
+            } else if ((at = expected_next(word, at, returns, depth)) == 0) {
+                at = kNoExpectedWay;
+                break;
+            }
         } else {
             break;
         }
     }
-    while (n > 0 && (p.steps[n - 1].key & kStepScalar) != 0 &&
-           a64_scalar_straight(static_cast<uint32_t>(p.steps[n - 1].key)))
-        --n;
-    p.pc = pc;
+    p.steps[n].at = at;
+    p.pc = n > 0 ? pc : 0;
     p.count = static_cast<uint16_t>(n);
     p.moves_sp = sp_moved;
-    p.emulated = emulated_words;
+    p.emulated = static_cast<uint8_t>(emulated_words);
+    p.lead = static_cast<uint8_t>(emulated_words > 0 ? lead : n);
+    p.trail = static_cast<uint8_t>(scalar_in_row);
+    return n > 0;
 }
 
-// Emulates from AT, an emulated word, on the thread's state:
-// that run of SVE words, then each further run that a few register-only scalar
-// instructions join to it (a loop's compare and branch), executed here too so
-// that a loop runs in one trap. Stops at any other word; at SP below SP_FLOOR
-// (when not zero); at a word outside the first word's page (the program runs
-// code from that page, another may not be mapped); after kStepsPerTrap steps,
-// because asynchronous signals wait while the trap runs; and after
+// Emulates from AT, an emulated word, on the thread's state, stretch by
+// stretch, each by its plan (make_plan): SVE words, and the register-only
+// scalar words that join them into loops and calls, executed here too so that
+// a loop runs in one trap. Stops at any other word; at SP below SP_FLOOR (when
+// not zero); at a word outside the first word's page (the program runs code
+// from that page, another may not be mapped); after kStepsPerTrap steps,
+// because asynchronous signals wait while the trap runs; and before going past
 // kScalarStepsBetweenRuns scalar instructions in a row, so that a scalar loop
-// runs natively. A stretch that starts with an emulated word runs by its plan
-// (make_plan). Kept apart from the trap's sigsetjmp so that its state stays in
-// registers.
+// runs natively. Kept apart from the trap's sigsetjmp so that its state stays
+// in registers.
 template <bool kProfile>
 __attribute__((noinline)) run_end run_from(trap_thread &t, const uint32_t *at, uint64_t sp_floor) {
     cpu_state &st = t.state;
-    recognised_words &cache = t.recognised;
     const uint64_t page_bytes = g_page_bytes;
     const uint64_t page = reinterpret_cast<uintptr_t>(at) & ~(page_bytes - 1);
-    // Steps left, and the emulated words run, live in registers (every other
-    // step is a scalar word); the record gets the counts when the run stops.
-    // (A fault that a handler of the program leaves by a jump loses the counts
-    // of that one trap.)
+    // Steps left, the emulated words run and the scalar words since the last
+    // of them live in registers; the record gets the counts when the run
+    // stops. (A fault that a handler of the program leaves by a jump loses the
+    // counts of that one trap.)
     unsigned budget = kStepsPerTrap;
+    unsigned scalar_run = 0;
     uint64_t done = 0;
     aarch64_decode_rc rc = DECODE_OK;
-    uint32_t word;
     uint64_t pc = reinterpret_cast<uintptr_t>(at);
     trap_plan *const plans = t.plans;
-    // The emulated words of a plan before step S.
-    const auto emulated_before = [](const trap_plan &plan, const trap_step *s) {
-        unsigned n = 0;
-        for (const trap_step *k = plan.steps; k != s; ++k) n += (k->key & kStepScalar) == 0;
-        return n;
+    // The counts after the first N steps of a plan ran.
+    const auto ran = [&](const trap_plan &plan, unsigned n) {
+        budget -= n;
+        for (const trap_step *k = plan.steps, *end = k + n; k != end; ++k) {
+            if ((k->key & kStepScalar) != 0) {
+                ++scalar_run;
+            } else {
+                ++done;
+                scalar_run = 0;
+            }
+        }
     };
     trap_plan *next_plan = &plan_slot(plans, pc);
-    if (next_plan->pc != pc) make_plan(t, *next_plan, pc, page + page_bytes);
+    if (next_plan->pc != pc) make_plan(t, *next_plan, pc, page, page + page_bytes);
     for (;;) {
-        // A stretch from an emulated word, by its plan.
         trap_plan &plan = *next_plan;
         const unsigned count = plan.count;
-        if (count > budget) break;
+        if (count > budget || scalar_run + plan.lead > kScalarStepsBetweenRuns) break;
         const trap_step *s = plan.steps;
         const trap_step *const last = s + count;
-        const uint32_t *w = reinterpret_cast<const uint32_t *>(pc);
-        for (;; ++s, ++w) {
+        for (;; ++s) {
             if (s == last) {
-                pc = reinterpret_cast<uintptr_t>(w);
-                goto whole_plan;
+                pc = s->at;
+                done += plan.emulated;
+                budget -= count;
+                scalar_run = plan.emulated != 0 ? plan.trail : scalar_run + count;
+                // Its scalar words have had SP checked; an emulated word that moves SP ends it.
+                if (__builtin_expect(plan.moves_sp && st.sp < sp_floor, 0)) goto out;
+                goto next_stretch;
             }
-            word = *w;
+            const uint32_t *const w = reinterpret_cast<const uint32_t *>(s->at);
+            const uint32_t word = *w;
             const uint64_t key = s->key;
             if (__builtin_expect(key == word, 1)) {
                 st.pc = reinterpret_cast<unsigned char *>(const_cast<uint32_t *>(w));
                 rc = s->sve(&st, word);
-                if (__builtin_expect(rc != DECODE_OK, 0)) goto stopped;
+                if (__builtin_expect(rc != DECODE_OK, 0)) break;
                 if constexpr (kProfile) sve_profile_count(t.profile, w, word);
                 continue;
             }
@@ -729,77 +787,34 @@ __attribute__((noinline)) run_end run_from(trap_thread &t, const uint32_t *at, u
                 // The word changed: the trap goes on from it as it is now, and
                 // the plan is made again next time.
                 plan.pc = 0;
-                goto stopped;
+                break;
             }
             if (key & kStepConstant) {
                 write_repeated(s->predicate, reinterpret_cast<const unsigned char *>(&t) + (key >> kStepPieceShift));
                 if constexpr (kProfile) sve_profile_count(t.profile, w, word);
                 continue;
             }
-            const uint64_t at_word = reinterpret_cast<uintptr_t>(w);
-            const uint64_t next = s->scalar(st, word, at_word);
-            if (next == at_word + 4 && st.sp >= sp_floor) continue;
-            // A branch, SP below the floor, or a step the executor declined.
-            if (next == 0) goto stopped;
+            const uint64_t next = s->scalar(st, word, s->at);
+            if (__builtin_expect(next == s[1].at && ((key & kStepMayMoveSp) == 0 || st.sp >= sp_floor), 1)) continue;
+            // A branch the other way, SP below the floor, or a step the
+            // executor declined.
+            if (next == 0) break;
+            // Step s ran; the program goes on at NEXT.
+            ran(plan, static_cast<unsigned>(s - plan.steps) + 1);
             pc = next;
-            // The plan's closing branch (a plan never ends with a straight
-            // scalar word, whose SP would need the check).
-            if (s + 1 == last && next != at_word + 4) goto whole_plan;
-            // Stopped after step s, which ran.
-            done += emulated_before(plan, s);
-            budget -= static_cast<unsigned>(s - plan.steps) + 1;
             goto next_stretch;
         }
-    stopped:
         // Stopped at step s, which did not run: the program goes on there.
-        done += emulated_before(plan, s);
-        budget -= static_cast<unsigned>(s - plan.steps);
-        pc = reinterpret_cast<uintptr_t>(w);
+        ran(plan, static_cast<unsigned>(s - plan.steps));
+        pc = s->at;
         if (plan.pc != 0) break;  // not a changed word
-        goto next_stretch;
-    whole_plan:
-        done += plan.emulated;
-        budget -= count;
-        // Its scalar words have had SP checked; an emulated word that moves SP ends it.
-        if (__builtin_expect(plan.moves_sp && st.sp < sp_floor, 0)) break;
-        if (__builtin_expect(pc - page >= page_bytes, 0)) break;
-        goto next_plan_lookup;
     next_stretch:
         if (__builtin_expect(pc - page >= page_bytes || st.sp < sp_floor, 0)) break;
-    next_plan_lookup:
         next_plan = &plan_slot(plans, pc);
         if (next_plan->pc == pc) continue;
-        word = *reinterpret_cast<const uint32_t *>(pc);
-        const recognised_words::slot *e = &recognised_slot(cache, word, pc, emulated);
-        if (e->fn == nullptr) {
-            // The scalar instructions up to the next emulated word, each by the
-            // executor the cache holds for it. Stops, without executing it, at
-            // a word without one, at the step that would use up the budget and
-            // after kScalarStepsBetweenRuns of them; and after a step that
-            // leaves the page or takes SP below SP_FLOOR.
-            // One count for both limits: the steps allowed in a row, and the
-            // budget less the one step it keeps.
-            const unsigned allowed = budget > 1 ? std::min(kScalarStepsBetweenRuns, budget - 1) : 0;
-            unsigned left = allowed;
-            for (;;) {
-                const a64_scalar_fn execute = e->scalar;
-                if (execute == nullptr || left == 0) break;
-                const uint64_t to = execute(st, word, pc);
-                if (to == 0) break;
-                --left;
-                pc = to;
-                if (__builtin_expect(pc - page >= page_bytes || st.sp < sp_floor, 0)) break;
-                word = *reinterpret_cast<const uint32_t *>(pc);
-                e = &recognised_slot(cache, word, pc, emulated);
-                if (e->fn != nullptr) break;
-            }
-            budget -= allowed - left;
-            if (e->fn == nullptr || pc - page >= page_bytes || st.sp < sp_floor) break;
-            next_plan = &plan_slot(plans, pc);
-            if (next_plan->pc == pc) continue;
-        }
-        make_plan(t, *next_plan, pc, page + page_bytes);
+        if (!make_plan(t, *next_plan, pc, page, page + page_bytes)) break;
     }
+out:
     t.instructions += done;
     t.scalar_steps += kStepsPerTrap - budget - done;
     return {reinterpret_cast<const uint32_t *>(pc), rc};

@@ -147,7 +147,7 @@ a64_scalar_fn logical_shifted_executor(uint32_t word) {
 // The branches a loop and its calls use most, each on its own: B, BL, RET and
 // CBZ/CBNZ by width.
 uint64_t run_b(cpu_state &, uint32_t word, uint64_t pc) {
-    return pc + static_cast<uint64_t>(a64_scalar_detail::sign_extend(a64_scalar_detail::bits(word, 25, 0), 26) * 4);
+    return a64_scalar_detail::direct_branch_target(word, pc);
 }
 uint64_t run_bl(cpu_state &s, uint32_t word, uint64_t pc) {
     s.x[30] = pc + 4;
@@ -161,7 +161,7 @@ uint64_t run_compare_branch(cpu_state &s, uint32_t word, uint64_t pc) {
     using namespace a64_scalar_detail;
     uint64_t v = read_zr(s, bits(word, 4, 0));
     if constexpr (!Sf) v = static_cast<uint32_t>(v);
-    return (v != 0) == NonZero ? pc + static_cast<uint64_t>(sign_extend(bits(word, 23, 5), 19) * 4) : pc + 4;
+    return (v != 0) == NonZero ? direct_branch_target(word, pc) : pc + 4;
 }
 a64_scalar_fn branch_executor(uint32_t word) {
     if ((word & 0xfc000000u) == 0x14000000u) return run_b;

@@ -143,19 +143,27 @@ template <typename S>
     }
 }
 
+// The target of a branch whose target is in the word (B, BL, B.cond, CBZ,
+// CBNZ, TBZ, TBNZ) at PC, when it is taken; 0 for every other word.
+[[gnu::always_inline]] inline uint64_t direct_branch_target(uint32_t w, uint64_t pc) {
+    if ((w & 0x7c000000u) == 0x14000000u) return pc + static_cast<uint64_t>(sign_extend(bits(w, 25, 0), 26) * 4);
+    if ((w & 0xff000010u) == 0x54000000u || (w & 0x7e000000u) == 0x34000000u)
+        return pc + static_cast<uint64_t>(sign_extend(bits(w, 23, 5), 19) * 4);
+    if ((w & 0x7e000000u) == 0x36000000u) return pc + static_cast<uint64_t>(sign_extend(bits(w, 18, 5), 14) * 4);
+    return 0;
+}
+
 // B.cond's next PC.
 template <typename S>
 [[gnu::always_inline]] inline uint64_t conditional_branch(const S &s, uint32_t w, uint64_t pc) {
-    return a64_condition_holds(bits(w, 3, 0), s.nzcv) ? pc + static_cast<uint64_t>(sign_extend(bits(w, 23, 5), 19) * 4)
-                                                     : pc + 4;
+    return a64_condition_holds(bits(w, 3, 0), s.nzcv) ? direct_branch_target(w, pc) : pc + 4;
 }
 
 template <typename S>
 [[gnu::always_inline]] inline bool branches(S &s, uint32_t w, uint64_t pc, uint64_t *next) {
     if ((w & 0x7c000000u) == 0x14000000u) {  // B, BL
-        const uint64_t target = pc + static_cast<uint64_t>(sign_extend(bits(w, 25, 0), 26) * 4);
         if ((w >> 31) != 0) s.x[30] = pc + 4;
-        *next = target;
+        *next = direct_branch_target(w, pc);
         return true;
     }
     if ((w & 0xff000010u) == 0x54000000u) {  // B.cond
@@ -167,14 +175,14 @@ template <typename S>
         uint64_t v = read_zr(s, bits(w, 4, 0));
         if (!sf) v = static_cast<uint32_t>(v);
         const bool taken = (v == 0) == (bits(w, 24, 24) == 0);
-        *next = taken ? pc + static_cast<uint64_t>(sign_extend(bits(w, 23, 5), 19) * 4) : pc + 4;
+        *next = taken ? direct_branch_target(w, pc) : pc + 4;
         return true;
     }
     if ((w & 0x7e000000u) == 0x36000000u) {  // TBZ, TBNZ
         const unsigned bit = bits(w, 31, 31) << 5 | bits(w, 23, 19);
         const bool set = ((read_zr(s, bits(w, 4, 0)) >> bit) & 1) != 0;
         const bool taken = set == (bits(w, 24, 24) != 0);
-        *next = taken ? pc + static_cast<uint64_t>(sign_extend(bits(w, 18, 5), 14) * 4) : pc + 4;
+        *next = taken ? direct_branch_target(w, pc) : pc + 4;
         return true;
     }
     if ((w & 0xfffffc1fu) == 0xd65f0000u) {  // RET
@@ -530,3 +538,9 @@ using a64_scalar_fn = uint64_t (*)(cpu_state &s, uint32_t word, uint64_t pc);
 // for the conditional selects, a64_scalar_step's for the rest of the subset,
 // null for a word outside it. Each gives what a64_scalar_step gives.
 a64_scalar_fn a64_scalar_executor(uint32_t word);
+
+// Where WORD at PC goes when it branches, for the branches with the target in
+// the word (B, BL, B.cond, CBZ, CBNZ, TBZ, TBNZ); 0 for every other word.
+inline uint64_t a64_branch_target(uint32_t word, uint64_t pc) {
+    return a64_scalar_detail::direct_branch_target(word, pc);
+}

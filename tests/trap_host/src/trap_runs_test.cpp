@@ -152,6 +152,78 @@ TEST_F(TrapRuns, ConstantPredicateWritesInALoop) {
     EXPECT_EQ(after.instructions - before.instructions, 1u + 20 * 6);
 }
 
+// A loop that calls a function with SVE in it: the trap follows BL, RET back
+// to the caller, and the loop's B.NE, and runs the whole loop.
+namespace words {
+constexpr uint32_t kMovX9X30 = 0xaa1e03e9;   // mov x9, x30
+constexpr uint32_t kMovX30X9 = 0xaa0903fe;   // mov x30, x9
+constexpr uint32_t kMovX2_100 = 0xd2800c82;  // mov x2, #100
+constexpr uint32_t kSubsX2One = 0xf1000442;  // subs x2, x2, #1
+constexpr uint32_t kAddX30_16 = 0x910043de;  // add x30, x30, #16
+constexpr uint32_t kBneBack2 = 0x54ffffc1;   // b.ne .-8
+constexpr uint32_t kCbzX1Fwd2 = 0xb4000041;  // cbz x1, .+8
+constexpr uint32_t kBlFwd3 = 0x94000003;     // bl .+12
+constexpr uint32_t kBlFwd4 = 0x94000004;     // bl .+16
+constexpr uint32_t kBFwd2 = 0x14000002;      // b .+8
+constexpr uint32_t kBFwd3 = 0x14000003;      // b .+12
+constexpr uint32_t kBFwd4 = 0x14000004;      // b .+16
+}  // namespace words
+
+TEST_F(TrapRuns, CallsInALoopRunInOneTrap) {
+    using namespace words;
+    code_pages code({kMovX9X30, insn::kIncdX0, kMovX2_100,
+                     kBlFwd4,     // 3: bl 7
+                     kSubsX2One,  // 4
+                     kBneBack2,   // 5: b.ne 3
+                     kBFwd3,      // 6: b 9
+                     insn::kIncdX0, insn::kRet,  // 7, 8: the function
+                     kMovX30X9, insn::kRet});
+    for (int round = 0; round < 3; ++round) {
+        sve_trap_host_counters before = thread_counters();
+        EXPECT_EQ(code(5), 5u + 32 + 100 * 32);
+        sve_trap_host_counters after = thread_counters();
+        EXPECT_EQ(after.traps - before.traps, 1u);
+        EXPECT_EQ(after.instructions - before.instructions, 101u);
+    }
+}
+
+// The trap expects a forward branch not to be taken, a backward one to be, and
+// RET to return after the BL: code that goes another way runs as it goes.
+TEST_F(TrapRuns, BranchesTheOtherWayRunAsTheyGo) {
+    using namespace words;
+    code_pages skip({insn::kIncdX0, kCbzX1Fwd2, insn::kIncdX0, insn::kIncdX0, insn::kRet});
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_EQ(skip(0, 0), 2u * 32);
+        EXPECT_EQ(skip(0, 1), 3u * 32);
+    }
+    // The function returns 16 bytes past its return address.
+    code_pages elsewhere({kMovX9X30, insn::kIncdX0,
+                          kBlFwd3,        // 2: bl 5
+                          insn::kIncdX0,  // 3: skipped
+                          kBFwd4,         // 4: b 8
+                          kAddX30_16,     // 5
+                          insn::kRet,     // 6: to 7
+                          insn::kIncdX0,  // 7
+                          kMovX30X9, insn::kRet});
+    for (int round = 0; round < 3; ++round) {
+        sve_trap_host_counters before = thread_counters();
+        EXPECT_EQ(elsewhere(1), 1u + 2 * 32);
+        sve_trap_host_counters after = thread_counters();
+        EXPECT_EQ(after.traps - before.traps, 1u);
+        EXPECT_EQ(after.instructions - before.instructions, 2u);
+    }
+}
+
+// A word reached through a branch is compared with memory too.
+TEST_F(TrapRuns, RewrittenWordAfterABranchRunsAsItIsNow) {
+    using namespace words;
+    code_pages code({insn::kIncdX0, kBFwd2, insn::kUdf, insn::kIncdX0, insn::kRet});
+    EXPECT_EQ(code(0), 2u * 32);
+    EXPECT_EQ(code(0), 2u * 32);
+    code.rewrite(3, insn::kAddX0One);
+    EXPECT_EQ(code(0), 32u + 1);
+}
+
 TEST_F(TrapRuns, ScalarLoopRunsNatively) {
     // After an SVE instruction, a scalar loop of 1000 iterations: the trap
     // executes a few of its instructions and leaves the rest to the processor.
