@@ -386,6 +386,14 @@ FP_MAD(sve_fnmad_zpzz, true, true)
 FP_MAD(sve_fnmsb_zpzz, true, false)
 #undef FP_MAD
 
+namespace {
+// A raw value with its sign bit clear.
+template <typename T>
+T fp_magnitude(T a) {
+    return T(a & ~(T(1) << (8 * sizeof(T) - 1)));
+}
+}  // namespace
+
 #define FP_PPZZ(name, expr, vexpr)                                                                                              \
     aarch64_decode_rc name(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_z_reg zn, aarch64_z_reg zm, uint32_t fpcr, \
                            uint32_t *raised) {                                                                                  \
@@ -400,6 +408,10 @@ FP_PPZZ(sve_fcmgt_ppzz, host_fp_raw_compare_gt(sc, a, b), host_fp_hw::v_fcmgt(a,
 // signalling NaN, as the unordered compare does).
 FP_PPZZ(sve_fcmuo_ppzz, host_fp_raw_compare_un(sc, a, b),
         host_fp_hw::v_not(host_fp_hw::v_and(host_fp_hw::v_fcmeq(a, a), host_fp_hw::v_fcmeq(b, b))))
+// The magnitudes: the sign bits cleared (a NaN stays a NaN, a denormal a
+// denormal), then the signalling compare.
+FP_PPZZ(sve_facge_ppzz, host_fp_raw_compare_ge(sc, fp_magnitude(a), fp_magnitude(b)), host_fp_hw::v_facge(a, b))
+FP_PPZZ(sve_facgt_ppzz, host_fp_raw_compare_gt(sc, fp_magnitude(a), fp_magnitude(b)), host_fp_hw::v_facgt(a, b))
 #undef FP_PPZZ
 
 #define FP_PPZ(name, expr, vexpr)                                                                                  \
@@ -409,6 +421,7 @@ FP_PPZZ(sve_fcmuo_ppzz, host_fp_raw_compare_un(sc, a, b),
                          FP_VEC([](auto a, auto zero) { return vexpr; }));                                          \
     }
 FP_PPZ(sve_fcmeq_ppz, host_fp_raw_compare_eq(sc, a, zero), host_fp_hw::v_fcmeq(a, zero))
+FP_PPZ(sve_fcmne_ppz, !host_fp_raw_compare_eq(sc, a, zero), host_fp_hw::v_not(host_fp_hw::v_fcmeq(a, zero)))
 FP_PPZ(sve_fcmge_ppz, host_fp_raw_compare_ge(sc, a, zero), host_fp_hw::v_fcmge(a, zero))
 FP_PPZ(sve_fcmgt_ppz, host_fp_raw_compare_gt(sc, a, zero), host_fp_hw::v_fcmgt(a, zero))
 FP_PPZ(sve_fcmle_ppz, host_fp_raw_compare_ge(sc, zero, a), host_fp_hw::v_fcmge(zero, a))

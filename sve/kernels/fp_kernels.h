@@ -102,7 +102,14 @@ aarch64_decode_rc sve_fcmgt_ppzz(cpu_state *state, aarch64_p_reg pd, aarch64_p_r
                                  uint32_t fpcr, uint32_t *raised);
 aarch64_decode_rc sve_fcmuo_ppzz(cpu_state *state, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_z_reg zn, aarch64_z_reg zm,
                                  uint32_t fpcr, uint32_t *raised);
+// |Zn| >= |Zm| and |Zn| > |Zm|.
+aarch64_decode_rc sve_facge_ppzz(cpu_state *state, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_z_reg zn, aarch64_z_reg zm,
+                                 uint32_t fpcr, uint32_t *raised);
+aarch64_decode_rc sve_facgt_ppzz(cpu_state *state, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_z_reg zn, aarch64_z_reg zm,
+                                 uint32_t fpcr, uint32_t *raised);
 aarch64_decode_rc sve_fcmeq_ppz(cpu_state *state, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_z_reg zn, uint32_t fpcr,
+                                uint32_t *raised);
+aarch64_decode_rc sve_fcmne_ppz(cpu_state *state, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_z_reg zn, uint32_t fpcr,
                                 uint32_t *raised);
 aarch64_decode_rc sve_fcmge_ppz(cpu_state *state, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_z_reg zn, uint32_t fpcr,
                                 uint32_t *raised);
