@@ -21,7 +21,7 @@ aarch64_decode_rc sve_cmplo_ppzi(cpu_state *state, aarch64_p_reg pd, aarch64_p_r
 // uint64_t) and the condition: Pd = Pg AND (Zn cond Zm), or Zn cond IMM (taken
 // at T's width), with the flags, by register number. IMM is the immediate
 // already extended to 64 bits as the condition's signedness wants.
-enum class int_cond { eq, ne, ge, gt, lt, le, hs, hi, lo };
+enum class int_cond { eq, ne, ge, gt, lt, le, hs, hi, lo, ls };
 // (Defined in compare_lanes.h.)
 template <typename T, int_cond C>
 aarch64_decode_rc sve_compare_zz(cpu_state *state, unsigned pd, unsigned pg, unsigned zn, unsigned zm);

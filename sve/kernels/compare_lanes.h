@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <type_traits>
 
 #if defined(__aarch64__)
@@ -38,6 +39,13 @@ struct le { template <typename T> auto operator()(piece<T> a, piece<T> b) const 
 struct hs { template <typename T> auto operator()(piece<T> a, piece<T> b) const { return a >= b; } };
 struct hi { template <typename T> auto operator()(piece<T> a, piece<T> b) const { return a > b; } };
 struct lo { template <typename T> auto operator()(piece<T> a, piece<T> b) const { return a < b; } };
+struct ls { template <typename T> auto operator()(piece<T> a, piece<T> b) const { return a <= b; } };
+
+// What a compare does to the condition's lane masks of the 16 bytes at byte k
+// before they meet Pg: nothing, except in the wide compares.
+struct as_is {
+    piece<uint8_t> operator()(unsigned, piece<uint8_t> c) const { return c; }
+};
 
 // 64 bytes as four pieces, read with one LD1 of four registers on AArch64.
 struct quad {
@@ -79,9 +87,9 @@ inline bool compare_ends_active(const unsigned char *g, unsigned esize) { return
 // lane leaves each element's unit 0 or 1 (its first byte the bit, the others
 // 0) exactly where the element is active and true. Each 64 bytes of Pg are read
 // before the same 64 bytes of Pd are written.
-template <bool kEndsActive, typename T, typename Cond, typename Operand>
+template <bool kEndsActive, typename T, typename Cond, typename Operand, typename Fix>
 [[gnu::always_inline]] inline aarch64_decode_rc compare_t(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, Cond cond,
-                                                          Operand operand) {
+                                                          Operand operand, Fix fix) {
     using V = piece<T>;
     const unsigned char *g = s->p[pg], *a = s->z[zn];
     unsigned char *d = s->p[pd];
@@ -93,8 +101,9 @@ template <bool kEndsActive, typename T, typename Cond, typename Operand>
         const quad x = load_quad(a + k), gq = load_quad(g + k);
 #pragma GCC unroll 4
         for (unsigned j = 0; j < 4; ++j) {
-            const V r = reinterpret_cast<V>(cond.template operator()<T>(reinterpret_cast<V>(x.v[j]), reinterpret_cast<V>(operand(k + 16 * j)))) &
-                        reinterpret_cast<V>(gq.v[j]) & one;
+            const piece<uint8_t> c = reinterpret_cast<piece<uint8_t>>(
+                cond.template operator()<T>(reinterpret_cast<V>(x.v[j]), reinterpret_cast<V>(operand(k + 16 * j))));
+            const V r = reinterpret_cast<V>(fix(k + 16 * j, c)) & reinterpret_cast<V>(gq.v[j]) & one;
             std::memcpy(d + k + 16 * j, &r, 16);
             any |= r;
         }
@@ -148,16 +157,17 @@ inline void store_every2_and(unsigned char *d, uint8x16_t a, uint8x16_t b, uint8
 // by the de-interleaving loads (LD2, LD4), and the result bytes go back to the
 // elements' first bytes with the other bytes 0 by the interleaving stores
 // (ST2, ST4). Each piece of Pg is read before the same piece of Pd is written.
-template <bool kEndsActive, typename T, typename Cond, typename Operand>
+template <bool kEndsActive, typename T, typename Cond, typename Operand, typename Fix>
 [[gnu::always_inline]] inline aarch64_decode_rc compare_narrow(cpu_state *s, unsigned pd, unsigned pg, unsigned zn,
-                                                               Cond cond, Operand operand) {
+                                                               Cond cond, Operand operand, Fix fix) {
     using V = piece<T>;
     constexpr unsigned E = sizeof(T);
     const unsigned char *g = s->p[pg], *a = s->z[zn];
     unsigned char *d = s->p[pd];
     const compare_ends<kEndsActive> ends(g, E);
     const auto c = [&](unsigned k) {
-        return reinterpret_cast<uint8x16_t>(cond.template operator()<T>(reinterpret_cast<V>(vld1q_u8(a + 16 * k)), reinterpret_cast<V>(operand(16 * k))));
+        return reinterpret_cast<uint8x16_t>(fix(16 * k, reinterpret_cast<piece<uint8_t>>(cond.template operator()<T>(
+            reinterpret_cast<V>(vld1q_u8(a + 16 * k)), reinterpret_cast<V>(operand(16 * k))))));
     };
     const uint8x16_t one = vdupq_n_u8(1);
     const zero_lanes z{vdupq_n_u8(0), vdupq_n_u8(0), vdupq_n_u8(0)};
@@ -198,29 +208,30 @@ template <bool kEndsActive, typename T, typename Cond, typename Operand>
 #endif
 
 // One compare at element type T, by the narrowing form where there is one.
-template <bool kEndsActive, typename T, typename Cond, typename Operand>
+template <bool kEndsActive, typename T, typename Cond, typename Operand, typename Fix>
 [[gnu::always_inline]] inline aarch64_decode_rc compare_body(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, Cond cond,
-                                                             Operand operand) {
+                                                             Operand operand, Fix fix) {
 #if defined(__aarch64__)
-    if constexpr (sizeof(T) > 1) return compare_narrow<kEndsActive, T>(s, pd, pg, zn, cond, operand);
+    if constexpr (sizeof(T) > 1) return compare_narrow<kEndsActive, T>(s, pd, pg, zn, cond, operand, fix);
 #endif
-    return compare_t<kEndsActive, T>(s, pd, pg, zn, cond, operand);
+    return compare_t<kEndsActive, T>(s, pd, pg, zn, cond, operand, fix);
 }
 // With the first or the last element of Pg inactive, out of line: the flags
 // need the active ends.
-template <typename T, typename Cond, typename Operand>
+template <typename T, typename Cond, typename Operand, typename Fix>
 [[gnu::noinline]] aarch64_decode_rc compare_scanning(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, Cond cond,
-                                                     Operand operand) {
-    return compare_body<false, T>(s, pd, pg, zn, cond, operand);
+                                                     Operand operand, Fix fix) {
+    return compare_body<false, T>(s, pd, pg, zn, cond, operand, fix);
 }
 
 // Zn against Zm, or against the immediate (truncated to the element size) in
 // every lane.
-template <typename T, typename Cond, typename Operand>
-aarch64_decode_rc compare_typed(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, Cond cond, Operand operand) {
+template <typename T, typename Cond, typename Operand, typename Fix = as_is>
+aarch64_decode_rc compare_typed(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, Cond cond, Operand operand,
+                                Fix fix = {}) {
     if (__builtin_expect(!compare_ends_active(s->p[pg], sizeof(T)), 0))
-        return compare_scanning<T>(s, pd, pg, zn, cond, operand);
-    return compare_body<true, T>(s, pd, pg, zn, cond, operand);
+        return compare_scanning<T>(s, pd, pg, zn, cond, operand, fix);
+    return compare_body<true, T>(s, pd, pg, zn, cond, operand, fix);
 }
 template <typename T, typename Cond>
 aarch64_decode_rc compare_typed_zz(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, unsigned zm, Cond cond) {
@@ -248,8 +259,54 @@ constexpr auto cond_of() {
     else if constexpr (C == int_cond::le) return le{};
     else if constexpr (C == int_cond::hs) return hs{};
     else if constexpr (C == int_cond::hi) return hi{};
-    else return lo{};
+    else if constexpr (C == int_cond::lo) return lo{};
+    else return ls{};
 }
+
+// The wide compares: Zn's elements of type T against the 64-bit element of Zm
+// in the same 64-bit lane, both sign-extended (signed conditions) or
+// zero-extended (unsigned ones). Each lane's operand is narrowed into T's
+// range and repeated across the lane's elements; where it lies outside that
+// range, every element of the lane gets the same answer, which `force` holds
+// and `keep` lets through instead of the compare's.
+template <typename T, int_cond C>
+struct wide_operand {
+    alignas(16) unsigned char value[kVecBytes], keep[kVecBytes], force[kVecBytes];
+    explicit wide_operand(const unsigned char *zm) {
+        constexpr bool kUnsigned = C == int_cond::hs || C == int_cond::hi || C == int_cond::lo || C == int_cond::ls;
+        using S = std::make_signed_t<T>;
+        // The answers above T's range and below it.
+        constexpr bool kAbove = C == int_cond::ne || C == int_cond::lt || C == int_cond::le || C == int_cond::lo ||
+                                C == int_cond::ls;
+        constexpr bool kBelow = C == int_cond::ne || C == int_cond::gt || C == int_cond::ge;
+        constexpr uint64_t kRepeat = sizeof(T) == 1 ? 0x0101010101010101u
+                                   : sizeof(T) == 2 ? 0x0001000100010001u
+                                   : 0x0000000100000001u;
+        for (unsigned lane = 0; lane < kVecBytes / 8; ++lane) {
+            uint64_t y;
+            std::memcpy(&y, zm + 8 * lane, 8);
+            bool above, below;
+            T narrowed;
+            if constexpr (kUnsigned) {
+                above = y > std::numeric_limits<T>::max();
+                below = false;
+                narrowed = above ? std::numeric_limits<T>::max() : static_cast<T>(y);
+            } else {
+                const int64_t v = static_cast<int64_t>(y);
+                above = v > std::numeric_limits<S>::max();
+                below = v < std::numeric_limits<S>::min();
+                narrowed = static_cast<T>(above ? std::numeric_limits<S>::max() : below ? std::numeric_limits<S>::min()
+                                                                                        : static_cast<S>(v));
+            }
+            const uint64_t value = uint64_t{narrowed} * kRepeat;
+            const uint64_t keep = above || below ? 0 : ~uint64_t{0};
+            const uint64_t force = (above && kAbove) || (below && kBelow) ? ~uint64_t{0} : 0;
+            std::memcpy(this->value + 8 * lane, &value, 8);
+            std::memcpy(this->keep + 8 * lane, &keep, 8);
+            std::memcpy(this->force + 8 * lane, &force, 8);
+        }
+    }
+};
 
 }  // namespace compare_lanes
 
@@ -260,4 +317,21 @@ inline aarch64_decode_rc sve_compare_zz(cpu_state *s, unsigned pd, unsigned pg, 
 template <typename T, int_cond C>
 inline aarch64_decode_rc sve_compare_zi(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, uint64_t imm) {
     return compare_lanes::compare_typed_zi<T>(s, pd, pg, zn, imm, compare_lanes::cond_of<C>());
+}
+template <typename T, int_cond C>
+inline aarch64_decode_rc sve_compare_wide(cpu_state *s, unsigned pd, unsigned pg, unsigned zn, unsigned zm) {
+    using namespace compare_lanes;
+    const wide_operand<T, C> w(s->z[zm]);
+    const auto operand = [&w](unsigned k) {
+        piece<uint8_t> v;
+        std::memcpy(&v, w.value + k, 16);
+        return v;
+    };
+    const auto fix = [&w](unsigned k, piece<uint8_t> c) {
+        piece<uint8_t> keep, force;
+        std::memcpy(&keep, w.keep + k, 16);
+        std::memcpy(&force, w.force + k, 16);
+        return (c & keep) | force;
+    };
+    return compare_typed<T>(s, pd, pg, zn, cond_of<C>(), operand, fix);
 }
