@@ -2,6 +2,7 @@
 // EXT, REV, SUNPK/UUNPK, DUP (indexed), INSR, LASTA, LASTB, CLASTA, CLASTB.
 #include "sve/handlers/handler_shapes.h"
 #include "sve/kernels/move_kernels.h"
+#include "sve/kernels/predicate_words.h"
 #include "sve/kernels/permute_kernels.h"
 #include "sve/kernels/reduction_kernels.h"
 
@@ -28,41 +29,39 @@ aarch64_decode_rc trn1(cpu_state *s, uint32_t insn) {
     return compute(s, [&](CpuContext &) { permute_vector_bytes(s->z[zd_num(insn)], a.b, b.b, sizeof(T), vector_permute_kind::trn1); });
 }
 
-// SPLICE Zdn, Pg, Zdn, Zm (9..5): the active segment of Zdn, then Zm from element 0.
+// SPLICE Zdn, Pg, Zdn, Zm (9..5): the active segment of Zdn (from its first
+// active element to its last), then Zm from element 0.
 template <typename T>
 aarch64_decode_rc splice(cpu_state *s, uint32_t insn) {
-    const vec_buf a = stage_z(s, zd_num(insn)), b = stage_z(s, zn_num(insn));
-    const PredV g = stage_p(s, pg3_num(insn));
-    return compute(s, [&](CpuContext &ctx) {
-        const unsigned n = context_elements<T>(ctx);
-        int first = -1, last = -1;
-        for (unsigned e = 0; e < n; ++e)
-            if (active<T>(g, e)) {
-                if (first < 0) first = static_cast<int>(e);
-                last = static_cast<int>(e);
-            }
-        vec_buf r;
-        unsigned x = 0;
-        if (first >= 0)
-            for (int e = first; e <= last; ++e) elem_set<T>(r.b, x++, elem_get<T>(a.b, static_cast<unsigned>(e)));
-        for (unsigned e = 0; x < n; ++e) elem_set<T>(r.b, x++, elem_get<T>(b.b, e));
-        write_z(s, zd_num(insn), r);
-    });
+    const pred_ends e = find_pred_ends(s->p[pg3_num(insn)], sizeof(T));
+    unsigned char *d = s->z[zd_num(insn)];
+    vec_buf r;
+    unsigned taken = 0;
+    if (!e.none) {
+        const unsigned from = e.first_word * 8 + e.first_bit / 8, to = e.last_word * 8 + e.last_bit / 8 + sizeof(T);
+        taken = to - from;
+        std::memcpy(r.b, d + from, taken);
+    }
+    std::memcpy(r.b + taken, s->z[zn_num(insn)], kVecBytes - taken);
+    std::memcpy(d, r.b, kVecBytes);
+    return DECODE_OK;
 }
 
 // COMPACT Zd, Pg, Zn: the active elements packed to the bottom, the rest zero.
+// Each element is written at the next free place whether active or not; only
+// an active one moves the place on.
 template <typename T>
 aarch64_decode_rc compact(cpu_state *s, uint32_t insn) {
-    const vec_buf a = stage_z(s, zn_num(insn));
-    const PredV g = stage_p(s, pg3_num(insn));
-    return compute(s, [&](CpuContext &ctx) {
-        vec_buf r;
-        std::memset(r.b, 0, kVecBytes);
-        unsigned x = 0;
-        for (unsigned e = 0; e < context_elements<T>(ctx); ++e)
-            if (active<T>(g, e)) elem_set<T>(r.b, x++, elem_get<T>(a.b, e));
-        write_z(s, zd_num(insn), r);
-    });
+    const unsigned char *a = s->z[zn_num(insn)], *g = s->p[pg3_num(insn)];
+    T r[elem_count<T>];
+    unsigned x = 0;
+    for (unsigned e = 0; e < elem_count<T>; ++e) {
+        r[x] = elem_get<T>(a, e);
+        x += g[e * sizeof(T)] & 1u;
+    }
+    std::memset(r + x, 0, (elem_count<T> - x) * sizeof(T));
+    std::memcpy(s->z[zd_num(insn)], r, kVecBytes);
+    return DECODE_OK;
 }
 
 // SUNPKLO/SUNPKHI to halfwords and words (computed).
