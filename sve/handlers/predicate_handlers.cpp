@@ -66,21 +66,24 @@ aarch64_decode_rc break_flags(cpu_state *s, uint32_t insn, bool after) {
     return rc;
 }
 
-// BRKPA: scanning bytes from element 0.
+// BRKPA(S): with the last active element of Pn under Pg true, BRKA of Pm under
+// Pg (the active elements up to and including the first true one of Pm),
+// else all false; the flags from Pg's active ends and the result.
 aarch64_decode_rc break_prev_after(cpu_state *s, uint32_t insn, bool setflags) {
-    const PredV g = stage_p(s, field(insn, 13, 10)), n = stage_p(s, field(insn, 8, 5)), m = stage_p(s, field(insn, 19, 16));
-    return compute(s, [&](CpuContext &ctx) {
-        const int last = FindLastActive(g, 8, &ctx);
-        bool run = last >= 0 && pred_bit(n, static_cast<unsigned>(last));
-        PredV r{};
-        for (unsigned j = 0; j < kPredBits; ++j) {
-            if (!pred_bit(g, j)) continue;
-            set_pred_bit(r, j, run);
-            run = run && !pred_bit(m, j);
-        }
-        if (setflags) PredSetNZCV(g, r, 8, &ctx);
-        write_p(s, field(insn, 3, 0), r);
-    });
+    const pred_ends ends = find_pred_ends(s->p[field(insn, 13, 10)], 1);
+    const bool go = !ends.none && (pred_word(s->p[field(insn, 8, 5)], ends.last_word) >> ends.last_bit) & 1;
+    aarch64_decode_rc rc = DECODE_OK;
+    if (go) {
+        rc = delegate(s, insn, sve_brka_ppp, pd(insn), pg4(insn), pm(insn));
+    } else {
+        s->insn = insn;
+        std::memset(s->p[field(insn, 3, 0)], 0, kVecBytes);
+    }
+    if (setflags) {
+        const unsigned char *r = s->p[field(insn, 3, 0)];
+        pred_result_flags(s, ends, r, go && any_true_byte(r));
+    }
+    return rc;
 }
 
 // PTRUE Pd.T{, pattern}: Pd 3..0, pattern 9..5. ALL, by far the most common
@@ -185,16 +188,16 @@ SVE_HANDLER(VecPBreakPrevAFlgPZ) { return break_prev_after(state, insn, true); }
 SVE_HANDLER(VecPBreakPrevBPZ) { return pppp(state, insn, sve_brkpb_pppp); }
 SVE_HANDLER(VecPBreakPrevBFlgPZ) { return pppp(state, insn, sve_brkpbs_pppp); }
 
-// PFIRST Pdn.B, Pg, Pdn.B: Pdn 3..0, Pg 8..5.
+// PFIRST Pdn.B, Pg, Pdn.B: Pdn 3..0, Pg 8..5. Pdn with Pg's first active
+// element set; the flags of the result under Pg, whose first active element
+// is then true (N=1, Z=0) when there is one.
 SVE_HANDLER(VecPSetFirstActiveP) {
-    const PredV g = stage_p(state, field(insn, 8, 5));
-    PredV r = stage_p(state, field(insn, 3, 0));
-    return compute(state, [&](CpuContext &ctx) {
-        const int first = FindFirstActive(g, 8, &ctx);
-        if (first >= 0) set_pred_bit(r, static_cast<unsigned>(first), true);
-        PredSetNZCV(g, r, 8, &ctx);
-        write_p(state, field(insn, 3, 0), r);
-    });
+    const pred_ends ends = find_pred_ends(state->p[field(insn, 8, 5)], 1);
+    unsigned char *d = state->p[field(insn, 3, 0)];
+    state->insn = insn;
+    if (!ends.none) d[ends.first_word * 8 + ends.first_bit / 8] = 1;
+    pred_result_flags(state, ends, d, !ends.none);
+    return DECODE_OK;
 }
 SVE_HANDLER(VecP8GenNextP) { return pnext<uint8_t>(state, insn); }
 SVE_HANDLER(VecP16GenNextP) { return pnext<uint16_t>(state, insn); }
