@@ -50,11 +50,13 @@ template <typename T>
 aarch64_decode_rc asrd(cpu_state *s, uint32_t insn) {
     const unsigned sh = right_shift<T>(tsz_imm3_predicated(insn));
     return compute_unary_merge_destructive<T>(s, insn, [sh](T a) {
-        // Negative values are biased by 2^sh - 1 first, in a wider type.
-        using W = std::conditional_t<(sizeof(T) <= 4), int64_t, __int128>;
-        W v = static_cast<W>(static_cast<std::make_signed_t<T>>(a));
-        if (v < 0) v += (W{1} << sh) - 1;
-        return static_cast<T>(v >> sh);
+        // A shift by the whole width leaves 0 (every quotient is in (-1, 1)).
+        // Otherwise negative values are biased by 2^sh - 1 first, which
+        // cannot overflow a negative value.
+        if (sh >= 8 * sizeof(T)) return T(0);
+        using S = std::make_signed_t<T>;
+        const T bias = static_cast<T>(static_cast<T>(T(1) << sh) - 1) & static_cast<T>(T(0) - T(static_cast<S>(a) < 0));
+        return static_cast<T>(static_cast<S>(static_cast<T>(a + bias)) >> sh);
     });
 }
 
@@ -67,25 +69,25 @@ aarch64_decode_rc reversed_shift(cpu_state *s, uint32_t insn, Shift sh) {
 // Shifts by the 64-bit element of Zm that covers the same 64-bit lane.
 template <typename T, typename Shift>
 aarch64_decode_rc wide_shift_predicated(cpu_state *s, uint32_t insn, Shift sh) {
-    const vec_buf zdn = stage_z(s, zd_num(insn)), zm = stage_z(s, zn_num(insn));
-    const PredV pg = stage_p(s, pg3_num(insn));
-    vec_buf r = zdn;
-    return compute(s, [&](CpuContext &ctx) {
-        for (unsigned e = 0; e < context_elements<T>(ctx); ++e)
-            if (active<T>(pg, e))
-                elem_set<T>(r.b, e, sh(elem_get<T>(zdn.b, e), elem_get<uint64_t>(zm.b, e * sizeof(T) / 8)));
-        write_z(s, zd_num(insn), r);
-    });
+    const unsigned char *m = s->z[zn_num(insn)], *g = s->p[pg3_num(insn)];
+    unsigned char *d = s->z[zd_num(insn)];
+    vec_buf r;
+    for (unsigned e = 0; e < elem_count<T>; ++e) {
+        const T x = elem_get<T>(d, e);
+        const T y = static_cast<T>(sh(x, elem_get<uint64_t>(m, e * sizeof(T) / 8)));
+        elem_set<T>(r.b, e, pick_active<T>(g, e, y, x));
+    }
+    std::memcpy(d, r.b, kVecBytes);
+    return DECODE_OK;
 }
 template <typename T, typename Shift>
 aarch64_decode_rc wide_shift_unpredicated(cpu_state *s, uint32_t insn, Shift sh) {
-    const vec_buf zn = stage_z(s, zn_num(insn)), zm = stage_z(s, zm_num(insn));
+    const unsigned char *n = s->z[zn_num(insn)], *m = s->z[zm_num(insn)];
     vec_buf r;
-    return compute(s, [&](CpuContext &ctx) {
-        for (unsigned e = 0; e < context_elements<T>(ctx); ++e)
-            elem_set<T>(r.b, e, sh(elem_get<T>(zn.b, e), elem_get<uint64_t>(zm.b, e * sizeof(T) / 8)));
-        write_z(s, zd_num(insn), r);
-    });
+    for (unsigned e = 0; e < elem_count<T>; ++e)
+        elem_set<T>(r.b, e, static_cast<T>(sh(elem_get<T>(n, e), elem_get<uint64_t>(m, e * sizeof(T) / 8))));
+    std::memcpy(s->z[zd_num(insn)], r.b, kVecBytes);
+    return DECODE_OK;
 }
 
 // UXTB, REVB, REVH (computed, merging).

@@ -90,10 +90,7 @@ aarch64_decode_rc sve_uxtw_zpz(cpu_state *s, aarch64_z_reg zd, aarch64_p_reg pg,
     return extend<32, false>(s, zd, pg, zn);
 }
 aarch64_decode_rc sve_rbit_zpz(cpu_state *s, aarch64_z_reg zd, aarch64_p_reg pg, aarch64_z_reg zn) {
-    return kernel_zpz_unary_merge(s, zd, pg, zn, [](auto a) {
-        using T = decltype(a);
-        return static_cast<T>(BitReverse(uint64_t(a), sizeof(T) * 8));
-    });
+    return kernel_zpz_unary_merge(s, zd, pg, zn, [](auto a) { return reverse_bits_of(a); });
 }
 aarch64_decode_rc sve_revw_zpz(cpu_state *s, aarch64_z_reg zd, aarch64_p_reg pg, aarch64_z_reg zn) {
     return kernel_zpz_unary_merge(s, make_zreg(zd.num, kQualD), pg, zn,

@@ -48,6 +48,21 @@ constexpr uint64_t reverse_bits64(uint64_t x) {
     return (x >> 32) | (x << 32);
 }
 
+// The bits of X, an unsigned integer of 1, 2, 4 or 8 bytes, in reverse order:
+// within each byte, then the bytes (a form the compiler vectorises).
+template <typename T>
+constexpr T reverse_bits_of(T x) {
+    constexpr T m1 = static_cast<T>(0x5555555555555555ull), m2 = static_cast<T>(0x3333333333333333ull),
+                m4 = static_cast<T>(0x0F0F0F0F0F0F0F0Full);
+    x = static_cast<T>(((x >> 1) & m1) | ((x & m1) << 1));
+    x = static_cast<T>(((x >> 2) & m2) | ((x & m2) << 2));
+    x = static_cast<T>(((x >> 4) & m4) | ((x & m4) << 4));
+    if constexpr (sizeof(T) == 2) return __builtin_bswap16(x);
+    else if constexpr (sizeof(T) == 4) return __builtin_bswap32(x);
+    else if constexpr (sizeof(T) == 8) return __builtin_bswap64(x);
+    else return x;
+}
+
 // The low n bits of x in reverse order (bit i moves to bit n-1-i); 0 when n < 1.
 constexpr uint64_t BitReverse(uint64_t x, int n) {
     if (n < 1) return 0;
@@ -84,5 +99,6 @@ using sve_support::CountLeadingZeroBits;
 using sve_support::CountLeadingSignBits;
 using sve_support::BitCount;
 using sve_support::BitReverse;
+using sve_support::reverse_bits_of;
 using sve_support::Reverse;
 using sve_support::ShiftLeft;
