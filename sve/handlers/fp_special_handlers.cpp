@@ -36,13 +36,51 @@ aarch64_decode_rc frecpx(cpu_state *s, uint32_t insn) {
     return fp_unary_merge<T>(s, insn, [](T a, FPSCR &f) { return FPRecpX(a, f); });
 }
 
-// FSCALE Zdn, Pg/M, Zdn, Zm: Zdn * 2^Zm, Zm's element a signed integer.
+// FSCALE Zdn, Pg/M, Zdn, Zm: Zdn * 2^Zm, Zm's element a signed integer. Where
+// an active element of Zdn is a normal number and so is its result, the
+// product is exact and raises nothing: the exponent field moves by Zm, and
+// nothing else changes. Zeros and infinities stay as they are, raising
+// nothing. The library computes the other active elements (NaNs, denormals,
+// results out of the normal range).
 template <typename T>
 aarch64_decode_rc fscale(cpu_state *s, uint32_t insn) {
-    return fp_binary_merge<T>(s, insn, [](T a, T b, FPSCR &f) {
-        if constexpr (sizeof(T) == 2) return FPScale16(a, static_cast<short>(b), f);
-        else if constexpr (sizeof(T) == 4) return FPScale32(a, static_cast<int32_t>(b), f);
-        else return FPScale64(a, static_cast<long>(static_cast<int64_t>(b)), f);
+    using F = FPFormat<T>;
+    const unsigned char *m = s->z[zn_num(insn)], *g = s->p[pg3_num(insn)];
+    unsigned char *d = s->z[zd_num(insn)];
+    vec_buf r;
+    T hard[elem_count<T>];
+    T any_hard = 0;
+    for (unsigned e = 0; e < elem_count<T>; ++e) {
+        const T a = elem_get<T>(d, e), n = elem_get<T>(m, e);
+        // In the element's width, exponent + n lands in 1..EMAX-1 exactly
+        // when the true sum does, wrapping or not.
+        const T exponent = T((a >> F::M) & T(F::EMAX));
+        const T moved = T(exponent + n);
+        // (Masks rather than branches, so that the loop vectorises.)
+        const T normal = T(T(0) - T(T(exponent - 1) < T(F::EMAX - 1))) & T(T(0) - T(T(moved - 1) < T(F::EMAX - 1)));
+        const T magnitude = T(a & T(~F::SIGN));
+        const T kept = T(T(0) - T(magnitude == 0)) | T(T(0) - T(magnitude == F::INF));
+        const T scaled = T((a & T(~F::EXP_MASK)) | T(moved << F::M));
+        const T y = T((a & kept) | (scaled & T(~kept)));
+        elem_set<T>(r.b, e, pick_active<T>(g, e, y, a));
+        hard[e] = pick_active<T>(g, e, T(~(normal | kept) & 1), T(0));
+        any_hard |= hard[e];
+    }
+    if (any_hard == 0) {
+        std::memcpy(d, r.b, kVecBytes);
+        return DECODE_OK;
+    }
+    return compute(s, [&](CpuContext &ctx) {
+        for (unsigned e = 0; e < elem_count<T>; ++e) {
+            if (!hard[e]) continue;
+            const T a = elem_get<T>(d, e), b = elem_get<T>(m, e);
+            elem_set<T>(r.b, e, fp_eval(ctx, [&](FPSCR &f) {
+                if constexpr (sizeof(T) == 2) return FPScale16(a, static_cast<short>(b), f);
+                else if constexpr (sizeof(T) == 4) return FPScale32(a, static_cast<int32_t>(b), f);
+                else return FPScale64(a, static_cast<long>(static_cast<int64_t>(b)), f);
+            }));
+        }
+        write_z(s, zd_num(insn), r);
     });
 }
 
