@@ -77,19 +77,19 @@ aarch64_decode_rc q_adjust_scalar(cpu_state *s, uint32_t insn) {
     });
 }
 
-// Saturating adjustment of every element of Zdn by `amount`.
+// Saturating adjustment of every element of Zdn by `amount` (at most 256 * 16,
+// within every element width's positive range).
 template <typename T, bool Unsigned>
-void q_adjust_elements(cpu_state *s, unsigned zdn, const CpuContext &ctx, uint64_t amount, bool decrement) {
-    const vec_buf a = stage_z(s, zdn);
+void q_adjust_elements(cpu_state *s, unsigned zdn, uint64_t amount, bool decrement) {
+    unsigned char *d = s->z[zdn];
+    const T b = static_cast<T>(amount);
     vec_buf r;
-    constexpr int bits = sizeof(T) * 8;
-    for (unsigned e = 0; e < context_elements<T>(ctx); ++e) {
-        const uint64_t x = elem_get<T>(a.b, e);
-        // The amount is at most 256 * 16, within every element width's range.
-        const SatPair p = decrement ? SatSub(x, amount, bits, Unsigned) : SatAdd(x, amount, bits, Unsigned);
-        elem_set<T>(r.b, e, static_cast<T>(p.value));
+    if (decrement) {
+        for (unsigned e = 0; e < elem_count<T>; ++e) elem_set<T>(r.b, e, saturate_lane<T, Unsigned, true>(elem_get<T>(d, e), b));
+    } else {
+        for (unsigned e = 0; e < elem_count<T>; ++e) elem_set<T>(r.b, e, saturate_lane<T, Unsigned, false>(elem_get<T>(d, e), b));
     }
-    write_z(s, zdn, r);
+    std::memcpy(d, r.b, kVecBytes);
 }
 
 // SQINCH/UQINCH ... (vector, by pattern): Zdn 4..0.
@@ -97,7 +97,7 @@ template <typename T, bool Unsigned, bool Decrement>
 aarch64_decode_rc q_adjust_vector(cpu_state *s, uint32_t insn) {
     return compute(s, [&](CpuContext &ctx) {
         const uint64_t n = VecTrueILength(field(insn, 9, 5), static_cast<int>(context_elements<T>(ctx)));
-        q_adjust_elements<T, Unsigned>(s, zd_num(insn), ctx, n * static_cast<uint64_t>(multiplier_of(insn)), Decrement);
+        q_adjust_elements<T, Unsigned>(s, zd_num(insn), n * static_cast<uint64_t>(multiplier_of(insn)), Decrement);
     });
 }
 
@@ -141,7 +141,7 @@ aarch64_decode_rc q_countp_scalar(cpu_state *s, uint32_t insn) {
 template <typename T, bool Unsigned, bool Decrement>
 aarch64_decode_rc q_countp_vector(cpu_state *s, uint32_t insn) {
     return compute(s, [&](CpuContext &ctx) {
-        q_adjust_elements<T, Unsigned>(s, zd_num(insn), ctx, true_count<T>(s, insn, ctx), Decrement);
+        q_adjust_elements<T, Unsigned>(s, zd_num(insn), true_count<T>(s, insn, ctx), Decrement);
     });
 }
 

@@ -58,30 +58,9 @@ aarch64_decode_rc mad(cpu_state *s, uint32_t insn,
 // ---- Computing forms ---------------------------------------------------------
 
 // Saturating add/subtract of two elements (vector forms).
-// The saturated sum or difference at the element's width, signed or not, by
-// the wrapped result and its overflow bit, without a branch, so that a loop of
-// these vectorises.
-template <typename T, bool Unsigned, bool Subtract>
-T saturate(T a, T b) {
-    constexpr unsigned kTop = kBits<T> - 1;
-    const T r = Subtract ? T(a - b) : T(a + b);
-    if constexpr (Unsigned) {
-        // All ones on a borrow (a < b) or a carry (the sum below a).
-        const T over = T(T(0) - T(Subtract ? a < b : r < a));
-        return Subtract ? T(r & T(~over)) : T(r | over);
-    } else {
-        // Overflow: the operands' signs allowed it and the result's sign is not
-        // the first operand's; the result is then the limit on a's side.
-        const T x = Subtract ? T((a ^ b) & (a ^ r)) : T((a ^ r) & (b ^ r));
-        const T over = T(T(0) - T(x >> kTop));
-        const T limit = T(T(T(0) - T(a >> kTop)) ^ T(T(~T(0)) >> 1));
-        return T((limit & over) | (r & T(~over)));
-    }
-}
-
 template <typename T, bool Unsigned, bool Subtract>
 aarch64_decode_rc q_vvx(cpu_state *s, uint32_t insn) {
-    return compute_binary_unpredicated<T>(s, insn, [](T a, T b) { return saturate<T, Unsigned, Subtract>(a, b); });
+    return compute_binary_unpredicated<T>(s, insn, [](T a, T b) { return saturate_lane<T, Unsigned, Subtract>(a, b); });
 }
 
 // Immediate forms: SatQ of the exact sum or difference with the unsigned immediate.
@@ -96,7 +75,7 @@ aarch64_decode_rc q_vix(cpu_state *s, uint32_t insn) {
             constexpr int64_t lo = std::numeric_limits<C>::min(), hi = std::numeric_limits<C>::max();
             return static_cast<T>(v < lo ? lo : v > hi ? hi : v);
         } else {
-            return saturate<T, Unsigned, Subtract>(a, static_cast<T>(i));
+            return saturate_lane<T, Unsigned, Subtract>(a, static_cast<T>(i));
         }
     });
 }

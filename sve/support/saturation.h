@@ -135,6 +135,27 @@ constexpr SatPair SatQUShift(WideInt w, int n) {
     return {width_mask(n), true};
 }
 
+// The saturated sum or difference at the element's width, signed or not, by
+// the wrapped result and its overflow bit, without a branch, so that a loop of
+// these vectorises.
+template <typename T, bool Unsigned, bool Subtract>
+constexpr T saturate_lane(T a, T b) {
+    constexpr unsigned kTop = 8 * sizeof(T) - 1;
+    const T r = Subtract ? T(a - b) : T(a + b);
+    if constexpr (Unsigned) {
+        // All ones on a borrow (a < b) or a carry (the sum below a).
+        const T over = T(T(0) - T(Subtract ? a < b : r < a));
+        return Subtract ? T(r & T(~over)) : T(r | over);
+    } else {
+        // Overflow: the operands' signs allowed it and the result's sign is not
+        // the first operand's; the result is then the limit on a's side.
+        const T x = Subtract ? T((a ^ b) & (a ^ r)) : T((a ^ r) & (b ^ r));
+        const T over = T(T(0) - T(x >> kTop));
+        const T limit = T(T(T(0) - T(a >> kTop)) ^ T(T(~T(0)) >> 1));
+        return T((limit & over) | (r & T(~over)));
+    }
+}
+
 }  // namespace sve_support
 
 // The architectural names, for unqualified use; other helpers stay qualified.
@@ -148,3 +169,4 @@ using sve_support::SatShiftLeftU;
 using sve_support::SatQShift;
 using sve_support::ShiftQLeftInt;
 using sve_support::SatQUShift;
+using sve_support::saturate_lane;
