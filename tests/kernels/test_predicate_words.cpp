@@ -1,15 +1,18 @@
 // The word-at-a-time predicate and compare kernels against element-by-element
 // models: loop predicates at the wrap and saturation edges of both register
 // widths, PTEST's first and last elements, logic and SEL under merging and
-// zeroing, PNEXT, PTRUE patterns, CNTP and compare results.
+// zeroing, PNEXT, PTRUE patterns, CNTP and compare results, and the wide
+// compares at the edges of the element ranges.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <vector>
 
 #include "sve/kernels/compare_kernels.h"
+#include "sve/kernels/compare_lanes.h"
 #include "sve/kernels/predicate_kernels.h"
 #include "tests/common/test_state.h"
 
@@ -353,3 +356,87 @@ TEST(PredicateWords, ComparesIntoTheirGoverningPredicate) {
 }
 
 }  // namespace
+
+// The wide compares against every condition at the edges of each element
+// range: a 64-bit operand just inside, at and just outside the element's
+// signed and unsigned limits, against elements at those limits too. The
+// model compares the sign- or zero-extended element with the operand.
+template <typename T, int_cond C>
+void check_wide(cpu_state *s, std::mt19937_64 &rng, const std::vector<uint64_t> &operands) {
+    constexpr unsigned e = sizeof(T), n = kVecBytes / e;
+    constexpr bool kUnsigned = C == int_cond::hs || C == int_cond::hi || C == int_cond::lo || C == int_cond::ls;
+    const T edges[] = {0, 1, T(~T(0)), T(T(~T(0)) >> 1), T(T(T(~T(0)) >> 1) + 1), T(T(~T(0)) - 1)};
+    for (unsigned i = 0; i < n; ++i) {
+        const T v = rng() % 2 ? edges[rng() % 6] : static_cast<T>(rng());
+        std::memcpy(&s->z[1][i * e], &v, e);
+    }
+    for (unsigned lane = 0; lane < kVecBytes / 8; ++lane) {
+        const uint64_t y = operands[rng() % operands.size()];
+        std::memcpy(&s->z[2][8 * lane], &y, 8);
+    }
+    random_pred(rng, s->p[1], e, 80, true);
+    std::vector<unsigned char> want(kVecBytes, 0);
+    for (unsigned i = 0; i < n; ++i) {
+        T v;
+        std::memcpy(&v, &s->z[1][i * e], e);
+        uint64_t y;
+        std::memcpy(&y, &s->z[2][(i * e) / 8 * 8], 8);
+        const int64_t sv = static_cast<std::make_signed_t<T>>(v), sy = static_cast<int64_t>(y);
+        const uint64_t uv = v;
+        bool holds = false;
+        switch (C) {
+            case int_cond::eq: holds = kUnsigned ? uv == y : sv == sy; break;
+            case int_cond::ne: holds = sv != sy; break;
+            case int_cond::gt: holds = sv > sy; break;
+            case int_cond::ge: holds = sv >= sy; break;
+            case int_cond::lt: holds = sv < sy; break;
+            case int_cond::le: holds = sv <= sy; break;
+            case int_cond::hi: holds = uv > y; break;
+            case int_cond::hs: holds = uv >= y; break;
+            case int_cond::lo: holds = uv < y; break;
+            case int_cond::ls: holds = uv <= y; break;
+        }
+        want[i * e] = (s->p[1][i * e] & 1) && holds;
+    }
+    const uint32_t flags = model_flags(s->p[1], want.data(), e);
+    sve_compare_wide<T, C>(s, 3, 1, 1, 2);
+    ASSERT_EQ(bytes(s->p[3]), want) << "size " << e << " cond " << static_cast<int>(C);
+    ASSERT_EQ(nzcv(s), flags) << "size " << e << " cond " << static_cast<int>(C);
+}
+
+template <typename T>
+void check_wide_all(cpu_state *s, std::mt19937_64 &rng) {
+    using S = std::make_signed_t<T>;
+    const int64_t smax = std::numeric_limits<S>::max(), smin = std::numeric_limits<S>::min();
+    const uint64_t umax = std::numeric_limits<T>::max();
+    std::vector<uint64_t> operands;
+    for (int64_t d = -2; d <= 2; ++d) {
+        operands.push_back(static_cast<uint64_t>(smax + d));
+        operands.push_back(static_cast<uint64_t>(smin + d));
+        operands.push_back(umax + static_cast<uint64_t>(d));
+        operands.push_back(static_cast<uint64_t>(d));
+    }
+    operands.push_back(uint64_t{1} << 63);
+    operands.push_back(~(uint64_t{1} << 63));
+    check_wide<T, int_cond::eq>(s, rng, operands);
+    check_wide<T, int_cond::ne>(s, rng, operands);
+    check_wide<T, int_cond::gt>(s, rng, operands);
+    check_wide<T, int_cond::ge>(s, rng, operands);
+    check_wide<T, int_cond::lt>(s, rng, operands);
+    check_wide<T, int_cond::le>(s, rng, operands);
+    check_wide<T, int_cond::hi>(s, rng, operands);
+    check_wide<T, int_cond::hs>(s, rng, operands);
+    check_wide<T, int_cond::lo>(s, rng, operands);
+    check_wide<T, int_cond::ls>(s, rng, operands);
+}
+
+TEST(PredicateWords, WideComparesAtTheElementRangeEdges) {
+    std::mt19937_64 rng(29);
+    auto s = new_state();
+    for (int iter = 0; iter < 20; ++iter) {
+        check_wide_all<uint8_t>(s.get(), rng);
+        check_wide_all<uint16_t>(s.get(), rng);
+        check_wide_all<uint32_t>(s.get(), rng);
+        if (HasFatalFailure()) return;
+    }
+}
