@@ -1,11 +1,16 @@
 // Floating-point handlers end to end through the decode cascade: exception
 // flags (accumulated, never replaced; none from inactive elements), the
 // emulated FPCR honoured on both the library and the host-FP paths, rounding
-// variants, reduction order, conversions and the immediate forms.
+// variants, reduction order, conversions and the immediate forms, and FSCALE
+// at the edges of the normal range.
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <limits>
+#include <random>
+#include <vector>
 
+#include "sve/fplib/fp_estimate.h"
 #include "sve/kernels/fp_kernels.h"
 #include "tests/common/test_state.h"
 
@@ -299,3 +304,63 @@ TEST_F(FpHandlers, KernelsReportRaisedFlagsAndFollowTheirMinMaxRules) {
 }
 
 }  // namespace
+
+// FSCALE in every precision against the library, element by element, with
+// Zdn at the edges of the normal range (and zeros, infinities, NaNs,
+// denormals) and Zm moving it to just inside and just outside the range:
+// results, kept inactive elements and the flags.
+template <typename T>
+void check_fscale(cpu_state *s, const char *handler, uint32_t fpcr, std::mt19937_64 &rng) {
+    using F = FPFormat<T>;
+    using S = std::make_signed_t<T>;
+    constexpr unsigned n = kVecBytes / sizeof(T);
+    std::vector<T> a(n), m(n), want(n);
+    FPSCR flags = 0;
+    for (unsigned i = 0; i < n; ++i) s->p[0][i * sizeof(T)] = rng() % 4 != 0;
+    for (unsigned i = 0; i < n; ++i) {
+        const T frac = static_cast<T>(rng()) & F::FRAC, sign = rng() % 2 ? F::SIGN : T(0);
+        const T exps[] = {1, 2, T(F::EMAX - 2), T(F::EMAX - 1), T(F::B), 0};
+        T v = T(sign | T(exps[rng() % 6] << F::M) | frac);
+        switch (rng() % 10) {
+            case 0: v = sign; break;                            // zero
+            case 1: v = T(sign | F::INF); break;                // infinity
+            case 2: v = T(F::INF | F::QUIET | (frac & 7)); break;  // quiet NaN
+            case 3: v = T(F::INF | 1); break;                   // signalling NaN
+            default: break;
+        }
+        const T e = T((v & F::EXP_MASK) >> F::M);
+        const S steps[] = {S(1 - e), S(-e), S(F::EMAX - 1 - e), S(F::EMAX - e), S(0), S(3), S(-3),
+                           std::numeric_limits<S>::max(), std::numeric_limits<S>::min()};
+        const T k = static_cast<T>(steps[rng() % 9]);
+        a[i] = v;
+        m[i] = k;
+        zset<T>(s, 1, i, v);
+        zset<T>(s, 2, i, k);
+        want[i] = v;
+        if (s->p[0][i * sizeof(T)] & 1) {
+            FPSCR f = fpcr;
+            if constexpr (sizeof(T) == 2) want[i] = FPScale16(v, static_cast<short>(k), f);
+            else if constexpr (sizeof(T) == 4) want[i] = FPScale32(v, static_cast<int32_t>(k), f);
+            else want[i] = FPScale64(v, static_cast<long>(static_cast<int64_t>(k)), f);
+            flags |= f & FPSCR_FLAGS;
+        }
+    }
+    s->fpcr = fpcr;
+    s->fpsr = 0;
+    ASSERT_EQ(run_word(s, word_of(handler, Zd(1) | Zn(2) | Pg(0))), DECODE_OK);
+    for (unsigned i = 0; i < n; ++i)
+        ASSERT_EQ(zget<T>(s, 1, i), want[i]) << handler << " element " << i << " of " << std::hex << a[i] << " by "
+                                             << m[i] << " fpcr " << fpcr;
+    EXPECT_EQ(s->fpsr, flags) << handler << " fpcr " << std::hex << fpcr;
+}
+
+TEST_F(FpHandlers, FscaleAtTheEdgesOfTheNormalRangeIsTheLibrarys) {
+    std::mt19937_64 rng(37);
+    for (int iter = 0; iter < 30; ++iter)
+        for (uint32_t fpcr : {0u, kFZ, kRoundZero | kFZ, 1u << 19 /* FZ16 */}) {
+            check_fscale<uint16_t>(s.get(), "VecF16ScaleVVM", fpcr, rng);
+            check_fscale<uint32_t>(s.get(), "VecF32ScaleVVM", fpcr, rng);
+            check_fscale<uint64_t>(s.get(), "VecD64ScaleVVM", fpcr, rng);
+            if (HasFatalFailure()) return;
+        }
+}
