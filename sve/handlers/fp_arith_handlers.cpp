@@ -5,6 +5,7 @@
 // precision use the host-FP kernels where one exists. Both run under the
 // emulated FPCR and OR the raised exception flags into FPSR.
 #include "sve/handlers/fp_handler_shapes.h"
+#include "sve/handlers/half_widened.h"
 #include "sve/kernels/fp_kernels.h"
 
 namespace {
@@ -37,17 +38,31 @@ aarch64_decode_rc binary_vvm(cpu_state *s, uint32_t insn, zpz_kernel k, Lib lib)
         if (k != nullptr) return delegate_fp(s, insn, k, zfield<T>(insn, 0), pfield<T>(insn, 12, 10), zfield<T>(insn, 5));
     return fp_binary_merge<T>(s, insn, lib);
 }
+// The same, with the half-precision forms through single precision
+// (half_widened.h) where that applies: HALF is the operation on single lanes.
+template <typename T, typename Lib, typename Half>
+aarch64_decode_rc binary_vvm(cpu_state *s, uint32_t insn, zpz_kernel k, Lib lib, [[maybe_unused]] Half half) {
+#if defined(__aarch64__)
+    if constexpr (sizeof(T) == 2)
+        if (half_widened::binary_merge(s, insn, s->z[zn_num(insn)], 0, half)) return DECODE_OK;
+#endif
+    return binary_vvm<T>(s, insn, k, lib);
+}
 template <typename T, typename Lib>
 aarch64_decode_rc unary_vm(cpu_state *s, uint32_t insn, zpz_kernel k, Lib lib) {
     if constexpr (sizeof(T) != 2)
         if (k != nullptr) return delegate_fp(s, insn, k, zfield<T>(insn, 0), pfield<T>(insn, 12, 10), zfield<T>(insn, 5));
     return fp_unary_merge<T>(s, insn, lib);
 }
-// Zd = op(Zn, Zm), unpredicated: Zn 9..5, Zm 20..16.
-template <typename T, typename Lib>
-aarch64_decode_rc binary_vvx(cpu_state *s, uint32_t insn, zzz_kernel k, Lib lib) {
+// Zd = op(Zn, Zm), unpredicated: Zn 9..5, Zm 20..16; HALF as in binary_vvm.
+template <typename T, typename Lib, typename Half>
+aarch64_decode_rc binary_vvx(cpu_state *s, uint32_t insn, zzz_kernel k, Lib lib, [[maybe_unused]] Half half) {
     if constexpr (sizeof(T) != 2)
         if (k != nullptr) return delegate_fp(s, insn, k, zfield<T>(insn, 0), zfield<T>(insn, 5), zfield<T>(insn, 16));
+#if defined(__aarch64__)
+    if constexpr (sizeof(T) == 2)
+        if (half_widened::binary_unpredicated(s, insn, half)) return DECODE_OK;
+#endif
     return fp_binary_unpredicated<T>(s, insn, lib);
 }
 // Zdn = op(Zdn, imm), predicated; i1 (bit 5) picks one of two single-precision
@@ -91,6 +106,10 @@ aarch64_decode_rc fmla_vvvm(cpu_state *s, uint32_t insn) {
         return delegate_fp(s, insn, kernel, zfield<T>(insn, 0), pfield<T>(insn, 12, 10), zfield<T>(insn, 5),
                            zfield<T>(insn, 16));
     }
+#if defined(__aarch64__)
+    if (half_widened::muladd_merge<NegAcc, NegProduct>(s, insn, zd_num(insn), zd_num(insn), zn_num(insn), zm_num(insn)))
+        return DECODE_OK;
+#endif
     return fp_ternary_merge<T>(s, insn, [](T acc, T n, T m, FPSCR &f) {
         return FPMulAdd(NegAcc ? FPNeg(acc) : acc, NegProduct ? FPNeg(n) : n, m, f);
     });
@@ -104,6 +123,10 @@ aarch64_decode_rc fmad_vvvm(cpu_state *s, uint32_t insn) {
         return delegate_fp(s, insn, kernel, zfield<T>(insn, 0), pfield<T>(insn, 12, 10), zfield<T>(insn, 5),
                            zfield<T>(insn, 16));
     }
+#if defined(__aarch64__)
+    if (half_widened::muladd_merge<NegAcc, NegProduct>(s, insn, zd_num(insn), zm_num(insn), zd_num(insn), zn_num(insn)))
+        return DECODE_OK;
+#endif
     return fp_ternary_merge<T>(s, insn, [](T dn, T m, T za, FPSCR &f) {
         return FPMulAdd(NegAcc ? FPNeg(za) : za, NegProduct ? FPNeg(dn) : dn, m, f);
     });
@@ -275,21 +298,21 @@ aarch64_decode_rc fcmla_indexed(cpu_state *s, uint32_t insn) {
                          [index](unsigned e) { return e - e % kPerSegment + 2 * index; });
 }
 
-FP_HANDLERS(AddVVM, binary_vvm<T>(state, insn, sve_fadd_zpz, lib_add))
-FP_HANDLERS(SubVVM, binary_vvm<T>(state, insn, sve_fsub_zpz, lib_sub))
-FP_HANDLERS(SubRVVM, binary_vvm<T>(state, insn, sve_fsubr_zpz, lib_subr))
-FP_HANDLERS(MulVVM, binary_vvm<T>(state, insn, sve_fmul_zpz, lib_mul))
+FP_HANDLERS(AddVVM, binary_vvm<T>(state, insn, sve_fadd_zpz, lib_add, FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fadd(a, b); })))
+FP_HANDLERS(SubVVM, binary_vvm<T>(state, insn, sve_fsub_zpz, lib_sub, FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fsub(a, b); })))
+FP_HANDLERS(SubRVVM, binary_vvm<T>(state, insn, sve_fsubr_zpz, lib_subr, FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fsub(b, a); })))
+FP_HANDLERS(MulVVM, binary_vvm<T>(state, insn, sve_fmul_zpz, lib_mul, FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fmul(a, b); })))
 FP_HANDLERS(MulXVVM, (fp_binary_merge_host<T, false>(state, insn, lib_mulx, FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fmulx(a, b); }))))
-FP_HANDLERS(DivVVM, binary_vvm<T>(state, insn, sve_fdiv_zpz, lib_div))
-FP_HANDLERS(DivRVVM, binary_vvm<T>(state, insn, sve_fdivr_zpz, lib_divr))
+FP_HANDLERS(DivVVM, binary_vvm<T>(state, insn, sve_fdiv_zpz, lib_div, FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fdiv(a, b); })))
+FP_HANDLERS(DivRVVM, binary_vvm<T>(state, insn, sve_fdivr_zpz, lib_divr, FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fdiv(b, a); })))
 FP_HANDLERS(AbdVVM, (fp_binary_merge_host<T, false>(state, insn, lib_abd, FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fabd(a, b); }))))
 FP_HANDLERS(MaxVVM, binary_vvm<T>(state, insn, sve_fmax_zpz, lib_max))
 FP_HANDLERS(MinVVM, (fp_binary_merge_host<T, false>(state, insn, lib_min, FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fmin(a, b); }))))
 FP_HANDLERS(MaxNumVVM, binary_vvm<T>(state, insn, sve_fmaxnm_zpz, lib_maxnum))
 FP_HANDLERS(MinNumVVM, binary_vvm<T>(state, insn, sve_fminnm_zpz, lib_minnum))
-FP_HANDLERS(AddVVX, binary_vvx<T>(state, insn, sve_fadd_zzz, lib_add))
-FP_HANDLERS(SubVVX, binary_vvx<T>(state, insn, sve_fsub_zzz, lib_sub))
-FP_HANDLERS(MulVVX, binary_vvx<T>(state, insn, sve_fmul_zzz, lib_mul))
+FP_HANDLERS(AddVVX, binary_vvx<T>(state, insn, sve_fadd_zzz, lib_add, FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fadd(a, b); })))
+FP_HANDLERS(SubVVX, binary_vvx<T>(state, insn, sve_fsub_zzz, lib_sub, FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fsub(a, b); })))
+FP_HANDLERS(MulVVX, binary_vvx<T>(state, insn, sve_fmul_zzz, lib_mul, FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fmul(a, b); })))
 FP_HANDLERS(AddVIM, immediate_vim<T>(state, insn, sve_fadd_zpi, kSingleHalf, kSingleOne, lib_add))
 FP_HANDLERS(SubVIM, immediate_vim<T>(state, insn, sve_fsub_zpi, kSingleHalf, kSingleOne, lib_sub))
 FP_HANDLERS(SubRVIM, immediate_vim<T>(state, insn, sve_fsubr_zpi, kSingleHalf, kSingleOne, lib_subr))

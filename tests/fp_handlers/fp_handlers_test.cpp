@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "sve/fplib/fp_arith.h"
 #include "sve/fplib/fp_estimate.h"
 #include "sve/kernels/fp_kernels.h"
 #include "tests/common/test_state.h"
@@ -363,4 +364,62 @@ TEST_F(FpHandlers, FscaleAtTheEdgesOfTheNormalRangeIsTheLibrarys) {
             check_fscale<uint64_t>(s.get(), "VecD64ScaleVVM", fpcr, rng);
             if (HasFatalFailure()) return;
         }
+}
+
+// Half-precision arithmetic against the library element by element, on
+// operands built to meet the rounding boundaries (significands with a lone
+// top bit, all ones, a lone low bit), across the whole exponent range with
+// denormals and infinities, under every rounding mode and with AHP, DN and FZ
+// set or clear: results and flags. (The host computes these through single
+// and double precision.)
+uint16_t structured_half(std::mt19937_64 &rng) {
+    const uint16_t fracs[] = {0, 0x200, 0x3FF, 1, 0x201, 0x1FF, static_cast<uint16_t>(rng() & 0x3FF)};
+    const uint16_t exponent = rng() % 8 == 0 ? static_cast<uint16_t>(rng() % 2 ? 0 : rng() % 3) : static_cast<uint16_t>(rng() % 31);
+    uint16_t v = static_cast<uint16_t>((rng() % 2) << 15 | exponent << 10 | fracs[rng() % 7]);
+    if (rng() % 64 == 0) v = static_cast<uint16_t>((v & 0x8000) | 0x7C00);  // infinity
+    return v;
+}
+
+TEST_F(FpHandlers, HalfPrecisionArithmeticIsTheLibrarys) {
+    std::mt19937_64 rng(41);
+    constexpr unsigned n = kVecBytes / 2;
+    enum op_kind { add, sub, mul, div, fmla, fnmls };
+    const char *names[] = {"VecF16AddVVM", "VecF16SubVVM", "VecF16MulVVM", "VecF16DivVVM", "VecF16FMAVVVM", "VecF16FNMSVVVM"};
+    for (int iter = 0; iter < 2400; ++iter) {
+        const op_kind op = static_cast<op_kind>(iter % 6);
+        const uint32_t fpcr = static_cast<uint32_t>(rng() % 4) << 22 | static_cast<uint32_t>(rng() % 8) << 24;  // RMode, FZ, DN, AHP
+        uint16_t a[n], b[n], c[n], want[n];
+        FPSCR flags = 0;
+        for (unsigned i = 0; i < n; ++i) {
+            a[i] = structured_half(rng);
+            b[i] = structured_half(rng);
+            c[i] = structured_half(rng);
+            // A product that lands next to the addend's rounding boundaries.
+            if (op >= fmla && rng() % 2) b[i] = static_cast<uint16_t>((b[i] & 0x83FF) | ((((a[i] >> 10) & 31) - ((c[i] >> 10) & 31) + 4) & 31) << 10);
+            s->p[0][2 * i] = rng() % 8 != 0;
+            s->p[0][2 * i + 1] = 0;
+            zset<uint16_t>(s.get(), 1, i, a[i]);
+            zset<uint16_t>(s.get(), 2, i, b[i]);
+            zset<uint16_t>(s.get(), 3, i, c[i]);
+            want[i] = a[i];
+            if (!(s->p[0][2 * i] & 1)) continue;
+            FPSCR f = fpcr;
+            switch (op) {
+                case add: want[i] = FPAdd(a[i], b[i], f); break;
+                case sub: want[i] = FPSub(a[i], b[i], f); break;
+                case mul: want[i] = FPMul(a[i], b[i], f); break;
+                case div: want[i] = FPDiv(a[i], b[i], f); break;
+                case fmla: want[i] = FPMulAdd(a[i], b[i], c[i], f); break;
+                case fnmls: want[i] = FPMulAdd(FPNeg(a[i]), b[i], c[i], f); break;
+            }
+            flags |= f & FPSCR_FLAGS;
+        }
+        s->fpcr = fpcr;
+        s->fpsr = 0;
+        run(names[op], op >= fmla ? Zd(1) | Zn(2) | Zm(3) | Pg(0) : Zd(1) | Zn(2) | Pg(0));
+        for (unsigned i = 0; i < n; ++i)
+            ASSERT_EQ(zget<uint16_t>(s.get(), 1, i), want[i])
+                << names[op] << " element " << i << std::hex << ": " << a[i] << ", " << b[i] << ", " << c[i] << " fpcr " << fpcr;
+        ASSERT_EQ(s->fpsr, flags) << names[op] << " fpcr " << std::hex << fpcr;
+    }
 }

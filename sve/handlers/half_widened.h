@@ -1,0 +1,185 @@
+// Half-precision arithmetic on the host FPU through wider formats, for
+// processors with or without the half-precision instructions (the conversions
+// between half and single precision are in every Armv8 processor).
+//
+// The operands are widened (exactly), the operation rounds once in the wider
+// format under the emulated rounding mode, and the result is narrowed to half
+// precision. That is the half-precision result, with its flags:
+//   - add, subtract, multiply and divide in single precision: 24 bits are at
+//     least twice half precision's 11 plus 2, so the second rounding never
+//     changes what the first left (a directed rounding, done twice the same
+//     way, is the same as once);
+//   - multiply-add in double precision, narrowed by rounding to odd to single
+//     precision and then to half: the product is exact, and the sum is exact
+//     unless its terms lie more than 53 bits apart, where neither term can put
+//     the result next to a half-precision rounding boundary.
+// Every intermediate value is a normal number of its format, so nothing
+// underflows or is flushed before the narrowing, which decides overflow,
+// underflow and inexactness as the half-precision operation does; an invalid
+// operation (0 * infinity, infinity - infinity) makes the default NaN in the
+// wider format, which narrows to half precision's. The path is taken when the
+// emulated FPCR neither flushes half-precision values (FZ16) nor asks for the
+// alternate handling (AH), and no active operand is a NaN, whose choice and
+// quieting the library makes. Otherwise the callers use the library.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "sve/handlers/fp_handler_shapes.h"
+
+#if defined(__aarch64__)
+#include <arm_neon.h>
+
+namespace half_widened {
+
+constexpr uint32_t kFZ16 = 1u << 19, kAH = 1u << 1;
+// The host FPCR of the path: the emulated one without AHP (half-precision
+// arithmetic ignores it, the conversions would not) and FZ (which concerns
+// single and double precision only; no intermediate is denormal anyway).
+constexpr uint32_t kNotForConversions = (1u << 26) | (1u << 24);
+constexpr uint16_t kHalfOne = 0x3C00;
+
+// Whether any active element (by Pg's element bits; every element when G is
+// null) of a half-precision image is a NaN.
+inline bool any_active_nan(const unsigned char *g, const unsigned char *v) {
+    uint16_t any = 0;
+    for (unsigned e = 0; e < kVecBytes / 2; ++e) {
+        uint16_t x;
+        std::memcpy(&x, v + 2 * e, 2);
+        any |= uint16_t(uint16_t(x & 0x7FFF) > 0x7C00) & (g != nullptr ? g[2 * e] : 1);
+    }
+    return (any & 1) != 0;
+}
+
+// The conversions, as the arithmetic is, in asm: they stay between the FPCR
+// set-up and the reading of the flags.
+inline void widen(uint16x8_t h, uint32x4_t &lo, uint32x4_t &hi) {
+    asm volatile("fcvtl %0.4s, %2.4h\n\tfcvtl2 %1.4s, %2.8h" : "=&w"(lo), "=w"(hi) : "w"(h));
+}
+inline uint16x8_t narrow(uint32x4_t lo, uint32x4_t hi) {
+    uint16x8_t r;
+    asm volatile("fcvtn %0.4h, %1.4s\n\tfcvtn2 %0.8h, %2.4s" : "=&w"(r) : "w"(lo), "w"(hi));
+    return r;
+}
+inline void widen(uint32x4_t s, uint64x2_t &lo, uint64x2_t &hi) {
+    asm volatile("fcvtl %0.2d, %2.2s\n\tfcvtl2 %1.2d, %2.4s" : "=&w"(lo), "=w"(hi) : "w"(s));
+}
+inline uint32x4_t narrow_to_odd(uint64x2_t lo, uint64x2_t hi) {
+    uint32x4_t r;
+    asm volatile("fcvtxn %0.2s, %1.2d\n\tfcvtxn2 %0.4s, %2.2d" : "=&w"(r) : "w"(lo), "w"(hi));
+    return r;
+}
+
+// The active lanes of 16 bytes of Pg, as all-ones 16-bit lanes.
+inline uint16x8_t active_lanes(const unsigned char *g) {
+    uint16x8_t m;
+    std::memcpy(&m, g, 16);
+    return vtstq_u16(m, vdupq_n_u16(1));
+}
+
+// Zdn = op(Zdn, B) for active elements, inactive ones kept; B is Zm's image,
+// or null for the immediate IMM in every lane. OP works on single-precision
+// lanes. Returns false, with nothing done, where the path does not apply.
+template <typename Op>
+bool binary_merge(cpu_state *s, uint32_t insn, const unsigned char *b, uint16_t imm, Op op) {
+    const uint32_t fpcr = fp_state_fpcr(s);
+    const unsigned char *g = s->p[pg3_num(insn)];
+    unsigned char *d = s->z[zd_num(insn)];
+    if ((fpcr & (kFZ16 | kAH)) != 0 || any_active_nan(g, d) || (b != nullptr && any_active_nan(g, b))) return false;
+    s->insn = insn;
+    const uint16x8_t one = vdupq_n_u16(kHalfOne), splat = vdupq_n_u16(imm);
+    uint32_t raised = 0;
+    host_fp_scope scope = host_fp_begin(fpcr & ~kNotForConversions);
+    for (unsigned off = 0; off < kVecBytes; off += 16) {
+        const uint16x8_t m = active_lanes(g + off);
+        uint16x8_t x, y = splat;
+        std::memcpy(&x, d + off, 16);
+        if (b != nullptr) std::memcpy(&y, b + off, 16);
+        uint32x4_t xl, xh, yl, yh;
+        widen(vbslq_u16(m, x, one), xl, xh);
+        widen(vbslq_u16(m, y, one), yl, yh);
+        const uint16x8_t r = narrow(op(xl, yl), op(xh, yh));
+        const uint16x8_t out = vbslq_u16(m, r, x);
+        std::memcpy(d + off, &out, 16);
+    }
+    host_fp_end(scope, &raised);
+    fp_state_merge(s, raised);
+    return true;
+}
+
+// Zd = op(Zn, Zm) for every element (the unpredicated forms).
+template <typename Op>
+bool binary_unpredicated(cpu_state *s, uint32_t insn, Op op) {
+    const uint32_t fpcr = fp_state_fpcr(s);
+    const unsigned char *a = s->z[zn_num(insn)], *b = s->z[zm_num(insn)];
+    if ((fpcr & (kFZ16 | kAH)) != 0 || any_active_nan(nullptr, a) || any_active_nan(nullptr, b)) return false;
+    s->insn = insn;
+    vec_buf r;
+    uint32_t raised = 0;
+    host_fp_scope scope = host_fp_begin(fpcr & ~kNotForConversions);
+    for (unsigned off = 0; off < kVecBytes; off += 16) {
+        uint16x8_t x, y;
+        std::memcpy(&x, a + off, 16);
+        std::memcpy(&y, b + off, 16);
+        uint32x4_t xl, xh, yl, yh;
+        widen(x, xl, xh);
+        widen(y, yl, yh);
+        const uint16x8_t out = narrow(op(xl, yl), op(xh, yh));
+        std::memcpy(r.b + off, &out, 16);
+    }
+    host_fp_end(scope, &raised);
+    std::memcpy(s->z[zd_num(insn)], r.b, kVecBytes);
+    fp_state_merge(s, raised);
+    return true;
+}
+
+// Dst = [-]Acc + [-]N * M for active elements of Pg, inactive ones kept (the
+// FMLA and FMAD families, by which registers play which part): in double
+// precision, narrowed through single precision rounded to odd.
+template <bool NegAcc, bool NegProduct>
+bool muladd_merge(cpu_state *s, uint32_t insn, unsigned dst, unsigned acc, unsigned n, unsigned m) {
+    const uint32_t fpcr = fp_state_fpcr(s);
+    const unsigned char *g = s->p[pg3_num(insn)];
+    const unsigned char *pa = s->z[acc], *pn = s->z[n], *pm = s->z[m];
+    unsigned char *d = s->z[dst];
+    if ((fpcr & (kFZ16 | kAH)) != 0 || any_active_nan(g, pa) || any_active_nan(g, pn) || any_active_nan(g, pm))
+        return false;
+    s->insn = insn;
+    const uint16x8_t one = vdupq_n_u16(kHalfOne), sign = vdupq_n_u16(0x8000);
+    vec_buf r;
+    uint32_t raised = 0;
+    host_fp_scope scope = host_fp_begin(fpcr & ~kNotForConversions);
+    for (unsigned off = 0; off < kVecBytes; off += 16) {
+        const uint16x8_t mask = active_lanes(g + off);
+        uint16x8_t va, vn, vm, old;
+        std::memcpy(&va, pa + off, 16);
+        std::memcpy(&vn, pn + off, 16);
+        std::memcpy(&vm, pm + off, 16);
+        std::memcpy(&old, d + off, 16);
+        if constexpr (NegAcc) va = veorq_u16(va, sign);
+        if constexpr (NegProduct) vn = veorq_u16(vn, sign);
+        uint32x4_t al, ah, nl, nh, ml, mh;
+        widen(vbslq_u16(mask, va, one), al, ah);
+        widen(vbslq_u16(mask, vn, one), nl, nh);
+        widen(vbslq_u16(mask, vm, one), ml, mh);
+        uint32x4_t halves[2];
+        const uint32x4_t as[2] = {al, ah}, ns[2] = {nl, nh}, ms[2] = {ml, mh};
+        for (unsigned k = 0; k < 2; ++k) {
+            uint64x2_t a0, a1, n0, n1, m0, m1;
+            widen(as[k], a0, a1);
+            widen(ns[k], n0, n1);
+            widen(ms[k], m0, m1);
+            halves[k] = narrow_to_odd(host_fp_hw::v_fmla(a0, n0, m0), host_fp_hw::v_fmla(a1, n1, m1));
+        }
+        const uint16x8_t out = vbslq_u16(mask, narrow(halves[0], halves[1]), old);
+        std::memcpy(r.b + off, &out, 16);
+    }
+    host_fp_end(scope, &raised);
+    std::memcpy(d, r.b, kVecBytes);
+    fp_state_merge(s, raised);
+    return true;
+}
+
+}  // namespace half_widened
+#endif
