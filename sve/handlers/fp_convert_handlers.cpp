@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "sve/handlers/fp_handler_shapes.h"
+#include "sve/handlers/half_widened.h"
 #include "sve/kernels/fp_kernels.h"
 
 namespace {
@@ -55,6 +56,17 @@ aarch64_decode_rc fcvt(cpu_state *s, uint32_t insn) {
                                           if constexpr (sizeof(From) == 4) return host_fp_hw::v_fcvt_single_to_double(x);
                                           else return host_fp_hw::v_fcvt_double_to_single(x);
                                       }));
+#if defined(__aarch64__)
+    // Half <-> single in 32-bit containers: the processor's FCVTL/FCVTN too,
+    // which every Armv8 processor has, with AHP clear (the half in the
+    // container's low bits, the high bits zero).
+    if constexpr (sizeof(C) == 4 && sizeof(From) + sizeof(To) == 6)
+        if ((fp_state_fpcr(s) & half_widened::kAH) == 0)
+            return fp_unary_merge_host<C>(s, insn, op, [](uint32x4_t x) {
+                if constexpr (sizeof(From) == 2) return half_widened::widen4(vmovn_u32(x));
+                else return vmovl_u16(half_widened::narrow4(x));
+            }, FPSCR_AHP);
+#endif
     return fp_unary_merge<C>(s, insn, op);
 }
 

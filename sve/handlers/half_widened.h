@@ -71,6 +71,19 @@ inline uint32x4_t narrow_to_odd(uint64x2_t lo, uint64x2_t hi) {
     return r;
 }
 
+// Four halves to singles, four singles to halves (conversions, which take the
+// FPCR's rounding mode, FZ for single-precision inputs and DN, and ignore FZ16).
+inline uint32x4_t widen4(uint16x4_t h) {
+    uint32x4_t r;
+    asm volatile("fcvtl %0.4s, %1.4h" : "=w"(r) : "w"(h));
+    return r;
+}
+inline uint16x4_t narrow4(uint32x4_t x) {
+    uint16x4_t r;
+    asm volatile("fcvtn %0.4h, %1.4s" : "=w"(r) : "w"(x));
+    return r;
+}
+
 // The active lanes of 16 bytes of Pg, as all-ones 16-bit lanes.
 inline uint16x8_t active_lanes(const unsigned char *g) {
     uint16x8_t m;
