@@ -4,6 +4,9 @@
 // Half precision computes with the software library; single and double
 // precision use the host-FP kernels where one exists. Both run under the
 // emulated FPCR and OR the raised exception flags into FPSR.
+#include <cstddef>
+#include <type_traits>
+
 #include "sve/handlers/fp_handler_shapes.h"
 #include "sve/handlers/half_widened.h"
 #include "sve/kernels/fp_kernels.h"
@@ -44,7 +47,9 @@ template <typename T, typename Lib, typename Half>
 aarch64_decode_rc binary_vvm(cpu_state *s, uint32_t insn, zpz_kernel k, Lib lib, [[maybe_unused]] Half half) {
 #if defined(__aarch64__)
     if constexpr (sizeof(T) == 2)
-        if (half_widened::binary_merge(s, insn, s->z[zn_num(insn)], 0, half)) return DECODE_OK;
+        if (half_widened::binary(s, insn, s->p[pg3_num(insn)], s->z[zd_num(insn)], s->z[zn_num(insn)], 0,
+                                 s->z[zd_num(insn)], half))
+            return DECODE_OK;
 #endif
     return binary_vvm<T>(s, insn, k, lib);
 }
@@ -61,17 +66,25 @@ aarch64_decode_rc binary_vvx(cpu_state *s, uint32_t insn, zzz_kernel k, Lib lib,
         if (k != nullptr) return delegate_fp(s, insn, k, zfield<T>(insn, 0), zfield<T>(insn, 5), zfield<T>(insn, 16));
 #if defined(__aarch64__)
     if constexpr (sizeof(T) == 2)
-        if (half_widened::binary_unpredicated(s, insn, half)) return DECODE_OK;
+        if (half_widened::binary(s, insn, nullptr, s->z[zn_num(insn)], s->z[zm_num(insn)], 0, s->z[zd_num(insn)], half))
+            return DECODE_OK;
 #endif
     return fp_binary_unpredicated<T>(s, insn, lib);
 }
 // Zdn = op(Zdn, imm), predicated; i1 (bit 5) picks one of two single-precision
 // constants.
-template <typename T, typename Lib>
-aarch64_decode_rc immediate_vim(cpu_state *s, uint32_t insn, zpi_kernel k, uint32_t when0, uint32_t when1, Lib lib) {
+template <typename T, typename Lib, typename Half = std::nullptr_t>
+aarch64_decode_rc immediate_vim(cpu_state *s, uint32_t insn, zpi_kernel k, uint32_t when0, uint32_t when1, Lib lib,
+                                [[maybe_unused]] Half half = nullptr) {
     const unsigned i1 = field(insn, 5, 5);
     if constexpr (sizeof(T) != 2)
         if (k != nullptr) return delegate_fp(s, insn, k, zfield<T>(insn, 0), pfield<T>(insn, 12, 10), i1);
+#if defined(__aarch64__)
+    if constexpr (sizeof(T) == 2 && !std::is_same_v<Half, std::nullptr_t>)
+        if (half_widened::binary(s, insn, s->p[pg3_num(insn)], s->z[zd_num(insn)], nullptr,
+                                 fp_const_from_single<T>(i1 ? when1 : when0), s->z[zd_num(insn)], half))
+            return DECODE_OK;
+#endif
     return fp_immediate_merge<T>(s, insn, fp_const_from_single<T>(i1 ? when1 : when0), lib);
 }
 
@@ -107,7 +120,8 @@ aarch64_decode_rc fmla_vvvm(cpu_state *s, uint32_t insn) {
                            zfield<T>(insn, 16));
     }
 #if defined(__aarch64__)
-    if (half_widened::muladd_merge<NegAcc, NegProduct>(s, insn, zd_num(insn), zd_num(insn), zn_num(insn), zm_num(insn)))
+    if (half_widened::muladd<NegAcc, NegProduct>(s, insn, s->p[pg3_num(insn)], s->z[zd_num(insn)], s->z[zn_num(insn)],
+                                                 s->z[zm_num(insn)], s->z[zd_num(insn)]))
         return DECODE_OK;
 #endif
     return fp_ternary_merge<T>(s, insn, [](T acc, T n, T m, FPSCR &f) {
@@ -124,7 +138,8 @@ aarch64_decode_rc fmad_vvvm(cpu_state *s, uint32_t insn) {
                            zfield<T>(insn, 16));
     }
 #if defined(__aarch64__)
-    if (half_widened::muladd_merge<NegAcc, NegProduct>(s, insn, zd_num(insn), zm_num(insn), zd_num(insn), zn_num(insn)))
+    if (half_widened::muladd<NegAcc, NegProduct>(s, insn, s->p[pg3_num(insn)], s->z[zm_num(insn)], s->z[zd_num(insn)],
+                                                 s->z[zn_num(insn)], s->z[zd_num(insn)]))
         return DECODE_OK;
 #endif
     return fp_ternary_merge<T>(s, insn, [](T dn, T m, T za, FPSCR &f) {
@@ -194,18 +209,48 @@ aarch64_decode_rc fp_indexed_host(cpu_state *s, uint32_t insn, Op op, VOp vop) {
     (void)vop;
     return fp_indexed<T>(s, insn, op);
 }
+// The half-precision indexed forms through the wider formats: Zm's indexed
+// elements spread over their segments first.
+#if defined(__aarch64__)
+template <bool NegProduct>
+bool half_muladd_indexed(cpu_state *s, uint32_t insn) {
+    const indexed_operand x = indexed_fields<uint16_t>(insn);
+    vec_buf m;
+    half_widened::segment_broadcast(s->z[x.zm], x.index, m.b);
+    unsigned char *d = s->z[zd_num(insn)];
+    return half_widened::muladd<false, NegProduct>(s, insn, nullptr, d, s->z[zn_num(insn)], m.b, d);
+}
+#endif
 template <typename T>
 aarch64_decode_rc fmul_indexed(cpu_state *s, uint32_t insn) {
+#if defined(__aarch64__)
+    if constexpr (sizeof(T) == 2) {
+        const indexed_operand x = indexed_fields<T>(insn);
+        vec_buf m;
+        half_widened::segment_broadcast(s->z[x.zm], x.index, m.b);
+        if (half_widened::binary(s, insn, nullptr, s->z[zn_num(insn)], m.b, 0, s->z[zd_num(insn)],
+                                 [](auto a, auto b) { return host_fp_hw::v_fmul(a, b); }))
+            return DECODE_OK;
+    }
+#endif
     return fp_indexed_host<T>(s, insn, [](T, T n, T m, FPSCR &f) { return FPMul(n, m, f); },
                               FP_HOST_VEC([](auto, auto n, auto m) { return host_fp_hw::v_fmul(n, m); }));
 }
 template <typename T>
 aarch64_decode_rc fmla_indexed(cpu_state *s, uint32_t insn) {
+#if defined(__aarch64__)
+    if constexpr (sizeof(T) == 2)
+        if (half_muladd_indexed<false>(s, insn)) return DECODE_OK;
+#endif
     return fp_indexed_host<T>(s, insn, [](T d, T n, T m, FPSCR &f) { return FPMulAdd(d, n, m, f); },
                               FP_HOST_VEC([](auto d, auto n, auto m) { return host_fp_hw::v_fmla(d, n, m); }));
 }
 template <typename T>
 aarch64_decode_rc fmls_indexed(cpu_state *s, uint32_t insn) {
+#if defined(__aarch64__)
+    if constexpr (sizeof(T) == 2)
+        if (half_muladd_indexed<true>(s, insn)) return DECODE_OK;
+#endif
     return fp_indexed_host<T>(s, insn, [](T d, T n, T m, FPSCR &f) { return FPMulAdd(d, FPNeg(n), m, f); },
                               FP_HOST_VEC([](auto d, auto n, auto m) { return host_fp_hw::v_fmla(d, host_fp_hw::v_neg(n), m); }));
 }
@@ -313,10 +358,10 @@ FP_HANDLERS(MinNumVVM, binary_vvm<T>(state, insn, sve_fminnm_zpz, lib_minnum))
 FP_HANDLERS(AddVVX, binary_vvx<T>(state, insn, sve_fadd_zzz, lib_add, FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fadd(a, b); })))
 FP_HANDLERS(SubVVX, binary_vvx<T>(state, insn, sve_fsub_zzz, lib_sub, FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fsub(a, b); })))
 FP_HANDLERS(MulVVX, binary_vvx<T>(state, insn, sve_fmul_zzz, lib_mul, FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fmul(a, b); })))
-FP_HANDLERS(AddVIM, immediate_vim<T>(state, insn, sve_fadd_zpi, kSingleHalf, kSingleOne, lib_add))
-FP_HANDLERS(SubVIM, immediate_vim<T>(state, insn, sve_fsub_zpi, kSingleHalf, kSingleOne, lib_sub))
-FP_HANDLERS(SubRVIM, immediate_vim<T>(state, insn, sve_fsubr_zpi, kSingleHalf, kSingleOne, lib_subr))
-FP_HANDLERS(MulVIM, immediate_vim<T>(state, insn, sve_fmul_zpi, kSingleHalf, kSingleTwo, lib_mul))
+FP_HANDLERS(AddVIM, immediate_vim<T>(state, insn, sve_fadd_zpi, kSingleHalf, kSingleOne, lib_add, FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fadd(a, b); })))
+FP_HANDLERS(SubVIM, immediate_vim<T>(state, insn, sve_fsub_zpi, kSingleHalf, kSingleOne, lib_sub, FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fsub(a, b); })))
+FP_HANDLERS(SubRVIM, immediate_vim<T>(state, insn, sve_fsubr_zpi, kSingleHalf, kSingleOne, lib_subr, FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fsub(b, a); })))
+FP_HANDLERS(MulVIM, immediate_vim<T>(state, insn, sve_fmul_zpi, kSingleHalf, kSingleTwo, lib_mul, FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fmul(a, b); })))
 FP_HANDLERS(MaxVIM, (fp_binary_merge_host<T, true>(state, insn, lib_max, FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fmax(a, b); }), fp_const_from_single<T>(field(insn, 5, 5) ? kSingleOne : kSingleZero))))
 FP_HANDLERS(MinVIM, (fp_binary_merge_host<T, true>(state, insn, lib_min, FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fmin(a, b); }), fp_const_from_single<T>(field(insn, 5, 5) ? kSingleOne : kSingleZero))))
 FP_HANDLERS(MaxNumVIM, (fp_binary_merge_host<T, true>(state, insn, lib_maxnum, FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fmaxnm(a, b); }), fp_const_from_single<T>(field(insn, 5, 5) ? kSingleOne : kSingleZero))))

@@ -91,80 +91,53 @@ inline uint16x8_t active_lanes(const unsigned char *g) {
     return vtstq_u16(m, vdupq_n_u16(1));
 }
 
-// Zdn = op(Zdn, B) for active elements, inactive ones kept; B is Zm's image,
-// or null for the immediate IMM in every lane. OP works on single-precision
-// lanes. Returns false, with nothing done, where the path does not apply.
+// D = op(A, B) for the active elements of G (every element when G is null),
+// the others A; B an image, or null for the immediate IMM in every lane. OP
+// works on single-precision lanes. Returns false, with nothing done, where
+// the path does not apply.
 template <typename Op>
-bool binary_merge(cpu_state *s, uint32_t insn, const unsigned char *b, uint16_t imm, Op op) {
+bool binary(cpu_state *s, uint32_t insn, const unsigned char *g, const unsigned char *a, const unsigned char *b,
+            uint16_t imm, unsigned char *d, Op op) {
     const uint32_t fpcr = fp_state_fpcr(s);
-    const unsigned char *g = s->p[pg3_num(insn)];
-    unsigned char *d = s->z[zd_num(insn)];
-    if ((fpcr & (kFZ16 | kAH)) != 0 || any_active_nan(g, d) || (b != nullptr && any_active_nan(g, b))) return false;
+    if ((fpcr & (kFZ16 | kAH)) != 0 || any_active_nan(g, a) || (b != nullptr && any_active_nan(g, b))) return false;
     s->insn = insn;
-    const uint16x8_t one = vdupq_n_u16(kHalfOne), splat = vdupq_n_u16(imm);
+    const uint16x8_t one = vdupq_n_u16(kHalfOne), splat = vdupq_n_u16(imm), all = vdupq_n_u16(0xFFFF);
+    vec_buf r;
     uint32_t raised = 0;
     host_fp_scope scope = host_fp_begin(fpcr & ~kNotForConversions);
     for (unsigned off = 0; off < kVecBytes; off += 16) {
-        const uint16x8_t m = active_lanes(g + off);
+        const uint16x8_t m = g != nullptr ? active_lanes(g + off) : all;
         uint16x8_t x, y = splat;
-        std::memcpy(&x, d + off, 16);
+        std::memcpy(&x, a + off, 16);
         if (b != nullptr) std::memcpy(&y, b + off, 16);
         uint32x4_t xl, xh, yl, yh;
         widen(vbslq_u16(m, x, one), xl, xh);
         widen(vbslq_u16(m, y, one), yl, yh);
-        const uint16x8_t r = narrow(op(xl, yl), op(xh, yh));
-        const uint16x8_t out = vbslq_u16(m, r, x);
-        std::memcpy(d + off, &out, 16);
-    }
-    host_fp_end(scope, &raised);
-    fp_state_merge(s, raised);
-    return true;
-}
-
-// Zd = op(Zn, Zm) for every element (the unpredicated forms).
-template <typename Op>
-bool binary_unpredicated(cpu_state *s, uint32_t insn, Op op) {
-    const uint32_t fpcr = fp_state_fpcr(s);
-    const unsigned char *a = s->z[zn_num(insn)], *b = s->z[zm_num(insn)];
-    if ((fpcr & (kFZ16 | kAH)) != 0 || any_active_nan(nullptr, a) || any_active_nan(nullptr, b)) return false;
-    s->insn = insn;
-    vec_buf r;
-    uint32_t raised = 0;
-    host_fp_scope scope = host_fp_begin(fpcr & ~kNotForConversions);
-    for (unsigned off = 0; off < kVecBytes; off += 16) {
-        uint16x8_t x, y;
-        std::memcpy(&x, a + off, 16);
-        std::memcpy(&y, b + off, 16);
-        uint32x4_t xl, xh, yl, yh;
-        widen(x, xl, xh);
-        widen(y, yl, yh);
-        const uint16x8_t out = narrow(op(xl, yl), op(xh, yh));
+        const uint16x8_t out = vbslq_u16(m, narrow(op(xl, yl), op(xh, yh)), x);
         std::memcpy(r.b + off, &out, 16);
     }
     host_fp_end(scope, &raised);
-    std::memcpy(s->z[zd_num(insn)], r.b, kVecBytes);
+    std::memcpy(d, r.b, kVecBytes);
     fp_state_merge(s, raised);
     return true;
 }
 
-// Dst = [-]Acc + [-]N * M for active elements of Pg, inactive ones kept (the
-// FMLA and FMAD families, by which registers play which part): in double
-// precision, narrowed through single precision rounded to odd.
+// D = [-]Acc + [-]N * M for the active elements of G (every element when G is
+// null), the others keeping D: in double precision, narrowed through single
+// precision rounded to odd.
 template <bool NegAcc, bool NegProduct>
-bool muladd_merge(cpu_state *s, uint32_t insn, unsigned dst, unsigned acc, unsigned n, unsigned m) {
+bool muladd(cpu_state *s, uint32_t insn, const unsigned char *g, const unsigned char *pa, const unsigned char *pn,
+            const unsigned char *pm, unsigned char *d) {
     const uint32_t fpcr = fp_state_fpcr(s);
-    const unsigned char *g = s->p[pg3_num(insn)];
-    const unsigned char *pa = s->z[acc], *pn = s->z[n], *pm = s->z[m];
-    unsigned char *d = s->z[dst];
     if ((fpcr & (kFZ16 | kAH)) != 0 || any_active_nan(g, pa) || any_active_nan(g, pn) || any_active_nan(g, pm))
         return false;
     s->insn = insn;
-    const uint16x8_t one = vdupq_n_u16(kHalfOne), sign = vdupq_n_u16(0x8000);
+    const uint16x8_t one = vdupq_n_u16(kHalfOne), sign = vdupq_n_u16(0x8000), all = vdupq_n_u16(0xFFFF);
     vec_buf r;
     uint32_t raised = 0;
     host_fp_scope scope = host_fp_begin(fpcr & ~kNotForConversions);
     for (unsigned off = 0; off < kVecBytes; off += 16) {
-        const uint16x8_t mask = active_lanes(g + off);
+        const uint16x8_t mask = g != nullptr ? active_lanes(g + off) : all;
         uint16x8_t va, vn, vm, old;
         std::memcpy(&va, pa + off, 16);
         std::memcpy(&vn, pn + off, 16);
@@ -192,6 +165,15 @@ bool muladd_merge(cpu_state *s, uint32_t insn, unsigned dst, unsigned acc, unsig
     std::memcpy(d, r.b, kVecBytes);
     fp_state_merge(s, raised);
     return true;
+}
+
+// Each 128-bit segment's element INDEX of Z in all eight of its lanes (the
+// indexed forms' second operand).
+inline void segment_broadcast(const unsigned char *z, unsigned index, unsigned char *out) {
+    for (unsigned off = 0; off < kVecBytes; off += 16) {
+        const uint16x8_t v = vdupq_n_u16(elem_get<uint16_t>(z + off, index));
+        std::memcpy(out + off, &v, 16);
+    }
 }
 
 }  // namespace half_widened

@@ -380,46 +380,85 @@ uint16_t structured_half(std::mt19937_64 &rng) {
     return v;
 }
 
+// Every half-precision form that computes through the wider formats: its
+// handler, operand fields and model of one element (A, B, C the elements of
+// Z1, Z2, Z3; M the indexed element of Z3; IMM the immediate).
+enum class half_form { vvm, vvx, vim, fma, fmad, indexed };
+struct half_case {
+    const char *handler;
+    half_form form;
+    uint32_t fields;
+    uint16_t (*model)(uint16_t a, uint16_t b, uint16_t c, uint16_t m, FPSCR &f);
+};
+constexpr uint16_t kHalfHalf = 0x3800, kHalfOne = 0x3C00, kHalfTwo = 0x4000;
+const half_case kHalfCases[] = {
+    {"VecF16AddVVM", half_form::vvm, 0, [](uint16_t a, uint16_t b, uint16_t, uint16_t, FPSCR &f) { return FPAdd(a, b, f); }},
+    {"VecF16SubVVM", half_form::vvm, 0, [](uint16_t a, uint16_t b, uint16_t, uint16_t, FPSCR &f) { return FPSub(a, b, f); }},
+    {"VecF16SubRVVM", half_form::vvm, 0, [](uint16_t a, uint16_t b, uint16_t, uint16_t, FPSCR &f) { return FPSub(b, a, f); }},
+    {"VecF16MulVVM", half_form::vvm, 0, [](uint16_t a, uint16_t b, uint16_t, uint16_t, FPSCR &f) { return FPMul(a, b, f); }},
+    {"VecF16DivVVM", half_form::vvm, 0, [](uint16_t a, uint16_t b, uint16_t, uint16_t, FPSCR &f) { return FPDiv(a, b, f); }},
+    {"VecF16DivRVVM", half_form::vvm, 0, [](uint16_t a, uint16_t b, uint16_t, uint16_t, FPSCR &f) { return FPDiv(b, a, f); }},
+    {"VecF16AddVVX", half_form::vvx, 0, [](uint16_t, uint16_t b, uint16_t c, uint16_t, FPSCR &f) { return FPAdd(b, c, f); }},
+    {"VecF16SubVVX", half_form::vvx, 0, [](uint16_t, uint16_t b, uint16_t c, uint16_t, FPSCR &f) { return FPSub(b, c, f); }},
+    {"VecF16MulVVX", half_form::vvx, 0, [](uint16_t, uint16_t b, uint16_t c, uint16_t, FPSCR &f) { return FPMul(b, c, f); }},
+    {"VecF16AddVIM", half_form::vim, 1u << 5, [](uint16_t a, uint16_t, uint16_t, uint16_t, FPSCR &f) { return FPAdd(a, kHalfOne, f); }},
+    {"VecF16SubVIM", half_form::vim, 0, [](uint16_t a, uint16_t, uint16_t, uint16_t, FPSCR &f) { return FPSub(a, kHalfHalf, f); }},
+    {"VecF16SubRVIM", half_form::vim, 1u << 5, [](uint16_t a, uint16_t, uint16_t, uint16_t, FPSCR &f) { return FPSub(kHalfOne, a, f); }},
+    {"VecF16MulVIM", half_form::vim, 1u << 5, [](uint16_t a, uint16_t, uint16_t, uint16_t, FPSCR &f) { return FPMul(a, kHalfTwo, f); }},
+    {"VecF16FMAVVVM", half_form::fma, 0, [](uint16_t a, uint16_t b, uint16_t c, uint16_t, FPSCR &f) { return FPMulAdd(a, b, c, f); }},
+    {"VecF16FMSVVVM", half_form::fma, 0, [](uint16_t a, uint16_t b, uint16_t c, uint16_t, FPSCR &f) { return FPMulAdd(a, FPNeg(b), c, f); }},
+    {"VecF16FNMAVVVM", half_form::fma, 0, [](uint16_t a, uint16_t b, uint16_t c, uint16_t, FPSCR &f) { return FPMulAdd(FPNeg(a), FPNeg(b), c, f); }},
+    {"VecF16FNMSVVVM", half_form::fma, 0, [](uint16_t a, uint16_t b, uint16_t c, uint16_t, FPSCR &f) { return FPMulAdd(FPNeg(a), b, c, f); }},
+    // FMAD family: Zdn = Za (Z3) + Zdn (Z1) * Zm (Z2).
+    {"VecF16FMADDVVVM", half_form::fmad, 0, [](uint16_t a, uint16_t b, uint16_t c, uint16_t, FPSCR &f) { return FPMulAdd(c, a, b, f); }},
+    {"VecF16FMSUBVVVM", half_form::fmad, 0, [](uint16_t a, uint16_t b, uint16_t c, uint16_t, FPSCR &f) { return FPMulAdd(c, FPNeg(a), b, f); }},
+    {"VecF16FNMADDVVVM", half_form::fmad, 0, [](uint16_t a, uint16_t b, uint16_t c, uint16_t, FPSCR &f) { return FPMulAdd(FPNeg(c), FPNeg(a), b, f); }},
+    {"VecF16FNMSUBVVVM", half_form::fmad, 0, [](uint16_t a, uint16_t b, uint16_t c, uint16_t, FPSCR &f) { return FPMulAdd(FPNeg(c), a, b, f); }},
+    // Indexed, element 5 of each segment of Z3 (bit 22 and bits 20..19).
+    {"VecF16FMAVVVIX", half_form::indexed, 1u << 22 | 1u << 19, [](uint16_t a, uint16_t b, uint16_t, uint16_t m, FPSCR &f) { return FPMulAdd(a, b, m, f); }},
+    {"VecF16FMSVVVIX", half_form::indexed, 1u << 22 | 1u << 19, [](uint16_t a, uint16_t b, uint16_t, uint16_t m, FPSCR &f) { return FPMulAdd(a, FPNeg(b), m, f); }},
+    {"VecF16MulVVIX", half_form::indexed, 1u << 22 | 1u << 19, [](uint16_t, uint16_t b, uint16_t, uint16_t m, FPSCR &f) { return FPMul(b, m, f); }},
+};
+
 TEST_F(FpHandlers, HalfPrecisionArithmeticIsTheLibrarys) {
     std::mt19937_64 rng(41);
     constexpr unsigned n = kVecBytes / 2;
-    enum op_kind { add, sub, mul, div, fmla, fnmls };
-    const char *names[] = {"VecF16AddVVM", "VecF16SubVVM", "VecF16MulVVM", "VecF16DivVVM", "VecF16FMAVVVM", "VecF16FNMSVVVM"};
-    for (int iter = 0; iter < 2400; ++iter) {
-        const op_kind op = static_cast<op_kind>(iter % 6);
+    constexpr unsigned kCases = sizeof kHalfCases / sizeof kHalfCases[0];
+    for (unsigned iter = 0; iter < 100 * kCases; ++iter) {
+        const half_case &hc = kHalfCases[iter % kCases];
+        const bool predicated = hc.form != half_form::vvx && hc.form != half_form::indexed;
         const uint32_t fpcr = static_cast<uint32_t>(rng() % 4) << 22 | static_cast<uint32_t>(rng() % 8) << 24;  // RMode, FZ, DN, AHP
         uint16_t a[n], b[n], c[n], want[n];
-        FPSCR flags = 0;
         for (unsigned i = 0; i < n; ++i) {
             a[i] = structured_half(rng);
             b[i] = structured_half(rng);
             c[i] = structured_half(rng);
             // A product that lands next to the addend's rounding boundaries.
-            if (op >= fmla && rng() % 2) b[i] = static_cast<uint16_t>((b[i] & 0x83FF) | ((((a[i] >> 10) & 31) - ((c[i] >> 10) & 31) + 4) & 31) << 10);
-            s->p[0][2 * i] = rng() % 8 != 0;
+            if (rng() % 2) b[i] = static_cast<uint16_t>((b[i] & 0x83FF) | ((((a[i] >> 10) & 31) - ((c[i] >> 10) & 31) + 4) & 31) << 10);
+            s->p[0][2 * i] = predicated ? rng() % 8 != 0 : 1;
             s->p[0][2 * i + 1] = 0;
             zset<uint16_t>(s.get(), 1, i, a[i]);
             zset<uint16_t>(s.get(), 2, i, b[i]);
             zset<uint16_t>(s.get(), 3, i, c[i]);
+        }
+        FPSCR flags = 0;
+        for (unsigned i = 0; i < n; ++i) {
             want[i] = a[i];
             if (!(s->p[0][2 * i] & 1)) continue;
             FPSCR f = fpcr;
-            switch (op) {
-                case add: want[i] = FPAdd(a[i], b[i], f); break;
-                case sub: want[i] = FPSub(a[i], b[i], f); break;
-                case mul: want[i] = FPMul(a[i], b[i], f); break;
-                case div: want[i] = FPDiv(a[i], b[i], f); break;
-                case fmla: want[i] = FPMulAdd(a[i], b[i], c[i], f); break;
-                case fnmls: want[i] = FPMulAdd(FPNeg(a[i]), b[i], c[i], f); break;
-            }
+            want[i] = hc.model(a[i], b[i], c[i], c[i - i % 8 + 5], f);
             flags |= f & FPSCR_FLAGS;
         }
         s->fpcr = fpcr;
         s->fpsr = 0;
-        run(names[op], op >= fmla ? Zd(1) | Zn(2) | Zm(3) | Pg(0) : Zd(1) | Zn(2) | Pg(0));
+        const uint32_t regs = hc.form == half_form::vvm   ? Zd(1) | Zn(2) | Pg(0)
+                            : hc.form == half_form::vim   ? Zd(1) | Pg(0)
+                            : hc.form == half_form::indexed ? Zd(1) | Zn(2) | Zm(3)
+                                                          : Zd(1) | Zn(2) | Zm(3) | (predicated ? Pg(0) : 0);
+        run(hc.handler, regs | hc.fields);
         for (unsigned i = 0; i < n; ++i)
             ASSERT_EQ(zget<uint16_t>(s.get(), 1, i), want[i])
-                << names[op] << " element " << i << std::hex << ": " << a[i] << ", " << b[i] << ", " << c[i] << " fpcr " << fpcr;
-        ASSERT_EQ(s->fpsr, flags) << names[op] << " fpcr " << std::hex << fpcr;
+                << hc.handler << " element " << i << std::hex << ": " << a[i] << ", " << b[i] << ", " << c[i] << " fpcr " << fpcr;
+        ASSERT_EQ(s->fpsr, flags) << hc.handler << " fpcr " << std::hex << fpcr;
     }
 }
