@@ -771,7 +771,8 @@ __attribute__((noinline)) run_end run_from(trap_thread &t, const uint32_t *at, u
                 scalar_run = plan.emulated != 0 ? plan.trail : scalar_run + count;
                 // Its scalar words have had SP checked; an emulated word that moves SP ends it.
                 if (__builtin_expect(plan.moves_sp && st.sp < sp_floor, 0)) goto out;
-                goto next_stretch;
+                if (__builtin_expect(pc - page >= page_bytes, 0)) goto out;
+                goto look_up_plan;
             }
             const uint32_t *const w = reinterpret_cast<const uint32_t *>(s->at);
             const uint32_t word = *w;
@@ -810,6 +811,7 @@ __attribute__((noinline)) run_end run_from(trap_thread &t, const uint32_t *at, u
         if (plan.pc != 0) break;  // not a changed word
     next_stretch:
         if (__builtin_expect(pc - page >= page_bytes || st.sp < sp_floor, 0)) break;
+    look_up_plan:
         next_plan = &plan_slot(plans, pc);
         if (next_plan->pc == pc) continue;
         if (!make_plan(t, *next_plan, pc, page, page + page_bytes)) break;
