@@ -45,6 +45,19 @@ constexpr bench_case kCases[] = {
     {"cmpeq_b", 0x2402a021},                       // cmpeq p1.b, p0/z, z1.b, z2.b
     {"ptrue_b", 0x2518e3e0},                       // ptrue p0.b
     {"incd_x", 0x04f0e3e6},                        // incd x6
+    {"cmpeq_b_wide", 0x24022021},                  // cmpeq p1.b, p0/z, z1.b, z2.d
+    {"splice_b", 0x052c8020},                      // splice z0.b, p0, z0.b, z1.b
+    {"compact_s", 0x05a18020},                     // compact z0.s, p0, z1.s
+    {"brkpa_b", 0x2503c041},                       // brkpa p1.b, p0/z, p2.b, p3.b
+    {"pfirst_b", 0x2558c001},                      // pfirst p1.b, p0, p1.b
+    {"rbit_s", 0x05a78020},                        // rbit z0.s, p0/m, z1.s
+    {"lsl_s_wide", 0x049b8020},                    // lsl z0.s, p0/m, z0.s, z1.d
+    {"asrd_s", 0x044483a0},                        // asrd z0.s, p0/m, z0.s, #3
+    {"fscale_d", 0x65c98020},                      // fscale z0.d, p0/m, z0.d, z1.d
+    {"facgt_d", 0x65c2e031},                       // facgt p1.d, p0/z, z1.d, z2.d
+    {"uqdecw_z", 0x04a0cfe0},                      // uqdecw z0.s
+    {"fadd_z.h", 0x65408020},                      // fadd z0.h, p0/m, z0.h, z1.h
+    {"fmla_z.h", 0x65620020},                      // fmla z0.h, p0/m, z1.h, z2.h
 };
 
 struct bench_machine {
