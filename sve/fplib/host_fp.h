@@ -351,6 +351,39 @@ inline uint64x2_t v_fcvt_double_to_single(uint64x2_t a) {
     return vmovl_u32(r);
 }
 
+// Half to single and single to double precision widened, and narrowed back,
+// a whole register at a time (FCVTL/FCVTL2, FCVTN/FCVTN2; FCVTXN rounds to
+// odd).
+inline void v_widen(uint16x8_t h, uint32x4_t &lo, uint32x4_t &hi) {
+    asm volatile("fcvtl %0.4s, %2.4h\n\tfcvtl2 %1.4s, %2.8h" : "=&w"(lo), "=w"(hi) : "w"(h));
+}
+inline uint16x8_t v_narrow(uint32x4_t lo, uint32x4_t hi) {
+    uint16x8_t r;
+    asm volatile("fcvtn %0.4h, %1.4s\n\tfcvtn2 %0.8h, %2.4s" : "=&w"(r) : "w"(lo), "w"(hi));
+    return r;
+}
+inline void v_widen(uint32x4_t s, uint64x2_t &lo, uint64x2_t &hi) {
+    asm volatile("fcvtl %0.2d, %2.2s\n\tfcvtl2 %1.2d, %2.4s" : "=&w"(lo), "=w"(hi) : "w"(s));
+}
+inline uint32x4_t v_narrow_to_odd(uint64x2_t lo, uint64x2_t hi) {
+    uint32x4_t r;
+    asm volatile("fcvtxn %0.2s, %1.2d\n\tfcvtxn2 %0.4s, %2.2d" : "=&w"(r) : "w"(lo), "w"(hi));
+    return r;
+}
+
+// Four halves to singles, four singles to halves (conversions, which take the
+// FPCR's rounding mode, FZ for single-precision inputs and DN, and ignore FZ16).
+inline uint32x4_t v_widen4(uint16x4_t h) {
+    uint32x4_t r;
+    asm volatile("fcvtl %0.4s, %1.4h" : "=w"(r) : "w"(h));
+    return r;
+}
+inline uint16x4_t v_narrow4(uint32x4_t x) {
+    uint16x4_t r;
+    asm volatile("fcvtn %0.4h, %1.4s" : "=w"(r) : "w"(x));
+    return r;
+}
+
 // addend + a * b with one rounding.
 inline uint32x4_t v_fmla(uint32x4_t addend, uint32x4_t a, uint32x4_t b) {
     asm volatile("fmla %0.4s, %1.4s, %2.4s" : "+w"(addend) : "w"(a), "w"(b));

@@ -63,8 +63,8 @@ aarch64_decode_rc fcvt(cpu_state *s, uint32_t insn) {
     if constexpr (sizeof(C) == 4 && sizeof(From) + sizeof(To) == 6)
         if ((fp_state_fpcr(s) & half_widened::kAH) == 0)
             return fp_unary_merge_host<C>(s, insn, op, [](uint32x4_t x) {
-                if constexpr (sizeof(From) == 2) return half_widened::widen4(vmovn_u32(x));
-                else return vmovl_u16(half_widened::narrow4(x));
+                if constexpr (sizeof(From) == 2) return host_fp_hw::v_widen4(vmovn_u32(x));
+                else return vmovl_u16(host_fp_hw::v_narrow4(x));
             }, FPSCR_AHP);
 #endif
     return fp_unary_merge<C>(s, insn, op);

@@ -52,38 +52,6 @@ inline bool any_active_nan(const unsigned char *g, const unsigned char *v) {
     return (any & 1) != 0;
 }
 
-// The conversions, as the arithmetic is, in asm: they stay between the FPCR
-// set-up and the reading of the flags.
-inline void widen(uint16x8_t h, uint32x4_t &lo, uint32x4_t &hi) {
-    asm volatile("fcvtl %0.4s, %2.4h\n\tfcvtl2 %1.4s, %2.8h" : "=&w"(lo), "=w"(hi) : "w"(h));
-}
-inline uint16x8_t narrow(uint32x4_t lo, uint32x4_t hi) {
-    uint16x8_t r;
-    asm volatile("fcvtn %0.4h, %1.4s\n\tfcvtn2 %0.8h, %2.4s" : "=&w"(r) : "w"(lo), "w"(hi));
-    return r;
-}
-inline void widen(uint32x4_t s, uint64x2_t &lo, uint64x2_t &hi) {
-    asm volatile("fcvtl %0.2d, %2.2s\n\tfcvtl2 %1.2d, %2.4s" : "=&w"(lo), "=w"(hi) : "w"(s));
-}
-inline uint32x4_t narrow_to_odd(uint64x2_t lo, uint64x2_t hi) {
-    uint32x4_t r;
-    asm volatile("fcvtxn %0.2s, %1.2d\n\tfcvtxn2 %0.4s, %2.2d" : "=&w"(r) : "w"(lo), "w"(hi));
-    return r;
-}
-
-// Four halves to singles, four singles to halves (conversions, which take the
-// FPCR's rounding mode, FZ for single-precision inputs and DN, and ignore FZ16).
-inline uint32x4_t widen4(uint16x4_t h) {
-    uint32x4_t r;
-    asm volatile("fcvtl %0.4s, %1.4h" : "=w"(r) : "w"(h));
-    return r;
-}
-inline uint16x4_t narrow4(uint32x4_t x) {
-    uint16x4_t r;
-    asm volatile("fcvtn %0.4h, %1.4s" : "=w"(r) : "w"(x));
-    return r;
-}
-
 // The active lanes of 16 bytes of Pg, as all-ones 16-bit lanes.
 inline uint16x8_t active_lanes(const unsigned char *g) {
     uint16x8_t m;
@@ -111,9 +79,9 @@ bool binary(cpu_state *s, uint32_t insn, const unsigned char *g, const unsigned 
         std::memcpy(&x, a + off, 16);
         if (b != nullptr) std::memcpy(&y, b + off, 16);
         uint32x4_t xl, xh, yl, yh;
-        widen(vbslq_u16(m, x, one), xl, xh);
-        widen(vbslq_u16(m, y, one), yl, yh);
-        const uint16x8_t out = vbslq_u16(m, narrow(op(xl, yl), op(xh, yh)), x);
+        host_fp_hw::v_widen(vbslq_u16(m, x, one), xl, xh);
+        host_fp_hw::v_widen(vbslq_u16(m, y, one), yl, yh);
+        const uint16x8_t out = vbslq_u16(m, host_fp_hw::v_narrow(op(xl, yl), op(xh, yh)), x);
         std::memcpy(r.b + off, &out, 16);
     }
     host_fp_end(scope, &raised);
@@ -146,19 +114,19 @@ bool muladd(cpu_state *s, uint32_t insn, const unsigned char *g, const unsigned 
         if constexpr (NegAcc) va = veorq_u16(va, sign);
         if constexpr (NegProduct) vn = veorq_u16(vn, sign);
         uint32x4_t al, ah, nl, nh, ml, mh;
-        widen(vbslq_u16(mask, va, one), al, ah);
-        widen(vbslq_u16(mask, vn, one), nl, nh);
-        widen(vbslq_u16(mask, vm, one), ml, mh);
+        host_fp_hw::v_widen(vbslq_u16(mask, va, one), al, ah);
+        host_fp_hw::v_widen(vbslq_u16(mask, vn, one), nl, nh);
+        host_fp_hw::v_widen(vbslq_u16(mask, vm, one), ml, mh);
         uint32x4_t halves[2];
         const uint32x4_t as[2] = {al, ah}, ns[2] = {nl, nh}, ms[2] = {ml, mh};
         for (unsigned k = 0; k < 2; ++k) {
             uint64x2_t a0, a1, n0, n1, m0, m1;
-            widen(as[k], a0, a1);
-            widen(ns[k], n0, n1);
-            widen(ms[k], m0, m1);
-            halves[k] = narrow_to_odd(host_fp_hw::v_fmla(a0, n0, m0), host_fp_hw::v_fmla(a1, n1, m1));
+            host_fp_hw::v_widen(as[k], a0, a1);
+            host_fp_hw::v_widen(ns[k], n0, n1);
+            host_fp_hw::v_widen(ms[k], m0, m1);
+            halves[k] = host_fp_hw::v_narrow_to_odd(host_fp_hw::v_fmla(a0, n0, m0), host_fp_hw::v_fmla(a1, n1, m1));
         }
-        const uint16x8_t out = vbslq_u16(mask, narrow(halves[0], halves[1]), old);
+        const uint16x8_t out = vbslq_u16(mask, host_fp_hw::v_narrow(halves[0], halves[1]), old);
         std::memcpy(r.b + off, &out, 16);
     }
     host_fp_end(scope, &raised);

@@ -169,6 +169,19 @@ constexpr uint32_t kBFwd3 = 0x14000003;      // b .+12
 constexpr uint32_t kBFwd4 = 0x14000004;      // b .+16
 }  // namespace words
 
+// Runs CALL three times (the first makes the plans, the others use them):
+// each gives WANT in one trap, emulating EMULATED instructions.
+template <typename Call>
+void expect_one_trap_each(Call call, uint64_t want, uint64_t emulated) {
+    for (int round = 0; round < 3; ++round) {
+        sve_trap_host_counters before = thread_counters();
+        EXPECT_EQ(call(), want) << "round " << round;
+        sve_trap_host_counters after = thread_counters();
+        EXPECT_EQ(after.traps - before.traps, 1u) << "round " << round;
+        EXPECT_EQ(after.instructions - before.instructions, emulated) << "round " << round;
+    }
+}
+
 TEST_F(TrapRuns, CallsInALoopRunInOneTrap) {
     using namespace words;
     code_pages code({kMovX9X30, insn::kIncdX0, kMovX2_100,
@@ -178,13 +191,7 @@ TEST_F(TrapRuns, CallsInALoopRunInOneTrap) {
                      kBFwd3,      // 6: b 9
                      insn::kIncdX0, insn::kRet,  // 7, 8: the function
                      kMovX30X9, insn::kRet});
-    for (int round = 0; round < 3; ++round) {
-        sve_trap_host_counters before = thread_counters();
-        EXPECT_EQ(code(5), 5u + 32 + 100 * 32);
-        sve_trap_host_counters after = thread_counters();
-        EXPECT_EQ(after.traps - before.traps, 1u);
-        EXPECT_EQ(after.instructions - before.instructions, 101u);
-    }
+    expect_one_trap_each([&] { return code(5); }, 5u + 32 + 100 * 32, 101u);
 }
 
 // The trap expects a forward branch not to be taken, a backward one to be, and
@@ -205,13 +212,7 @@ TEST_F(TrapRuns, BranchesTheOtherWayRunAsTheyGo) {
                           insn::kRet,     // 6: to 7
                           insn::kIncdX0,  // 7
                           kMovX30X9, insn::kRet});
-    for (int round = 0; round < 3; ++round) {
-        sve_trap_host_counters before = thread_counters();
-        EXPECT_EQ(elsewhere(1), 1u + 2 * 32);
-        sve_trap_host_counters after = thread_counters();
-        EXPECT_EQ(after.traps - before.traps, 1u);
-        EXPECT_EQ(after.instructions - before.instructions, 2u);
-    }
+    expect_one_trap_each([&] { return elsewhere(1); }, 1u + 2 * 32, 2u);
 }
 
 // A word reached through a branch is compared with memory too.
