@@ -104,6 +104,45 @@ aarch64_decode_rc fcvtz(cpu_state *s, uint32_t insn) {
 // format To with the FPCR rounding, zero-extended to C.
 template <typename C, typename Int, typename To>
 aarch64_decode_rc cvtf(cpu_state *s, uint32_t insn) {
+#if defined(__aarch64__)
+    // 16-bit integers to half precision: each integer converts to single
+    // precision exactly, which narrows to half precision with the one rounding
+    // (and the flags) of the direct conversion. AHP clear: SVE's FCVT and
+    // SCVTF always make IEEE half precision.
+    if constexpr (sizeof(C) == 2 && sizeof(Int) == 2) {
+        const uint32_t fpcr = fp_state_fpcr(s);
+        if ((fpcr & half_widened::kAH) == 0) {
+            s->insn = insn;
+            const unsigned char *a = s->z[zn_num(insn)], *g = s->p[pg3_num(insn)];
+            unsigned char *d = s->z[zd_num(insn)];
+            vec_buf r;
+            uint32_t raised = 0;
+            host_fp_scope scope = host_fp_begin(fpcr & ~uint32_t{FPSCR_AHP});
+            for (unsigned off = 0; off < kVecBytes; off += 16) {
+                uint16x8_t x, old;
+                std::memcpy(&x, a + off, 16);
+                std::memcpy(&old, d + off, 16);
+                const uint16x8_t m = half_widened::active_lanes(g + off);
+                x = vandq_u16(x, m);  // inactive lanes convert 0, which raises nothing
+                uint32x4_t lo, hi;
+                if constexpr (std::is_signed_v<Int>) {
+                    const int16x8_t v = vreinterpretq_s16_u16(x);
+                    lo = host_fp_hw::v_scvtf(vreinterpretq_u32_s32(vmovl_s16(vget_low_s16(v))));
+                    hi = host_fp_hw::v_scvtf(vreinterpretq_u32_s32(vmovl_high_s16(v)));
+                } else {
+                    lo = host_fp_hw::v_ucvtf(vmovl_u16(vget_low_u16(x)));
+                    hi = host_fp_hw::v_ucvtf(vmovl_high_u16(x));
+                }
+                const uint16x8_t out = vbslq_u16(m, host_fp_hw::v_narrow(lo, hi), old);
+                std::memcpy(r.b + off, &out, 16);
+            }
+            host_fp_end(scope, &raised);
+            std::memcpy(d, r.b, kVecBytes);
+            fp_state_merge(s, raised);
+            return DECODE_OK;
+        }
+    }
+#endif
     return fp_unary_merge<C>(s, insn, [](C a, FPSCR &f) {
         const Int v = static_cast<Int>(static_cast<std::make_unsigned_t<Int>>(a));
         const uint64_t wide = std::is_signed_v<Int> ? uint64_t(int64_t(v)) : uint64_t(v);
