@@ -142,6 +142,44 @@ aarch64_decode_rc cvtf(cpu_state *s, uint32_t insn) {
             return DECODE_OK;
         }
     }
+    // 32-bit integers to half precision (in 32-bit containers): exactly to
+    // double precision, rounded to odd to single precision, then rounded to
+    // half precision, which is the direct conversion's one rounding.
+    if constexpr (sizeof(C) == 4 && sizeof(Int) == 4 && sizeof(To) == 2) {
+        const uint32_t fpcr = fp_state_fpcr(s);
+        if ((fpcr & half_widened::kAH) == 0) {
+            s->insn = insn;
+            const unsigned char *a = s->z[zn_num(insn)], *g = s->p[pg3_num(insn)];
+            unsigned char *d = s->z[zd_num(insn)];
+            vec_buf r;
+            uint32_t raised = 0;
+            host_fp_scope scope = host_fp_begin(fpcr & ~uint32_t{FPSCR_AHP});
+            for (unsigned off = 0; off < kVecBytes; off += 16) {
+                uint32x4_t x, m, old;
+                std::memcpy(&x, a + off, 16);
+                std::memcpy(&m, g + off, 16);
+                std::memcpy(&old, d + off, 16);
+                m = host_fp_hw::v_low_bit(m);
+                x = vandq_u32(x, m);  // inactive lanes convert 0, which raises nothing
+                uint64x2_t lo, hi;
+                if constexpr (std::is_signed_v<Int>) {
+                    const int32x4_t v = vreinterpretq_s32_u32(x);
+                    lo = host_fp_hw::v_scvtf(vreinterpretq_u64_s64(vmovl_s32(vget_low_s32(v))));
+                    hi = host_fp_hw::v_scvtf(vreinterpretq_u64_s64(vmovl_high_s32(v)));
+                } else {
+                    lo = host_fp_hw::v_ucvtf(vmovl_u32(vget_low_u32(x)));
+                    hi = host_fp_hw::v_ucvtf(vmovl_high_u32(x));
+                }
+                const uint32x4_t h = vmovl_u16(host_fp_hw::v_narrow4(host_fp_hw::v_narrow_to_odd(lo, hi)));
+                const uint32x4_t out = vbslq_u32(m, h, old);
+                std::memcpy(r.b + off, &out, 16);
+            }
+            host_fp_end(scope, &raised);
+            std::memcpy(d, r.b, kVecBytes);
+            fp_state_merge(s, raised);
+            return DECODE_OK;
+        }
+    }
 #endif
     return fp_unary_merge<C>(s, insn, [](C a, FPSCR &f) {
         const Int v = static_cast<Int>(static_cast<std::make_unsigned_t<Int>>(a));

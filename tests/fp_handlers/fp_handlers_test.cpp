@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sve/fplib/fp_arith.h"
+#include "sve/fplib/fp_convert.h"
 #include "sve/fplib/fp_estimate.h"
 #include "sve/kernels/fp_kernels.h"
 #include "tests/common/test_state.h"
@@ -460,5 +461,49 @@ TEST_F(FpHandlers, HalfPrecisionArithmeticIsTheLibrarys) {
             ASSERT_EQ(zget<uint16_t>(s.get(), 1, i), want[i])
                 << hc.handler << " element " << i << std::hex << ": " << a[i] << ", " << b[i] << ", " << c[i] << " fpcr " << fpcr;
         ASSERT_EQ(s->fpsr, flags) << hc.handler << " fpcr " << std::hex << fpcr;
+    }
+}
+
+// SCVTF/UCVTF to half precision from 16- and 32-bit integers against the
+// library, with integers at half precision's rounding and overflow
+// boundaries, under every rounding mode.
+template <typename C, bool Signed>
+void check_int_to_half(cpu_state *s, const char *handler, std::mt19937_64 &rng) {
+    constexpr unsigned n = kVecBytes / sizeof(C);
+    const int64_t edges[] = {0, 1, -1, 2047, 2048, 2049, 2050, 2051, 4097, 4098, 4099, 32767, -32768,
+                             65503, 65504, 65505, 65519, 65520, 65521, -65519, -65520, 1 << 24, (1 << 24) + 1,
+                             2147483647, -2147483647 - 1};
+    const uint32_t fpcr = static_cast<uint32_t>(rng() % 4) << 22 | static_cast<uint32_t>(rng() % 8) << 24;
+    std::vector<C> want(n);
+    FPSCR flags = 0;
+    for (unsigned i = 0; i < n; ++i) {
+        const C v = static_cast<C>(rng() % 3 == 0 ? static_cast<int64_t>(rng()) : edges[rng() % (sizeof edges / sizeof edges[0])]);
+        zset<C>(s, 2, i, v);
+        const C old = static_cast<C>(rng());
+        zset<C>(s, 1, i, old);
+        s->p[0][i * sizeof(C)] = rng() % 4 != 0;
+        want[i] = old;
+        if (!(s->p[0][i * sizeof(C)] & 1)) continue;
+        using S = std::make_signed_t<C>;
+        const uint64_t wide = Signed ? static_cast<uint64_t>(int64_t{static_cast<S>(v)}) : uint64_t{v};
+        FPSCR f = fpcr;
+        want[i] = static_cast<C>(fplibFixedToFP<uint16_t>(wide, 0, !Signed, FPRounding((fpcr >> 22) & 3), f));
+        flags |= f & FPSCR_FLAGS;
+    }
+    s->fpcr = fpcr;
+    s->fpsr = 0;
+    ASSERT_EQ(run_word(s, word_of(handler, Zd(1) | Zn(2) | Pg(0))), DECODE_OK);
+    for (unsigned i = 0; i < n; ++i) ASSERT_EQ(zget<C>(s, 1, i), want[i]) << handler << " element " << i << " fpcr " << fpcr;
+    EXPECT_EQ(s->fpsr, flags) << handler << " fpcr " << std::hex << fpcr;
+}
+
+TEST_F(FpHandlers, IntegersToHalfPrecisionAreTheLibrarys) {
+    std::mt19937_64 rng(43);
+    for (int iter = 0; iter < 40; ++iter) {
+        check_int_to_half<uint16_t, true>(s.get(), "VecF16FromS2VM", rng);
+        check_int_to_half<uint16_t, false>(s.get(), "VecF16FromU2VM", rng);
+        check_int_to_half<uint32_t, true>(s.get(), "VecF16FromS4VM", rng);
+        check_int_to_half<uint32_t, false>(s.get(), "VecF16FromU4VM", rng);
+        if (HasFatalFailure()) return;
     }
 }
