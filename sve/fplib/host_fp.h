@@ -271,9 +271,11 @@ inline To hw_to_int(T x, bool is_unsigned, FPRounding rounding) {
 }
 
 // Advanced SIMD forms over 16 bytes: four singles or two doubles, the same
-// results and cumulative flags as the scalar instructions lane by lane.
+// results and cumulative flags as the scalar instructions lane by lane (and
+// eight 16-bit lanes, for the conversions to and from half precision).
 template <typename T>
-using vec_t = std::conditional_t<sizeof(T) == 4, uint32x4_t, uint64x2_t>;
+using vec_t = std::conditional_t<sizeof(T) == 2, uint16x8_t,
+                                 std::conditional_t<sizeof(T) == 4, uint32x4_t, uint64x2_t>>;
 
 #define HOST_FP_VASM_UNARY(fn, insn)                                                     \
     inline uint32x4_t fn(uint32x4_t a) {                                                 \
@@ -395,6 +397,7 @@ inline uint64x2_t v_fmla(uint64x2_t addend, uint64x2_t a, uint64x2_t b) {
 }
 
 // Bit operations (no floating-point behaviour).
+inline uint16x8_t v_splat(uint16_t x) { return vdupq_n_u16(x); }
 inline uint32x4_t v_splat(uint32_t x) { return vdupq_n_u32(x); }
 inline uint64x2_t v_splat(uint64_t x) { return vdupq_n_u64(x); }
 inline uint32x4_t v_neg(uint32x4_t a) { return veorq_u32(a, vdupq_n_u32(0x80000000u)); }
@@ -404,9 +407,11 @@ inline uint64x2_t v_not(uint64x2_t a) { return veorq_u64(a, vdupq_n_u64(~0ull));
 inline uint32x4_t v_and(uint32x4_t a, uint32x4_t b) { return vandq_u32(a, b); }
 inline uint64x2_t v_and(uint64x2_t a, uint64x2_t b) { return vandq_u64(a, b); }
 // Lanes of `yes` where the mask is set, of `no` elsewhere.
+inline uint16x8_t v_select(uint16x8_t m, uint16x8_t yes, uint16x8_t no) { return vbslq_u16(m, yes, no); }
 inline uint32x4_t v_select(uint32x4_t m, uint32x4_t yes, uint32x4_t no) { return vbslq_u32(m, yes, no); }
 inline uint64x2_t v_select(uint64x2_t m, uint64x2_t yes, uint64x2_t no) { return vbslq_u64(m, yes, no); }
 // All ones in the lanes whose lowest bit is set.
+inline uint16x8_t v_low_bit(uint16x8_t a) { return vtstq_u16(a, vdupq_n_u16(1)); }
 inline uint32x4_t v_low_bit(uint32x4_t a) { return vtstq_u32(a, vdupq_n_u32(1)); }
 inline uint64x2_t v_low_bit(uint64x2_t a) { return vtstq_u64(a, vdupq_n_u64(1)); }
 

@@ -3,7 +3,6 @@
 #include "sve/handlers/handler_shapes.h"
 #include "sve/kernels/compare_kernels.h"
 #include "sve/kernels/compare_lanes.h"
-#include "sve/support/predicate_flags.h"
 
 namespace {
 

@@ -1,9 +1,11 @@
 // Floating-point arithmetic: add, subtract, multiply, divide, absolute
 // difference, absolute value, negate, square root, the fused multiply-adds
 // (vectors and indexed), minimum and maximum, and the complex FCADD and FCMLA.
-// Half precision computes with the software library; single and double
-// precision use the host-FP kernels where one exists. Both run under the
-// emulated FPCR and OR the raised exception flags into FPSR.
+// Single and double precision use the host-FP kernels where one exists; half
+// precision's add, subtract, multiply, divide and multiply-add go through the
+// wider formats on the host FPU where that applies (half_widened.h), and the
+// software library computes the rest. All run under the emulated FPCR and OR
+// the raised exception flags into FPSR.
 #include <cstddef>
 #include <type_traits>
 
@@ -35,23 +37,19 @@ constexpr auto lib_minnum = [](auto a, auto b, FPSCR &f) { return FPMinNum(a, b,
 
 // Zdn = op(Zdn, Zm) or Zd = op(Zn), predicated, merging: Zd 4..0, Pg 12..10,
 // Zm/Zn 9..5. A null kernel means the library computes for every size.
-template <typename T, typename Lib>
-aarch64_decode_rc binary_vvm(cpu_state *s, uint32_t insn, zpz_kernel k, Lib lib) {
+// HALF, where given, is the operation on single-precision lanes by which the
+// half-precision form goes through single precision (half_widened.h).
+template <typename T, typename Lib, typename Half = std::nullptr_t>
+aarch64_decode_rc binary_vvm(cpu_state *s, uint32_t insn, zpz_kernel k, Lib lib, [[maybe_unused]] Half half = nullptr) {
     if constexpr (sizeof(T) != 2)
         if (k != nullptr) return delegate_fp(s, insn, k, zfield<T>(insn, 0), pfield<T>(insn, 12, 10), zfield<T>(insn, 5));
-    return fp_binary_merge<T>(s, insn, lib);
-}
-// The same, with the half-precision forms through single precision
-// (half_widened.h) where that applies: HALF is the operation on single lanes.
-template <typename T, typename Lib, typename Half>
-aarch64_decode_rc binary_vvm(cpu_state *s, uint32_t insn, zpz_kernel k, Lib lib, [[maybe_unused]] Half half) {
 #if defined(__aarch64__)
-    if constexpr (sizeof(T) == 2)
+    if constexpr (sizeof(T) == 2 && !std::is_same_v<Half, std::nullptr_t>)
         if (half_widened::binary(s, insn, s->p[pg3_num(insn)], s->z[zd_num(insn)], s->z[zn_num(insn)], 0,
                                  s->z[zd_num(insn)], half))
             return DECODE_OK;
 #endif
-    return binary_vvm<T>(s, insn, k, lib);
+    return fp_binary_merge<T>(s, insn, lib);
 }
 template <typename T, typename Lib>
 aarch64_decode_rc unary_vm(cpu_state *s, uint32_t insn, zpz_kernel k, Lib lib) {
@@ -120,9 +118,10 @@ aarch64_decode_rc fmla_vvvm(cpu_state *s, uint32_t insn) {
                            zfield<T>(insn, 16));
     }
 #if defined(__aarch64__)
-    if (half_widened::muladd<NegAcc, NegProduct>(s, insn, s->p[pg3_num(insn)], s->z[zd_num(insn)], s->z[zn_num(insn)],
-                                                 s->z[zm_num(insn)], s->z[zd_num(insn)]))
-        return DECODE_OK;
+    if constexpr (sizeof(T) == 2)
+        if (half_widened::muladd<NegAcc, NegProduct>(s, insn, s->p[pg3_num(insn)], s->z[zd_num(insn)],
+                                                     s->z[zn_num(insn)], s->z[zm_num(insn)], s->z[zd_num(insn)]))
+            return DECODE_OK;
 #endif
     return fp_ternary_merge<T>(s, insn, [](T acc, T n, T m, FPSCR &f) {
         return FPMulAdd(NegAcc ? FPNeg(acc) : acc, NegProduct ? FPNeg(n) : n, m, f);
@@ -138,9 +137,10 @@ aarch64_decode_rc fmad_vvvm(cpu_state *s, uint32_t insn) {
                            zfield<T>(insn, 16));
     }
 #if defined(__aarch64__)
-    if (half_widened::muladd<NegAcc, NegProduct>(s, insn, s->p[pg3_num(insn)], s->z[zm_num(insn)], s->z[zd_num(insn)],
-                                                 s->z[zn_num(insn)], s->z[zd_num(insn)]))
-        return DECODE_OK;
+    if constexpr (sizeof(T) == 2)
+        if (half_widened::muladd<NegAcc, NegProduct>(s, insn, s->p[pg3_num(insn)], s->z[zm_num(insn)],
+                                                     s->z[zd_num(insn)], s->z[zn_num(insn)], s->z[zd_num(insn)]))
+            return DECODE_OK;
 #endif
     return fp_ternary_merge<T>(s, insn, [](T dn, T m, T za, FPSCR &f) {
         return FPMulAdd(NegAcc ? FPNeg(za) : za, NegProduct ? FPNeg(dn) : dn, m, f);
@@ -212,11 +212,16 @@ aarch64_decode_rc fp_indexed_host(cpu_state *s, uint32_t insn, Op op, VOp vop) {
 // The half-precision indexed forms through the wider formats: Zm's indexed
 // elements spread over their segments first.
 #if defined(__aarch64__)
-template <bool NegProduct>
-bool half_muladd_indexed(cpu_state *s, uint32_t insn) {
+// Zm's indexed half-precision elements, each over its segment.
+inline vec_buf half_indexed_operand(const cpu_state *s, uint32_t insn) {
     const indexed_operand x = indexed_fields<uint16_t>(insn);
     vec_buf m;
     half_widened::segment_broadcast(s->z[x.zm], x.index, m.b);
+    return m;
+}
+template <bool NegProduct>
+bool half_muladd_indexed(cpu_state *s, uint32_t insn) {
+    const vec_buf m = half_indexed_operand(s, insn);
     unsigned char *d = s->z[zd_num(insn)];
     return half_widened::muladd<false, NegProduct>(s, insn, nullptr, d, s->z[zn_num(insn)], m.b, d);
 }
@@ -225,9 +230,7 @@ template <typename T>
 aarch64_decode_rc fmul_indexed(cpu_state *s, uint32_t insn) {
 #if defined(__aarch64__)
     if constexpr (sizeof(T) == 2) {
-        const indexed_operand x = indexed_fields<T>(insn);
-        vec_buf m;
-        half_widened::segment_broadcast(s->z[x.zm], x.index, m.b);
+        const vec_buf m = half_indexed_operand(s, insn);
         if (half_widened::binary(s, insn, nullptr, s->z[zn_num(insn)], m.b, 0, s->z[zd_num(insn)],
                                  [](auto a, auto b) { return host_fp_hw::v_fmul(a, b); }))
             return DECODE_OK;

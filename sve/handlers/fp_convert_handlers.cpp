@@ -43,6 +43,25 @@ aarch64_decode_rc frint_fpcr(cpu_state *s, uint32_t insn) {
 
 // ---- Between precisions -----------------------------------------------------
 
+#if defined(__aarch64__)
+// A conversion to or from half precision over containers C on the processor,
+// 16 bytes at a time (VOP; inactive lanes convert 0, which raises nothing),
+// with AHP clear: SVE's conversions always make and read IEEE half precision.
+// False, with nothing done, when FPCR.AH asks for the alternate handling.
+template <typename C, typename VOp>
+bool half_conversion(cpu_state *s, uint32_t insn, VOp vop) {
+    const uint32_t fpcr = fp_state_fpcr(s);
+    if ((fpcr & half_widened::kAH) != 0) return false;
+    s->insn = insn;
+    uint32_t raised = 0;
+    host_fp_scope scope = host_fp_begin(fpcr & ~uint32_t{FPSCR_AHP});
+    host_fp_hw::merge_unary_pieces(s->p[pg3_num(insn)], s->z[zn_num(insn)], s->z[zd_num(insn)], C{0}, vop);
+    host_fp_end(scope, &raised);
+    fp_state_merge(s, raised);
+    return true;
+}
+#endif
+
 // FCVT over containers C from format From to format To, FPCR rounding. SVE's
 // FCVT always uses IEEE half precision: FPCR.AHP is ignored.
 template <typename C, typename From, typename To>
@@ -61,11 +80,11 @@ aarch64_decode_rc fcvt(cpu_state *s, uint32_t insn) {
     // which every Armv8 processor has, with AHP clear (the half in the
     // container's low bits, the high bits zero).
     if constexpr (sizeof(C) == 4 && sizeof(From) + sizeof(To) == 6)
-        if ((fp_state_fpcr(s) & half_widened::kAH) == 0)
-            return fp_unary_merge_host<C>(s, insn, op, [](uint32x4_t x) {
+        if (half_conversion<C>(s, insn, [](uint32x4_t x) {
                 if constexpr (sizeof(From) == 2) return host_fp_hw::v_widen4(vmovn_u32(x));
                 else return vmovl_u16(host_fp_hw::v_narrow4(x));
-            }, FPSCR_AHP);
+            }))
+            return DECODE_OK;
 #endif
     return fp_unary_merge<C>(s, insn, op);
 }
@@ -105,25 +124,11 @@ aarch64_decode_rc fcvtz(cpu_state *s, uint32_t insn) {
 template <typename C, typename Int, typename To>
 aarch64_decode_rc cvtf(cpu_state *s, uint32_t insn) {
 #if defined(__aarch64__)
-    // 16-bit integers to half precision: each integer converts to single
-    // precision exactly, which narrows to half precision with the one rounding
-    // (and the flags) of the direct conversion. AHP clear: SVE's FCVT and
-    // SCVTF always make IEEE half precision.
-    if constexpr (sizeof(C) == 2 && sizeof(Int) == 2) {
-        const uint32_t fpcr = fp_state_fpcr(s);
-        if ((fpcr & half_widened::kAH) == 0) {
-            s->insn = insn;
-            const unsigned char *a = s->z[zn_num(insn)], *g = s->p[pg3_num(insn)];
-            unsigned char *d = s->z[zd_num(insn)];
-            vec_buf r;
-            uint32_t raised = 0;
-            host_fp_scope scope = host_fp_begin(fpcr & ~uint32_t{FPSCR_AHP});
-            for (unsigned off = 0; off < kVecBytes; off += 16) {
-                uint16x8_t x, old;
-                std::memcpy(&x, a + off, 16);
-                std::memcpy(&old, d + off, 16);
-                const uint16x8_t m = half_widened::active_lanes(g + off);
-                x = vandq_u16(x, m);  // inactive lanes convert 0, which raises nothing
+    // 16-bit integers to half precision: each converts to single precision
+    // exactly, which narrows to half precision with the one rounding (and the
+    // flags) of the direct conversion.
+    if constexpr (sizeof(C) == 2 && sizeof(Int) == 2)
+        if (half_conversion<C>(s, insn, [](uint16x8_t x) {
                 uint32x4_t lo, hi;
                 if constexpr (std::is_signed_v<Int>) {
                     const int16x8_t v = vreinterpretq_s16_u16(x);
@@ -133,34 +138,14 @@ aarch64_decode_rc cvtf(cpu_state *s, uint32_t insn) {
                     lo = host_fp_hw::v_ucvtf(vmovl_u16(vget_low_u16(x)));
                     hi = host_fp_hw::v_ucvtf(vmovl_high_u16(x));
                 }
-                const uint16x8_t out = vbslq_u16(m, host_fp_hw::v_narrow(lo, hi), old);
-                std::memcpy(r.b + off, &out, 16);
-            }
-            host_fp_end(scope, &raised);
-            std::memcpy(d, r.b, kVecBytes);
-            fp_state_merge(s, raised);
+                return host_fp_hw::v_narrow(lo, hi);
+            }))
             return DECODE_OK;
-        }
-    }
     // 32-bit integers to half precision (in 32-bit containers): exactly to
     // double precision, rounded to odd to single precision, then rounded to
     // half precision, which is the direct conversion's one rounding.
-    if constexpr (sizeof(C) == 4 && sizeof(Int) == 4 && sizeof(To) == 2) {
-        const uint32_t fpcr = fp_state_fpcr(s);
-        if ((fpcr & half_widened::kAH) == 0) {
-            s->insn = insn;
-            const unsigned char *a = s->z[zn_num(insn)], *g = s->p[pg3_num(insn)];
-            unsigned char *d = s->z[zd_num(insn)];
-            vec_buf r;
-            uint32_t raised = 0;
-            host_fp_scope scope = host_fp_begin(fpcr & ~uint32_t{FPSCR_AHP});
-            for (unsigned off = 0; off < kVecBytes; off += 16) {
-                uint32x4_t x, m, old;
-                std::memcpy(&x, a + off, 16);
-                std::memcpy(&m, g + off, 16);
-                std::memcpy(&old, d + off, 16);
-                m = host_fp_hw::v_low_bit(m);
-                x = vandq_u32(x, m);  // inactive lanes convert 0, which raises nothing
+    if constexpr (sizeof(C) == 4 && sizeof(Int) == 4 && sizeof(To) == 2)
+        if (half_conversion<C>(s, insn, [](uint32x4_t x) {
                 uint64x2_t lo, hi;
                 if constexpr (std::is_signed_v<Int>) {
                     const int32x4_t v = vreinterpretq_s32_u32(x);
@@ -170,16 +155,9 @@ aarch64_decode_rc cvtf(cpu_state *s, uint32_t insn) {
                     lo = host_fp_hw::v_ucvtf(vmovl_u32(vget_low_u32(x)));
                     hi = host_fp_hw::v_ucvtf(vmovl_high_u32(x));
                 }
-                const uint32x4_t h = vmovl_u16(host_fp_hw::v_narrow4(host_fp_hw::v_narrow_to_odd(lo, hi)));
-                const uint32x4_t out = vbslq_u32(m, h, old);
-                std::memcpy(r.b + off, &out, 16);
-            }
-            host_fp_end(scope, &raised);
-            std::memcpy(d, r.b, kVecBytes);
-            fp_state_merge(s, raised);
+                return vmovl_u16(host_fp_hw::v_narrow4(host_fp_hw::v_narrow_to_odd(lo, hi)));
+            }))
             return DECODE_OK;
-        }
-    }
 #endif
     return fp_unary_merge<C>(s, insn, [](C a, FPSCR &f) {
         const Int v = static_cast<Int>(static_cast<std::make_unsigned_t<Int>>(a));

@@ -56,7 +56,7 @@ inline bool any_active_nan(const unsigned char *g, const unsigned char *v) {
 inline uint16x8_t active_lanes(const unsigned char *g) {
     uint16x8_t m;
     std::memcpy(&m, g, 16);
-    return vtstq_u16(m, vdupq_n_u16(1));
+    return host_fp_hw::v_low_bit(m);
 }
 
 // D = op(A, B) for the active elements of G (every element when G is null),

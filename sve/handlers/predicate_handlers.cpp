@@ -8,11 +8,8 @@
 #include "sve/kernels/predicate_permute_kernels.h"
 #include "sve/kernels/predicate_words.h"
 #include "sve/support/pred_pattern.h"
-#include "sve/support/predicate_flags.h"
 
 namespace {
-
-constexpr PredV kAllTrue{{~uint64_t{0}, ~uint64_t{0}, ~uint64_t{0}, ~uint64_t{0}}};
 
 // The common predicate fields: Pd 3..0, Pn 8..5, Pg 13..10, Pm 19..16.
 inline aarch64_p_reg pd(uint32_t insn, uint32_t qual = kQualB) { return make_preg(field(insn, 3, 0), qual); }
