@@ -65,12 +65,25 @@ inline quad load_quad(const unsigned char *p) {
 // The flags of a compare. With the first and the last element of Pg active
 // (kEndsActive), as under an all-true predicate, they are the result's first
 // and last elements; otherwise they come from the active ends, which are found
-// in Pg before Pd (which may be Pg) is written.
+// in Pg before Pd (which may be Pg) is written. Then only the 64-byte pieces
+// from the first active element's to the last one's, [from, to) in bytes (none
+// when no element is active), can hold a true element: the compare runs there,
+// and the other pieces of Pd, which hold no active element, are cleared.
 template <bool kEndsActive>
 struct compare_ends {
     pred_ends ends{};
+    unsigned from = 0, to = kVecBytes;
     compare_ends(const unsigned char *g, unsigned esize) {
-        if constexpr (!kEndsActive) ends = find_pred_ends(g, esize);
+        if constexpr (!kEndsActive) {
+            ends = find_pred_ends(g, esize);
+            from = ends.none ? 0 : ends.first_word / 8 * 64;
+            to = ends.none ? 0 : (ends.last_word / 8 + 1) * 64;
+        }
+    }
+    // Whether the LEN bytes of Pd at K hold no active element.
+    bool outside(unsigned k, unsigned len) const {
+        if constexpr (kEndsActive) return false;
+        return k + len <= from || k >= to;
     }
     void set_flags(cpu_state *s, const unsigned char *d, unsigned esize, bool any) const {
         if constexpr (kEndsActive)
@@ -98,6 +111,10 @@ template <bool kEndsActive, typename T, typename Cond, typename Operand, typenam
     V any{};
 #pragma GCC unroll 4
     for (unsigned k = 0; k < kVecBytes; k += 64) {
+        if (ends.outside(k, 64)) {
+            std::memset(d + k, 0, 64);
+            continue;
+        }
         const quad x = load_quad(a + k), gq = load_quad(g + k);
 #pragma GCC unroll 4
         for (unsigned j = 0; j < 4; ++j) {
@@ -174,11 +191,19 @@ template <bool kEndsActive, typename T, typename Cond, typename Operand, typenam
     uint8x16_t any = vdupq_n_u8(0);
     if constexpr (E == 2) {
         for (unsigned j = 0; j < 8; ++j) {
+            if (ends.outside(32 * j, 32)) {
+                std::memset(d + 32 * j, 0, 32);
+                continue;
+            }
             const uint8x16_t h = vuzp1q_u8(c(2 * j), c(2 * j + 1));
             store_every2_and(d + 32 * j, h, vandq_u8(vld2q_u8(g + 32 * j).val[0], one), any, z);
         }
     } else if constexpr (E == 4) {
         for (unsigned j = 0; j < 4; ++j) {
+            if (ends.outside(64 * j, 64)) {
+                std::memset(d + 64 * j, 0, 64);
+                continue;
+            }
             const uint16x8_t lo = vuzp1q_u16(vreinterpretq_u16_u8(c(4 * j)), vreinterpretq_u16_u8(c(4 * j + 1)));
             const uint16x8_t hi = vuzp1q_u16(vreinterpretq_u16_u8(c(4 * j + 2)), vreinterpretq_u16_u8(c(4 * j + 3)));
             const uint8x16_t h = vuzp1q_u8(vreinterpretq_u8_u16(lo), vreinterpretq_u8_u16(hi));
@@ -186,6 +211,10 @@ template <bool kEndsActive, typename T, typename Cond, typename Operand, typenam
         }
     } else {
         for (unsigned j = 0; j < 2; ++j) {
+            if (ends.outside(128 * j, 128)) {
+                std::memset(d + 128 * j, 0, 128);
+                continue;
+            }
             uint16x8_t q[2];
             for (unsigned i = 0; i < 2; ++i) {
                 const unsigned k = 8 * j + 4 * i;

@@ -17,31 +17,36 @@ unsigned pattern_element_count(unsigned pattern, unsigned esize) {
     return VecTrueILength(pattern & 31, static_cast<int>(kVecBytes / esize));
 }
 
-// Whether an element active in G is true in R: G AND R over the whole image,
-// 64 bytes at a time, the element starts' bits taken at the end.
+// Whether an element active in G is true in R: G AND R, 64 bytes at a time up
+// to the first piece that has one (the element starts' bits taken in each).
 static bool any_active_true(const unsigned char *g, const unsigned char *r, unsigned esize) {
-    uint64_t words[2];
+    const uint64_t lanes = pred_lane_mask(esize);
 #if defined(__aarch64__)
-    uint8x16_t acc = vdupq_n_u8(0);
+    const uint8x16_t mask = vreinterpretq_u8_u64(vdupq_n_u64(lanes));
 #pragma GCC unroll 4
     for (unsigned k = 0; k < kVecBytes; k += 64) {
         const uint8x16x4_t a = vld1q_u8_x4(g + k), b = vld1q_u8_x4(r + k);
-        acc = vorrq_u8(acc, vorrq_u8(vorrq_u8(vandq_u8(a.val[0], b.val[0]), vandq_u8(a.val[1], b.val[1])),
-                                     vorrq_u8(vandq_u8(a.val[2], b.val[2]), vandq_u8(a.val[3], b.val[3]))));
+        const uint8x16_t acc = vorrq_u8(vorrq_u8(vandq_u8(a.val[0], b.val[0]), vandq_u8(a.val[1], b.val[1])),
+                                        vorrq_u8(vandq_u8(a.val[2], b.val[2]), vandq_u8(a.val[3], b.val[3])));
+        if (vmaxvq_u8(vandq_u8(acc, mask)) != 0) return true;
     }
-    std::memcpy(words, &acc, 16);
+    return false;
 #else
     typedef unsigned char piece __attribute__((vector_size(16)));
-    piece acc{};
-    for (unsigned k = 0; k < kVecBytes; k += 16) {
-        piece a, b;
-        std::memcpy(&a, g + k, 16);
-        std::memcpy(&b, r + k, 16);
-        acc |= a & b;
+    for (unsigned k = 0; k < kVecBytes; k += 64) {
+        piece acc{};
+        for (unsigned j = k; j < k + 64; j += 16) {
+            piece a, b;
+            std::memcpy(&a, g + j, 16);
+            std::memcpy(&b, r + j, 16);
+            acc |= a & b;
+        }
+        uint64_t words[2];
+        std::memcpy(words, &acc, 16);
+        if (((words[0] | words[1]) & lanes) != 0) return true;
     }
-    std::memcpy(words, &acc, 16);
+    return false;
 #endif
-    return ((words[0] | words[1]) & pred_lane_mask(esize)) != 0;
 }
 
 void sve_ptest(cpu_state *s, const unsigned char *g, const unsigned char *r, unsigned esize) {
@@ -204,9 +209,24 @@ aarch64_decode_rc brkpb(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch6
 // kAllActive: every element counts as active and G is not read (INCP).
 template <bool kAllActive = false>
 unsigned count_active(const unsigned char *g, const unsigned char *p, unsigned esize) {
+    const uint64_t lanes = pred_lane_mask(esize);
+#if defined(__aarch64__)
+    const uint8x16_t mask = vreinterpretq_u8_u64(vdupq_n_u64(lanes));
+    const auto piece = [&](unsigned k) [[gnu::always_inline]] {
+        uint8x16_t b = vld1q_u8(p + k);
+        if constexpr (!kAllActive) b = vandq_u8(b, vld1q_u8(g + k));
+        return vandq_u8(b, mask);
+    };
+    uint8x16_t acc[2] = {vdupq_n_u8(0), vdupq_n_u8(0)};
+#pragma GCC unroll 8
+    for (unsigned k = 0; k < kVecBytes; k += 32) {
+        acc[0] = vaddq_u8(acc[0], piece(k));
+        acc[1] = vaddq_u8(acc[1], piece(k + 16));
+    }
+    return vaddlvq_u8(vaddq_u8(acc[0], acc[1]));
+#else
     typedef unsigned char piece __attribute__((vector_size(16)));
     typedef uint64_t halves __attribute__((vector_size(16)));
-    const uint64_t lanes = pred_lane_mask(esize);
     const piece mask = reinterpret_cast<piece>(halves{lanes, lanes});
     piece acc{};
     for (unsigned k = 0; k < kVecBytes; k += 16) {
@@ -225,6 +245,7 @@ unsigned count_active(const unsigned char *g, const unsigned char *p, unsigned e
     // The total reaches 256, more than a byte holds: add in 16-bit lanes.
     const uint64_t pairs = (sum & 0x00FF00FF00FF00FFull) + ((sum >> 8) & 0x00FF00FF00FF00FFull);
     return static_cast<unsigned>((pairs * 0x0001000100010001ull) >> 48);
+#endif
 }
 
 // WHILE<cond> from the register records (qualifier 3: X registers, else W).

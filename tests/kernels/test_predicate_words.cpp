@@ -1,14 +1,16 @@
 // The word-at-a-time predicate and compare kernels against element-by-element
 // models: loop predicates at the wrap and saturation edges of both register
 // widths, PTEST's first and last elements, logic and SEL under merging and
-// zeroing, PNEXT, PTRUE patterns, CNTP and compare results, and the wide
-// compares at the edges of the element ranges.
+// zeroing, PNEXT, PTRUE patterns, CNTP and compare results (under governing
+// predicates that are windows too, as at a loop's end), and the wide compares
+// at the edges of the element ranges.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "sve/kernels/compare_kernels.h"
@@ -44,6 +46,16 @@ void random_pred(std::mt19937_64 &rng, unsigned char *p, unsigned e, unsigned pe
 }
 
 std::vector<unsigned char> bytes(const unsigned char *p) { return {p, p + kVecBytes}; }
+
+// Bytes [from, to) set, the others clear, for a random window: a loop's last
+// predicate (a prefix), a suffix, or a stretch in the middle, with either end
+// anywhere, in or between the 64-byte pieces.
+void window_pred(std::mt19937_64 &rng, unsigned char *p) {
+    unsigned from = static_cast<unsigned>(rng() % (kVecBytes + 1)), to = static_cast<unsigned>(rng() % (kVecBytes + 1));
+    if (from > to) std::swap(from, to);
+    if (rng() % 3 == 0) from = 0;
+    for (unsigned j = 0; j < kVecBytes; ++j) p[j] = j >= from && j < to;
+}
 
 enum class loop_kind { lt, lo, ls };
 
@@ -116,6 +128,15 @@ TEST(PredicateWords, PtestTakesFirstAndLastElementsAndIgnoresOtherBytes) {
                 sve_ptest_pp(s.get(), make_preg(1, kQualZeroing), make_preg(2, kQualB));
                 ASSERT_EQ(nzcv(s.get()), model_flags(s->p[1], s->p[2], 1));
             }
+        }
+    // An all-true G: R's only true byte anywhere, in any 64-byte piece, or none.
+    std::memset(s->p[1], 1, kVecBytes);
+    for (uint32_t q : kQuals)
+        for (int at : {-1, 0, 1, 63, 64, 127, 128, 200, 248, 255}) {
+            std::memset(s->p[2], 0, kVecBytes);
+            if (at >= 0) s->p[2][at] = 1;
+            sve_ptest(s.get(), s->p[1], s->p[2], esize(q));
+            ASSERT_EQ(nzcv(s.get()), model_flags(s->p[1], s->p[2], esize(q))) << "q=" << q << " at=" << at;
         }
     // Only the very last element active, in both.
     std::memset(s->p[1], 0, kVecBytes);
@@ -270,7 +291,11 @@ TEST(PredicateWords, ComparesWriteWholeElementsUnderPg) {
     for (int iter = 0; iter < 60; ++iter)
         for (uint32_t q : kQuals) {
             const unsigned e = esize(q), n = kVecBytes / e;
-            random_pred(rng, s->p[1], 1, iter % 4 == 0 ? 2 : 60, false);  // bytes inside elements set too
+            // Bytes inside elements set too; every fourth a window, as at a loop's end.
+            if (iter % 4 == 1)
+                window_pred(rng, s->p[1]);
+            else
+                random_pred(rng, s->p[1], 1, iter % 4 == 0 ? 2 : 60, false);
             for (unsigned j = 0; j < kVecBytes; ++j) {
                 s->z[1][j] = static_cast<unsigned char>(rng() % 3 == 0 ? 0xFF : rng());
                 s->z[2][j] = rng() % 2 ? s->z[1][j] : static_cast<unsigned char>(rng());
@@ -327,9 +352,11 @@ TEST(PredicateWords, ComparesIntoTheirGoverningPredicate) {
             auto sgn = [&](uint64_t v) { return e == 8 ? static_cast<int64_t>(v) : static_cast<int64_t>(v << (64 - 8 * e)) >> (64 - 8 * e); };
             const uint64_t emask = e == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * e)) - 1;
             auto run = [&](auto kernel, auto cond, const char *what) {
-                // Empty, full, one element at either end, or random with bytes inside elements set.
-                const unsigned shape = static_cast<unsigned>(rng() % 6);
-                for (unsigned j = 0; j < kVecBytes; ++j)
+                // Empty, full, one element at either end, a window, or random with bytes inside
+                // elements set.
+                const unsigned shape = static_cast<unsigned>(rng() % 7);
+                if (shape == 6) window_pred(rng, s->p[5]);
+                for (unsigned j = 0; j < kVecBytes && shape != 6; ++j)
                     s->p[5][j] = shape == 0   ? 0
                                  : shape == 1 ? 1
                                  : shape == 2 ? j == 0
