@@ -70,40 +70,6 @@ inline aarch64_decode_rc store_elements(cpu_state *s, unsigned zt, const unsigne
 // element loops above: a piece lies within one page, so it faults at its first
 // byte, where the first element it holds would fault, before any of it is
 // done. Anything else takes the element loops.
-// Whether bit 0 of the first byte of every element of a predicate is set. On
-// AArch64 the de-interleaving loads gather the elements' first bytes for .H,
-// .S and .D (LD2, and LD4 for .S and .D: with .D every second byte of the first
-// register), so that an AND of a few registers and a minimum across bytes
-// decide; elsewhere the AND of all predicate words.
-inline bool every_element_active(const unsigned char *pg, unsigned esize) {
-#if defined(__aarch64__)
-    uint8x16_t all;
-    if (esize == 1) {
-        const uint8x16x4_t a = vld1q_u8_x4(pg), b = vld1q_u8_x4(pg + 64), c = vld1q_u8_x4(pg + 128),
-                           d = vld1q_u8_x4(pg + 192);
-        const uint8x16_t ab = vandq_u8(vandq_u8(vandq_u8(a.val[0], a.val[1]), vandq_u8(a.val[2], a.val[3])),
-                                       vandq_u8(vandq_u8(b.val[0], b.val[1]), vandq_u8(b.val[2], b.val[3])));
-        const uint8x16_t cd = vandq_u8(vandq_u8(vandq_u8(c.val[0], c.val[1]), vandq_u8(c.val[2], c.val[3])),
-                                       vandq_u8(vandq_u8(d.val[0], d.val[1]), vandq_u8(d.val[2], d.val[3])));
-        all = vandq_u8(ab, cd);
-    } else if (esize == 2) {
-        all = vld2q_u8(pg).val[0];
-        for (unsigned k = 32; k < kVecBytes; k += 32) all = vandq_u8(all, vld2q_u8(pg + k).val[0]);
-    } else {
-        all = vandq_u8(vandq_u8(vld4q_u8(pg).val[0], vld4q_u8(pg + 64).val[0]),
-                       vandq_u8(vld4q_u8(pg + 128).val[0], vld4q_u8(pg + 192).val[0]));
-        // .D: bytes 1, 3, ... of that register start no element.
-        if (esize == 8) all = vreinterpretq_u8_u16(vorrq_u16(vreinterpretq_u16_u8(all), vdupq_n_u16(0x0100)));
-    }
-    return (vminvq_u8(all) & 1) != 0;
-#else
-    uint64_t all = ~uint64_t{0};
-    for (unsigned w = 0; w < kPredWords; ++w) all &= pred_word(pg, w);
-    const uint64_t lanes = pred_lane_mask(esize);
-    return (all & lanes) == lanes;
-#endif
-}
-
 enum class whole_transfer { none, by16, by64 };
 
 inline whole_transfer whole_register_transfer(const unsigned char *pg, unsigned esize, uint64_t start) {

@@ -152,6 +152,62 @@ TEST_F(FpHandlers, FaddaAddsInElementOrderUnlikeFaddv) {
     }
 }
 
+// FADDA with every element active (a loop's iterations before its last) and
+// with one inactive, against the library's additions in element order: values
+// near each other's rounding boundaries, denormals, infinities and NaNs, under
+// every rounding mode with FZ and DN set or clear.
+template <typename T>
+void fadda_against_library(cpu_state *s, std::mt19937_64 &rng, const char *handler) {
+    constexpr unsigned kElems = kVecBytes / sizeof(T), kBits = 8 * sizeof(T), kMant = sizeof(T) == 4 ? 23 : 52;
+    const auto value = [&]() -> T {
+        const T sign = static_cast<T>(rng() & 1) << (kBits - 1);
+        switch (rng() % 8) {
+            case 0: return sign | static_cast<T>(rng() & ((T(1) << kMant) - 1));  // denormal or zero
+            case 1: return sign | (static_cast<T>(~T(0)) >> 1 & ~((T(1) << kMant) - 1));  // infinity
+            case 2: return static_cast<T>(~T(0)) >> 1 & ~(T(1) << (kMant - 1)) & ~T(rng() % 2);  // NaN (mostly signalling)
+            default: {
+                // Near 1.0 in magnitude, so that sums round; a few far away.
+                const T bias = (T(1) << (kBits - kMant - 2)) - 1;
+                const T exp = static_cast<T>(bias + static_cast<T>(rng() % 40) - 20 + (rng() % 16 == 0 ? 100 : 0));
+                return sign | exp << kMant | static_cast<T>(rng() & ((T(1) << kMant) - 1));
+            }
+        }
+    };
+    for (int iter = 0; iter < 300; ++iter) {
+        const uint32_t fpcr = static_cast<uint32_t>(rng() % 4) << 22 | static_cast<uint32_t>(rng() % 4) << 24;
+        const bool all = iter % 4 != 0;
+        const unsigned off = all ? kElems : static_cast<unsigned>(rng() % kElems);
+        // NaNs and infinities in one case in four, so that most sums stay finite.
+        const bool special = iter % 4 == 1;
+        std::vector<T> m(kElems);
+        for (T &v : m) {
+            v = value();
+            while (!special && ((v >> kMant) & ((T(1) << (kBits - kMant - 1)) - 1)) == (T(1) << (kBits - kMant - 1)) - 1) v = value();
+        }
+        const T start = value();
+        FPSCR f = fpcr;
+        T acc = start;
+        for (unsigned e = 0; e < kElems; ++e)
+            if (e != off) acc = FPAdd(acc, m[e], f);
+        for (unsigned e = 0; e < kElems; ++e) zset<T>(s, 1, e, m[e]);
+        for (unsigned e = 0; e < kElems; ++e) zset<T>(s, 2, e, static_cast<T>(rng()));
+        zset<T>(s, 2, 0, start);
+        for (unsigned i = 0; i < kVecBytes; ++i) s->p[0][i] = i % sizeof(T) == 0 && i / sizeof(T) != off;
+        s->fpcr = fpcr;
+        s->fpsr = 0;
+        ASSERT_EQ(run_word(s, word_of(handler, Zd(2) | Zn(1) | Pg(0))), DECODE_OK);
+        ASSERT_EQ(zget<T>(s, 2, 0), acc) << handler << " iter " << iter << std::hex << " fpcr " << fpcr;
+        for (unsigned e = 1; e < kElems; ++e) ASSERT_EQ(zget<T>(s, 2, e), T(0)) << handler << " element " << e;
+        ASSERT_EQ(s->fpsr, f & FPSCR_FLAGS) << handler << " iter " << iter << std::hex << " fpcr " << fpcr;
+    }
+}
+
+TEST_F(FpHandlers, FaddaOfWholeAndPartialVectorsIsTheLibrarys) {
+    std::mt19937_64 rng(29);
+    fadda_against_library<uint32_t>(s.get(), rng, "VecF32AddReduceAV");
+    fadda_against_library<uint64_t>(s.get(), rng, "VecD64AddReduceAV");
+}
+
 TEST_F(FpHandlers, MaxNumReductionOfNoActiveElementIsDefaultNaN) {
     fill<uint64_t>(1, 0x3FF0000000000000ull);
     set_active(0, 8, 0);
