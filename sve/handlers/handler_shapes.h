@@ -170,6 +170,23 @@ inline aarch64_decode_rc compute_unary_merge(cpu_state *s, uint32_t insn, Op op)
     return DECODE_OK;
 }
 
+#if defined(__aarch64__)
+// compute_unary_merge with an operation on 16 bytes of elements at a time
+// (VOP takes and gives the bytes), by a bitwise select of each piece; each
+// piece of Zn and Zd is read before the same piece of Zd is written.
+template <typename T, typename VOp>
+inline aarch64_decode_rc compute_unary_merge_pieces(cpu_state *s, uint32_t insn, VOp vop) {
+    const unsigned char *a = s->z[zn_num(insn)], *g = s->p[pg3_num(insn)];
+    unsigned char *d = s->z[zd_num(insn)];
+#pragma GCC unroll 16
+    for (unsigned off = 0; off < kVecBytes; off += 16) {
+        const uint8x16_t x = vld1q_u8(a + off), old = vld1q_u8(d + off);
+        vst1q_u8(d + off, vbslq_u8(lanes_active<T>(vld1q_u8(g + off)), vop(x), old));
+    }
+    return DECODE_OK;
+}
+#endif
+
 // Zdn (4..0) = op(Zdn[e]) for active elements of Pg (12..10); inactive elements
 // keep Zdn (predicated forms with an immediate operand).
 template <typename T, typename Op>
@@ -197,6 +214,23 @@ inline aarch64_decode_rc compute_binary_merge(cpu_state *s, uint32_t insn, Op op
         const T y = static_cast<T>(op(x, elem_get<T>(m, e)));
         elem_set<T>(r.b, e, pick_active<T>(g, e, y, x));
     }
+    std::memcpy(d, r.b, kVecBytes);
+    return DECODE_OK;
+}
+
+// As compute_binary_merge, for an operation that does not vectorise (a 64-bit
+// high multiply): every element's result first, in a loop of the operation
+// alone, then the predicate picks them in a loop that does.
+template <typename T, typename Op>
+inline aarch64_decode_rc compute_binary_merge_scalar_op(cpu_state *s, uint32_t insn, Op op) {
+    const unsigned char *m = s->z[zn_num(insn)], *g = s->p[pg3_num(insn)];
+    unsigned char *d = s->z[zd_num(insn)];
+    vec_buf y, r;
+#pragma GCC unroll 4
+    for (unsigned e = 0; e < elem_count<T>; ++e)
+        elem_set<T>(y.b, e, static_cast<T>(op(elem_get<T>(d, e), elem_get<T>(m, e))));
+    for (unsigned e = 0; e < elem_count<T>; ++e)
+        elem_set<T>(r.b, e, pick_active<T>(g, e, elem_get<T>(y.b, e), elem_get<T>(d, e)));
     std::memcpy(d, r.b, kVecBytes);
     return DECODE_OK;
 }

@@ -108,9 +108,11 @@ aarch64_decode_rc abd_vvm(cpu_state *s, uint32_t insn) {
 }
 
 // SMULH/UMULH: the upper half of the double-width product.
+// Doublewords by the processor's 64 x 64-bit high multiply, which does not
+// vectorise.
 template <typename T, bool Unsigned>
 aarch64_decode_rc mulh_vvm(cpu_state *s, uint32_t insn) {
-    return compute_binary_merge<T>(s, insn, [](T a, T b) {
+    const auto mulh = [](T a, T b) {
         // The product is formed modulo 2^128 (an unsigned 64 x 64-bit product does
         // not fit a signed 128-bit value); bits width..2*width-1 are exact either way.
         using C = std::conditional_t<Unsigned, T, std::make_signed_t<T>>;
@@ -118,7 +120,9 @@ aarch64_decode_rc mulh_vvm(cpu_state *s, uint32_t insn) {
                                      std::conditional_t<Unsigned, unsigned __int128, __int128>>;
         const W p = static_cast<W>(static_cast<C>(a)) * static_cast<W>(static_cast<C>(b));
         return static_cast<T>(p >> kBits<T>);
-    });
+    };
+    if constexpr (sizeof(T) == 8) return compute_binary_merge_scalar_op<T>(s, insn, mulh);
+    return compute_binary_merge<T>(s, insn, mulh);
 }
 
 // SUBR (vectors): Zm - Zdn.

@@ -60,8 +60,18 @@ constexpr T swar_popcount(T x) {
 static_assert(swar_popcount<uint64_t>(~0ull) == 64 && swar_popcount<uint8_t>(0xFF) == 8 &&
               swar_popcount<uint32_t>(0x80000001u) == 2);
 
+// On AArch64 the byte counts (CNT) added in pairs up to the element (UADDLP).
 template <typename T>
 aarch64_decode_rc cnt(cpu_state *s, uint32_t insn) {
+#if defined(__aarch64__)
+    return compute_unary_merge_pieces<T>(s, insn, [](uint8x16_t x) {
+        uint8x16_t c = vcntq_u8(x);
+        if constexpr (sizeof(T) >= 2) c = vreinterpretq_u8_u16(vpaddlq_u8(c));
+        if constexpr (sizeof(T) >= 4) c = vreinterpretq_u8_u32(vpaddlq_u16(vreinterpretq_u16_u8(c)));
+        if constexpr (sizeof(T) == 8) c = vreinterpretq_u8_u64(vpaddlq_u32(vreinterpretq_u32_u8(c)));
+        return c;
+    });
+#endif
     return compute_unary_merge<T>(s, insn, [](T a) { return swar_popcount(a); });
 }
 template <typename T>

@@ -95,8 +95,18 @@ template <typename T>
 aarch64_decode_rc uxtb(cpu_state *s, uint32_t insn) {
     return compute_unary_merge<T>(s, insn, [](T a) { return static_cast<T>(a & 0xFF); });
 }
+// REVB and REVH; on AArch64 by REV16, REV32 and REV64 on whole pieces.
 template <typename T, int Unit>
 aarch64_decode_rc reverse_units(cpu_state *s, uint32_t insn) {
+#if defined(__aarch64__)
+    return compute_unary_merge_pieces<T>(s, insn, [](uint8x16_t x) {
+        if constexpr (Unit == 1 && sizeof(T) == 2) return vrev16q_u8(x);
+        else if constexpr (Unit == 1 && sizeof(T) == 4) return vrev32q_u8(x);
+        else if constexpr (Unit == 1) return vrev64q_u8(x);
+        else if constexpr (sizeof(T) == 4) return vreinterpretq_u8_u16(vrev32q_u16(vreinterpretq_u16_u8(x)));
+        else return vreinterpretq_u8_u16(vrev64q_u16(vreinterpretq_u16_u8(x)));
+    });
+#endif
     return compute_unary_merge<T>(s, insn, [](T a) { return static_cast<T>(Reverse(a, kBits<T>, Unit)); });
 }
 

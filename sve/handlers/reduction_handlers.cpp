@@ -16,11 +16,7 @@ aarch64_decode_rc reduce(cpu_state *s, uint32_t insn, vpz_kernel k) {
 // SADDV: the 64-bit sum of the active elements, each sign-extended.
 template <typename T>
 aarch64_decode_rc saddv(cpu_state *s, uint32_t insn) {
-    using ST = std::make_signed_t<T>;
-    const unsigned char *a = s->z[zn_num(insn)], *g = s->p[pg3_num(insn)];
-    int64_t sum = 0;
-    for (unsigned e = 0; e < elem_count<T>; ++e) sum += static_cast<ST>(pick_active<T>(g, e, elem_get<T>(a, e), T(0)));
-    write_v_scalar<uint64_t>(s, zd_num(insn), static_cast<uint64_t>(sum));
+    write_v_scalar<uint64_t>(s, zd_num(insn), sum_active<T, true>(s->z[zn_num(insn)], s->p[pg3_num(insn)]));
     return DECODE_OK;
 }
 

@@ -60,6 +60,17 @@ template <typename T>
 inline bool pred_active(const unsigned char *pred, unsigned i) {
     return pred[i * sizeof(T)] & 1;
 }
+#if defined(__aarch64__)
+// 16 predicate bytes to a lane mask of elements of type E: all ones in the
+// elements whose first byte has bit 0 set.
+template <typename E>
+inline uint8x16_t lanes_active(uint8x16_t p) {
+    if constexpr (sizeof(E) == 1) return vtstq_u8(p, vdupq_n_u8(1));
+    else if constexpr (sizeof(E) == 2) return vreinterpretq_u8_u16(vtstq_u16(vreinterpretq_u16_u8(p), vdupq_n_u16(1)));
+    else if constexpr (sizeof(E) == 4) return vreinterpretq_u8_u32(vtstq_u32(vreinterpretq_u32_u8(p), vdupq_n_u32(1)));
+    else return vreinterpretq_u8_u64(vtstq_u64(vreinterpretq_u64_u8(p), vdupq_n_u64(1)));
+}
+#endif
 // Copies 256 bytes as four 64-byte pieces in ascending order: on AArch64 one
 // LD1/ST1 of four registers each.
 inline void copy_256_by64(unsigned char *to, const unsigned char *from) {

@@ -119,17 +119,11 @@ inline uint64_t contiguous_ss_start(uint64_t base, uint64_t index) {
 template <typename E>
 inline void masked_register(unsigned char *d, const unsigned char *from, const unsigned char *pg) {
 #if defined(__aarch64__)
-    const auto active = [](uint8x16_t p) [[gnu::always_inline]] {
-        if constexpr (sizeof(E) == 1) return vtstq_u8(p, vdupq_n_u8(1));
-        else if constexpr (sizeof(E) == 2) return vreinterpretq_u8_u16(vtstq_u16(vreinterpretq_u16_u8(p), vdupq_n_u16(1)));
-        else if constexpr (sizeof(E) == 4) return vreinterpretq_u8_u32(vtstq_u32(vreinterpretq_u32_u8(p), vdupq_n_u32(1)));
-        else return vreinterpretq_u8_u64(vtstq_u64(vreinterpretq_u64_u8(p), vdupq_n_u64(1)));
-    };
 #pragma GCC unroll 4
     for (unsigned k = 0; k < kVecBytes; k += 64) {
         const uint8x16x4_t v = vld1q_u8_x4(from + k), p = vld1q_u8_x4(pg + k);
         uint8x16x4_t r;
-        for (unsigned j = 0; j < 4; ++j) r.val[j] = vandq_u8(v.val[j], active(p.val[j]));
+        for (unsigned j = 0; j < 4; ++j) r.val[j] = vandq_u8(v.val[j], lanes_active<E>(p.val[j]));
         vst1q_u8_x4(d + k, r);
     }
 #else

@@ -43,10 +43,7 @@ using S = std::make_signed_t<T>;
 aarch64_decode_rc sve_uaddv_vpz(cpu_state *s, unsigned int vd, aarch64_p_reg pg, aarch64_z_reg zn) {
     return with_element_type(zn.qual, [&](auto t) {
         using T = decltype(t);
-        const unsigned char *a = zreg(s, zn), *g = preg(s, pg);
-        uint64_t sum = 0;
-        for (unsigned i = 0; i < elem_count<T>; ++i) sum += pick_active<T>(g, i, elem_get<T>(a, i), T(0));
-        write_scalar(s, vd, sum, 8);
+        write_scalar(s, vd, sum_active<T, false>(zreg(s, zn), preg(s, pg)), 8);
         return DECODE_OK;
     });
 }

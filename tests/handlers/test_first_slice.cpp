@@ -1,7 +1,13 @@
 // The first handlers end to end through the decode cascade, against results
 // computed by hand: FFR access, PFALSE/PTRUE, prefetches, ADD/SUB, DUP, RDVL,
-// ADDVL, ADDPL, CNTx and INCx/DECx.
+// ADDVL, ADDPL, CNTx and INCx/DECx; the integer divisions at their edges and
+// the add reductions at their extremes.
 #include <gtest/gtest.h>
+
+#include <limits>
+#include <random>
+#include <type_traits>
+#include <vector>
 
 #include "tests/common/test_state.h"
 
@@ -230,6 +236,89 @@ TEST_F(FirstSlice, IncrementAndDecrementByCount) {
     EXPECT_EQ(s->x[1], uint64_t(-192));
     run("VecU32DecrVLSI", Rd(31) | Pattern(31));  // XZR discards
     EXPECT_EQ(s->x[30], 0x1000u * 31);
+}
+
+// SDIV/UDIV/SDIVR/UDIVR on words and doublewords: zero divisors give 0, the
+// most negative value divided by -1 wraps to itself, quotients round toward
+// zero; inactive elements keep Zdn.
+template <typename T, bool Signed, bool Reversed>
+void check_division(cpu_state *s, std::mt19937_64 &rng, const char *handler) {
+    using S = std::make_signed_t<T>;
+    constexpr unsigned n = kVecBytes / sizeof(T);
+    const T edges[] = {0, 1, T(-1), T(2), T(-2), T(3), T(7), T(-7),
+                       static_cast<T>(std::numeric_limits<S>::min()), static_cast<T>(std::numeric_limits<S>::max()),
+                       std::numeric_limits<T>::max()};
+    const auto value = [&] { return rng() % 3 == 0 ? static_cast<T>(rng() >> (rng() % 64)) : edges[rng() % std::size(edges)]; };
+    for (int iter = 0; iter < 20; ++iter) {
+        std::vector<T> a(n), b(n);
+        for (unsigned i = 0; i < n; ++i) {
+            a[i] = value();
+            b[i] = value();
+            zset<T>(s, 1, i, a[i]);
+            zset<T>(s, 2, i, b[i]);
+        }
+        for (unsigned i = 0; i < kVecBytes; ++i) s->p[3][i] = iter % 2 == 0 || rng() % 4 != 0;
+        ASSERT_EQ(run_word(s, word_of(handler, Rd(1) | Rn(2) | Pg(3))), DECODE_OK) << handler;
+        for (unsigned i = 0; i < n; ++i) {
+            const T x = Reversed ? b[i] : a[i], y = Reversed ? a[i] : b[i];
+            T want = a[i];
+            if (s->p[3][i * sizeof(T)] & 1) {
+                if (y == 0)
+                    want = 0;
+                else if (Signed && static_cast<S>(y) == -1)
+                    want = static_cast<T>(T(0) - x);
+                else
+                    want = Signed ? static_cast<T>(static_cast<S>(x) / static_cast<S>(y)) : static_cast<T>(x / y);
+            }
+            ASSERT_EQ(zget<T>(s, 1, i), want) << handler << " element " << i << ": " << a[i] << ", " << b[i];
+        }
+    }
+}
+
+TEST_F(FirstSlice, DivisionsAtTheirEdges) {
+    std::mt19937_64 rng(31);
+    check_division<uint32_t, true, false>(s.get(), rng, "VecS32DivVVM");
+    check_division<uint64_t, true, false>(s.get(), rng, "VecS64DivVVM");
+    check_division<uint32_t, false, false>(s.get(), rng, "VecU32DivVVM");
+    check_division<uint64_t, false, false>(s.get(), rng, "VecU64DivVVM");
+    check_division<uint32_t, true, true>(s.get(), rng, "VecS32DivRVVM");
+    check_division<uint64_t, true, true>(s.get(), rng, "VecS64DivRVVM");
+    check_division<uint32_t, false, true>(s.get(), rng, "VecU32DivRVVM");
+    check_division<uint64_t, false, true>(s.get(), rng, "VecU64DivRVVM");
+}
+
+// UADDV and SADDV where the sums are largest: every element at the type's
+// extremes, all active, so that any narrower partial sum would overflow; and
+// with every other element inactive.
+TEST_F(FirstSlice, AddReductionsAtTheirExtremes) {
+    struct form {
+        const char *handler;
+        unsigned esize;
+        bool is_signed;
+    };
+    const form forms[] = {{"VecU8AddReduceV", 1, false},  {"VecU16AddReduceV", 2, false}, {"VecU32AddReduceV", 4, false},
+                          {"VecU64AddReduceV", 8, false}, {"VecS8AddReduceV", 1, true},   {"VecS16AddReduceV", 2, true},
+                          {"VecS32AddReduceV", 4, true}};
+    for (const form &f : forms)
+        for (int pattern = 0; pattern < 4; ++pattern) {
+            const unsigned n = kVecBytes / f.esize;
+            const uint64_t top = f.esize == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * f.esize)) - 1;
+            // All ones (the largest unsigned, -1 signed), the largest positive, the most negative.
+            const uint64_t value = pattern % 2 == 0 ? top : pattern == 1 ? top >> 1 : (top >> 1) + 1;
+            uint64_t want = 0;
+            for (unsigned i = 0; i < n; ++i) {
+                const bool on = pattern < 3 || i % 2 == 0;
+                std::memcpy(&s->z[2][i * f.esize], &value, f.esize);
+                s->p[0][i * f.esize] = on;
+                for (unsigned k = 1; k < f.esize; ++k) s->p[0][i * f.esize + k] = 1;  // ignored bytes
+                if (!on) continue;
+                const bool negative = f.is_signed && (value >> (8 * f.esize - 1)) & 1;
+                want += negative ? value | ~top : value;
+            }
+            run(f.handler, Rd(1) | Rn(2) | Pg(0));
+            EXPECT_EQ(zget<uint64_t>(s.get(), 1, 0), want) << f.handler << " pattern " << pattern;
+            EXPECT_EQ(zget<uint64_t>(s.get(), 1, 1), 0u) << f.handler;
+        }
 }
 
 }  // namespace
