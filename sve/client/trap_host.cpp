@@ -107,6 +107,8 @@ constexpr uint64_t kNoExpectedWay = 1;
 // for each element size (PTRUE). A step's key holds the offset of its piece.
 constexpr unsigned kPieces = 5;
 
+constexpr unsigned kCodePages = 4;
+
 struct trap_thread {
     cpu_state state;
     // Within reach of a load's offset from the record's start.
@@ -128,6 +130,11 @@ struct trap_thread {
     uint64_t instructions;
     uint64_t scalar_steps;
     sve_profile_thread *profile;  // null unless SVE_PROFILE is set
+    // The last pages traps of this thread started in, which the processor
+    // executed from: a trap may go on into one of them from the page next to
+    // it (0: none).
+    uint64_t code_pages[kCodePages];
+    unsigned next_code_page;
 };
 
 __attribute__((tls_model("initial-exec"))) thread_local trap_thread *tls_thread = nullptr;
@@ -718,12 +725,31 @@ uint64_t expected_next(uint32_t word, uint64_t at, uint64_t *returns, unsigned &
     return n > 0;
 }
 
+// Whether a trap may go on into PAGE, next to the page it started in: a trap
+// of this thread has started in PAGE before (the processor executed from it),
+// and its word at PC can be read now.
+bool may_enter_page(const trap_thread &t, uint64_t page, uint64_t pc) {
+    bool known = false;
+    for (unsigned k = 0; k < kCodePages && !known; ++k) known = t.code_pages[k] == page;
+    uint32_t word;
+    return known && sve_safe_read(reinterpret_cast<const void *>(pc), &word, sizeof word);
+}
+
+// Remembers PAGE, where a trap starts, among the thread's code pages.
+inline void note_code_page(trap_thread &t, uint64_t page) {
+    for (unsigned k = 0; k < kCodePages; ++k)
+        if (t.code_pages[k] == page) return;
+    t.code_pages[t.next_code_page++ % kCodePages] = page;
+}
+
 // Emulates from AT, an emulated word, on the thread's state, stretch by
 // stretch, each by its plan (make_plan): SVE words, and the register-only
 // scalar words that join them into loops and calls, executed here too so that
 // a loop runs in one trap. Stops at any other word; at SP below SP_FLOOR (when
 // not zero); at a word outside the first word's page (the program runs code
-// from that page, another may not be mapped); after kStepsPerTrap steps,
+// from it) and the page on either side of it, which a loop or a function may
+// run on into (entered when may_enter_page allows, and then no other); after
+// kStepsPerTrap steps,
 // because asynchronous signals wait while the trap runs; and before going past
 // kScalarStepsBetweenRuns scalar instructions in a row, so that a scalar loop
 // runs natively. Kept apart from the trap's sigsetjmp so that its state stays
@@ -732,7 +758,21 @@ template <bool kProfile>
 __attribute__((noinline)) run_end run_from(trap_thread &t, const uint32_t *at, uint64_t sp_floor) {
     cpu_state &st = t.state;
     const uint64_t page_bytes = g_page_bytes;
-    const uint64_t page = reinterpret_cast<uintptr_t>(at) & ~(page_bytes - 1);
+    // The page of the trap, and the page of the plans now running: that one,
+    // or the neighbour it went on into.
+    const uint64_t home = reinterpret_cast<uintptr_t>(at) & ~(page_bytes - 1);
+    uint64_t page = home, neighbour = 0;
+    note_code_page(t, home);
+    const auto enter_page_of = [&](uint64_t to) [[gnu::noinline]] {
+        const uint64_t p = to & ~(page_bytes - 1);
+        if (p != home && p != neighbour) {
+            if (neighbour != 0 || (p != home + page_bytes && p + page_bytes != home) || !may_enter_page(t, p, to))
+                return false;
+            neighbour = p;
+        }
+        page = p;
+        return true;
+    };
     // Steps left, the emulated words run and the scalar words since the last
     // of them live in registers; the record gets the counts when the run
     // stops. (A fault that a handler of the program leaves by a jump loses the
@@ -771,7 +811,7 @@ __attribute__((noinline)) run_end run_from(trap_thread &t, const uint32_t *at, u
                 scalar_run = plan.emulated != 0 ? plan.trail : scalar_run + count;
                 // Its scalar words have had SP checked; an emulated word that moves SP ends it.
                 if (__builtin_expect(plan.moves_sp && st.sp < sp_floor, 0)) goto out;
-                if (__builtin_expect(pc - page >= page_bytes, 0)) goto out;
+                if (__builtin_expect(pc - page >= page_bytes, 0) && !enter_page_of(pc)) goto out;
                 goto look_up_plan;
             }
             const uint32_t *const w = reinterpret_cast<const uint32_t *>(s->at);
@@ -810,7 +850,8 @@ __attribute__((noinline)) run_end run_from(trap_thread &t, const uint32_t *at, u
         pc = s->at;
         if (plan.pc != 0) break;  // not a changed word
     next_stretch:
-        if (__builtin_expect(pc - page >= page_bytes || st.sp < sp_floor, 0)) break;
+        if (__builtin_expect(st.sp < sp_floor, 0) || (__builtin_expect(pc - page >= page_bytes, 0) && !enter_page_of(pc)))
+            break;
     look_up_plan:
         next_plan = &plan_slot(plans, pc);
         if (next_plan->pc == pc) continue;

@@ -1,7 +1,12 @@
 // Runs of consecutive SVE words share one trap, and so do runs joined by
-// register-only scalar instructions (a loop's compare and branch). A trap ends
-// at any other word, at a page boundary, after a bounded number of steps, and
-// after a bounded number of scalar instructions in a row.
+// register-only scalar instructions (a loop's compare and branch), also into a
+// next page the processor has executed from. A trap ends at any other word,
+// before any other page, after a bounded number of steps, and after a bounded
+// number of scalar instructions in a row.
+#include <csignal>
+#include <cstdlib>
+#include <thread>
+
 #include "trap_test_support.h"
 
 namespace {
@@ -59,16 +64,65 @@ TEST_F(TrapRuns, ScalarInstructionsJoinRuns) {
     EXPECT_EQ(after.scalar_steps - before.scalar_steps, 3u);
 }
 
-TEST_F(TrapRuns, PageBoundaryEndsTheRun) {
+// A trap goes on into the page next to its own once a trap of the thread has
+// started there (the processor executed from it): the first call takes a trap
+// in each page, the next one a single trap.
+TEST_F(TrapRuns, RunGoesOnIntoANextPageTheProcessorExecutedFrom) {
     size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
     // Two words at the end of one page, two at the start of the next.
     code_pages code({insn::kIncdX0, insn::kIncdX0, insn::kIncdX0, insn::kIncdX0, insn::kRet},
                     page - 8);
-    sve_trap_host_counters before = thread_counters();
-    EXPECT_EQ(code(1), 1u + 4 * 32);
-    sve_trap_host_counters after = thread_counters();
-    EXPECT_EQ(after.traps - before.traps, 2u);
-    EXPECT_EQ(after.instructions - before.instructions, 4u);
+    for (uint64_t want_traps : {2u, 1u, 1u}) {
+        sve_trap_host_counters before = thread_counters();
+        EXPECT_EQ(code(1), 1u + 4 * 32);
+        sve_trap_host_counters after = thread_counters();
+        EXPECT_EQ(after.traps - before.traps, want_traps);
+        EXPECT_EQ(after.instructions - before.instructions, 4u);
+    }
+}
+
+TEST_F(TrapRuns, LoopAcrossAPageBoundaryRunsInOneTrap) {
+    size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    // 1: incd x0; incd x0 | incd x0; subs x1, x1, #1; b.ne 1b; ret
+    code_pages code({insn::kIncdX0, insn::kIncdX0, insn::kIncdX0, insn::kSubsX1One, insn::kBneBack4, insn::kRet},
+                    page - 8);
+    for (uint64_t want_traps : {2u, 1u}) {
+        sve_trap_host_counters before = thread_counters();
+        EXPECT_EQ(code(5, 100), 5u + 300 * 32);
+        sve_trap_host_counters after = thread_counters();
+        EXPECT_EQ(after.traps - before.traps, want_traps);
+        EXPECT_EQ(after.instructions - before.instructions, 300u);
+    }
+}
+
+// Code that runs on into a page the processor may not execute from ends the run
+// at that page, and the program meets the fault it would meet on the
+// processor: a readable page no trap of the thread started in, and a page that
+// can no longer be read although one did.
+TEST_F(TrapRuns, RunStopsBeforeAPageThatCannotBeExecuted) {
+    size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    code_pages readable({insn::kIncdX0, insn::kIncdX0, insn::kIncdX0, insn::kIncdX0, insn::kRet}, page - 8);
+    unsigned char *second = const_cast<unsigned char *>(static_cast<const unsigned char *>(readable.word_address(2)));
+    ASSERT_EQ(mprotect(second, page, PROT_READ), 0);
+    EXPECT_EXIT(
+        {
+            std::thread fresh([&] { readable(1); });
+            fresh.join();
+            std::_Exit(0);
+        },
+        ::testing::KilledBySignal(SIGSEGV), "");
+
+    code_pages unmapped({insn::kIncdX0, insn::kIncdX0, insn::kIncdX0, insn::kIncdX0, insn::kRet}, page - 8);
+    EXPECT_EQ(unmapped(1), 1u + 4 * 32);
+    EXPECT_EQ(unmapped(1), 1u + 4 * 32);
+    second = const_cast<unsigned char *>(static_cast<const unsigned char *>(unmapped.word_address(2)));
+    ASSERT_EQ(mprotect(second, page, PROT_NONE), 0);
+    EXPECT_EXIT(
+        {
+            unmapped(1);
+            std::_Exit(0);
+        },
+        ::testing::KilledBySignal(SIGSEGV), "");
 }
 
 // A loop of one SVE instruction and SUBS, B.NE: 100 iterations in one trap; a
