@@ -63,33 +63,18 @@ template <typename T>
 struct FPSpecialTables;
 template <>
 struct FPSpecialTables<uint16_t> {
-    static constexpr int index_bits = 5;
-    static constexpr const uint16_t *expa = kFPEXPATable16;
     static constexpr const uint16_t *trig = kFPTRIMADDCoefficients16;
 };
 template <>
 struct FPSpecialTables<uint32_t> {
-    static constexpr int index_bits = 6;
-    static constexpr const uint32_t *expa = kFPEXPATable32;
     static constexpr const uint32_t *trig = kFPTRIMADDCoefficients32;
 };
 template <>
 struct FPSpecialTables<uint64_t> {
-    static constexpr int index_bits = 6;
-    static constexpr const uint64_t *expa = kFPEXPATable64;
     static constexpr const uint64_t *trig = kFPTRIMADDCoefficients64;
 };
 
 }  // namespace
-
-template <typename T>
-T FPEXPA(T x) {
-    using F = FPFormat<T>;
-    using Tab = FPSpecialTables<T>;
-    const T index = T(x & ((T(1) << Tab::index_bits) - 1));
-    const T exp = T((x >> Tab::index_bits) & F::EMAX);
-    return T((exp << F::M) | Tab::expa[index]);
-}
 
 template <typename T>
 T FPTRISMUL(T a, T b, FPSCR &fpscr) {
@@ -106,9 +91,6 @@ T FPTRIMADD(int imm, T a, T b, FPSCR &fpscr) {
     return FPMulAdd(FPSpecialTables<T>::trig[k], a, FPAbs(b), fpscr);
 }
 
-template uint16_t FPEXPA<uint16_t>(uint16_t);
-template uint32_t FPEXPA<uint32_t>(uint32_t);
-template uint64_t FPEXPA<uint64_t>(uint64_t);
 template uint16_t FPTRISMUL<uint16_t>(uint16_t, uint16_t, FPSCR &);
 template uint32_t FPTRISMUL<uint32_t>(uint32_t, uint32_t, FPSCR &);
 template uint64_t FPTRISMUL<uint64_t>(uint64_t, uint64_t, FPSCR &);

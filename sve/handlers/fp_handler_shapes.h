@@ -170,6 +170,33 @@ inline aarch64_decode_rc fp_elements_host(cpu_state *s, uint32_t insn, int pg_fi
     return DECODE_OK;
 }
 
+#if defined(__aarch64__)
+// fp_elements_host for every element, on 16 bytes at a time: Zd = VOP(d, n, m),
+// the pieces of Zd (4..0), Zn (9..5) and Zm (20..16) as host_fp_hw vectors,
+// under one FPCR set-up. Each piece of every source is read before the same
+// piece of Zd is written.
+template <typename T, typename VOp>
+inline aarch64_decode_rc fp_pieces_host(cpu_state *s, uint32_t insn, VOp vop) {
+    using Vt = host_fp_hw::vec_t<T>;
+    s->insn = insn;
+    const unsigned char *n = s->z[zn_num(insn)], *m = s->z[zm_num(insn)];
+    unsigned char *d = s->z[zd_num(insn)];
+    uint32_t raised = 0;
+    host_fp_scope scope = host_fp_begin(fp_state_fpcr(s));
+    for (unsigned off = 0; off < kVecBytes; off += 16) {
+        Vt a, b, c;
+        std::memcpy(&a, d + off, 16);
+        std::memcpy(&b, n + off, 16);
+        std::memcpy(&c, m + off, 16);
+        const Vt r = vop(a, b, c);
+        std::memcpy(d + off, &r, 16);
+    }
+    host_fp_end(scope, &raised);
+    fp_state_merge(s, raised);
+    return DECODE_OK;
+}
+#endif
+
 // Zd (4..0) = op(Zn[e], Zm[e], fpscr) for every element, Zn at 9..5, Zm at 20..16.
 template <typename T, typename Op>
 inline aarch64_decode_rc fp_binary_unpredicated(cpu_state *s, uint32_t insn, Op op) {

@@ -99,6 +99,16 @@ aarch64_decode_rc ftmad(cpu_state *s, uint32_t insn) {
         using F = FPFormat<T>;
         const T *coefficients = sizeof(T) == 4 ? reinterpret_cast<const T *>(kFPTRIMADDCoefficients32)
                                                : reinterpret_cast<const T *>(kFPTRIMADDCoefficients64);
+#if defined(__aarch64__)
+        // The coefficient of each lane picked by its sign, then one FMLA.
+        using Vt = host_fp_hw::vec_t<T>;
+        const Vt sine = host_fp_hw::v_splat(coefficients[imm & 7]), cosine = host_fp_hw::v_splat(coefficients[(imm & 7) + 8]);
+        const Vt sign = host_fp_hw::v_splat(T(F::SIGN));
+        return fp_pieces_host<T>(s, insn, [&](Vt d, Vt m, Vt) {
+            const Vt negative = host_fp_hw::v_low_bit(Vt(host_fp_hw::v_and(m, sign) >> (F::W - 1)));
+            return host_fp_hw::v_fmla(host_fp_hw::v_select(negative, cosine, sine), d, host_fp_hw::v_and(m, host_fp_hw::v_not(sign)));
+        });
+#endif
         return fp_elements_host<T>(s, insn, -1, [imm, coefficients](host_fp_scope &sc, T d, T m, T) {
             const T c = coefficients[(imm & 7) + ((m & F::SIGN) ? 8 : 0)];
             return host_fp_raw_muladd(sc, c, d, T(m & T(~F::SIGN)));
@@ -118,6 +128,20 @@ template <typename T>
 aarch64_decode_rc ftsmul(cpu_state *s, uint32_t insn) {
     if constexpr (sizeof(T) != 2) {
         using F = FPFormat<T>;
+#if defined(__aarch64__)
+        // A product is a NaN when its magnitude is above infinity's encoding.
+        using Vt = host_fp_hw::vec_t<T>;
+        return fp_pieces_host<T>(s, insn, [](Vt, Vt n, Vt m) {
+            const Vt r = host_fp_hw::v_fmul(n, n);
+            const Vt magnitude = host_fp_hw::v_and(r, host_fp_hw::v_splat(T(~F::SIGN)));
+            Vt nan;
+            if constexpr (sizeof(T) == 4)
+                nan = vcgtq_u32(magnitude, vdupq_n_u32(F::INF));
+            else
+                nan = vcgtq_u64(magnitude, vdupq_n_u64(F::INF));
+            return host_fp_hw::v_select(nan, r, Vt(magnitude | (Vt(m << (F::W - 1)))));
+        });
+#endif
         return fp_elements_host<T>(s, insn, -1, [](host_fp_scope &sc, T, T n, T m) {
             const T r = host_fp_raw_mul(sc, n, n);
             return fp_is_nan_bits(r) ? r : T((r & T(~F::SIGN)) | (T(m & 1) << (F::W - 1)));
@@ -127,12 +151,23 @@ aarch64_decode_rc ftsmul(cpu_state *s, uint32_t insn) {
 }
 // FTSSEL: 1.0 when bit 0 of the Zm element is set, else the Zn element; bit 1
 // flips the sign. No NaN processing, no flags.
+// Bit operations only, 16 bytes at a time.
 template <typename T>
 aarch64_decode_rc ftssel(cpu_state *s, uint32_t insn) {
-    return fp_binary_unpredicated<T>(s, insn, [](T a, T b, FPSCR &) {
-        T r = (b & 1) ? T(T(FPFormat<T>::B) << FPFormat<T>::M) : a;
-        return (b & 2) ? FPNeg(r) : r;
-    });
+    using F = FPFormat<T>;
+    using V = vec16<T>;
+    const unsigned char *n = s->z[zn_num(insn)], *m = s->z[zm_num(insn)];
+    unsigned char *d = s->z[zd_num(insn)];
+    const V one = V{} + T(T(F::B) << F::M), sign = V{} + T(F::SIGN);
+    for (unsigned off = 0; off < kVecBytes; off += 16) {
+        V a, b;
+        std::memcpy(&a, n + off, 16);
+        std::memcpy(&b, m + off, 16);
+        const V pick_one = V{} - (b & T(1));
+        const V r = ((one & pick_one) | (a & ~pick_one)) ^ ((V{} - ((b >> 1) & T(1))) & sign);
+        std::memcpy(d + off, &r, 16);
+    }
+    return DECODE_OK;
 }
 
 // FDUP Zd, #imm8 (imm8 12..5), unpredicated.
