@@ -281,11 +281,75 @@ aarch64_decode_rc with_fp_add_muladd(cpu_state *s, Body body) {
     }
 }
 
+#if defined(__aarch64__)
+// The complex forms 16 bytes at a time (single and double precision): the
+// pieces of pairs, each lane's sign flipped where SIGNS has it, and the lanes
+// active in 16 predicate bytes (every lane without a governing predicate).
+namespace complex_pieces {
+template <typename T>
+using Vt = host_fp_hw::vec_t<T>;
+// Each pair's first (SECOND false) or second element in both of its lanes.
+template <typename T>
+inline Vt<T> pair_element(Vt<T> v, bool second) {
+    if constexpr (sizeof(T) == 4) return second ? vtrn2q_u32(v, v) : vtrn1q_u32(v, v);
+    else return second ? vtrn2q_u64(v, v) : vtrn1q_u64(v, v);
+}
+// Each pair's two elements swapped.
+template <typename T>
+inline Vt<T> swap_pairs(Vt<T> v) {
+    if constexpr (sizeof(T) == 4) return vrev64q_u32(v);
+    else return vextq_u64(v, v, 1);
+}
+// The sign bits of the even (real) lanes, the odd (imaginary) lanes, or both.
+template <typename T>
+inline Vt<T> pair_signs(bool real, bool imaginary) {
+    constexpr T kSign = T(T(1) << (8 * sizeof(T) - 1));
+    if constexpr (sizeof(T) == 4) {
+        const uint32_t lanes[4] = {real ? kSign : 0, imaginary ? kSign : 0, real ? kSign : 0, imaginary ? kSign : 0};
+        return vld1q_u32(lanes);
+    } else {
+        const uint64_t lanes[2] = {real ? kSign : 0, imaginary ? kSign : 0};
+        return vld1q_u64(lanes);
+    }
+}
+template <typename T>
+inline Vt<T> active_lanes(const unsigned char *g, unsigned off) {
+    if (g == nullptr) return Vt<T>(vdupq_n_u8(0xFF));
+    return Vt<T>(lanes_active<T>(vld1q_u8(g + off)));
+}
+}  // namespace complex_pieces
+#endif
+
 // FCADD Zdn, Pg/M, Zdn, Zm, #rot (Zm 9..5, rot bit 16: 90 or 270 degrees):
 // (real, imaginary) pairs of Zdn plus Zm rotated.
 template <typename T>
 aarch64_decode_rc fcadd(cpu_state *s, uint32_t insn) {
     const bool rot270 = field(insn, 16, 16);
+#if defined(__aarch64__)
+    if constexpr (sizeof(T) >= 4) {
+        // Zm's pairs swapped, then one sign flipped; inactive lanes add +0.0 to
+        // +0.0, which raises nothing, and keep Zdn.
+        using namespace complex_pieces;
+        const unsigned char *m = s->z[zn_num(insn)], *g = s->p[pg3_num(insn)];
+        unsigned char *d = s->z[zd_num(insn)];
+        const Vt<T> signs = pair_signs<T>(!rot270, rot270), zero = host_fp_hw::v_splat(T(0));
+        uint32_t raised = 0;
+        host_fp_scope scope = host_fp_begin(fp_state_fpcr(s));
+        for (unsigned off = 0; off < kVecBytes; off += 16) {
+            Vt<T> acc, b;
+            std::memcpy(&acc, d + off, 16);
+            std::memcpy(&b, m + off, 16);
+            const Vt<T> on = active_lanes<T>(g, off);
+            const Vt<T> addend = swap_pairs<T>(b) ^ signs;
+            const Vt<T> sum = host_fp_hw::v_fadd(host_fp_hw::v_select(on, acc, zero), host_fp_hw::v_select(on, addend, zero));
+            const Vt<T> out = host_fp_hw::v_select(on, sum, acc);
+            std::memcpy(d + off, &out, 16);
+        }
+        host_fp_end(scope, &raised);
+        fp_state_merge(s, raised);
+        return DECODE_OK;
+    }
+#endif
     const vec_buf zm = stage_z(s, zn_num(insn));
     vec_buf r = stage_z(s, zd_num(insn));
     const unsigned char *g = s->p[pg3_num(insn)];
@@ -303,11 +367,53 @@ aarch64_decode_rc fcadd(cpu_state *s, uint32_t insn) {
 
 // FCMLA: for each pair, Zda.real += Zn[sel] * [-]Zm[pair + sel] and Zda.imag +=
 // Zn[sel] * [-]Zm[pair + !sel], with sel and the negations from the rotation
-// (units of 90 degrees). `zm_pair(e)` gives the first element of the Zm pair
-// used for the Zda pair starting at e; G is Pg's bytes, or null for every pair.
-template <typename T, typename ZmPair>
+// (units of 90 degrees). Each Zda pair takes Zm's pair at the same place
+// (PAIR_INDEX -1), or pair PAIR_INDEX of its 128-bit segment; G is Pg's bytes,
+// or null for every pair.
+template <typename T>
 aarch64_decode_rc fcmla_loop(cpu_state *s, uint32_t insn, unsigned zm_num_, unsigned rot, const unsigned char *g,
-                             ZmPair zm_pair) {
+                             int pair_index) {
+    constexpr unsigned kPerSegment = 16 / sizeof(T);
+    const auto zm_pair = [pair_index](unsigned e) {
+        return pair_index < 0 ? e : e - e % kPerSegment + 2 * static_cast<unsigned>(pair_index);
+    };
+#if defined(__aarch64__)
+    if constexpr (sizeof(T) >= 4) {
+        // Zn's chosen element of each pair in both lanes, times Zm's pairs (in
+        // the rotation's order, signs flipped), added with one rounding. Zm's
+        // pairs are the piece's own, or one pair of its 128-bit segment in both
+        // halves. Inactive lanes compute +0.0 + +0.0 * +0.0 and keep Zda.
+        using namespace complex_pieces;
+        const unsigned char *n = s->z[zn_num(insn)], *m = s->z[zm_num_ & 31];
+        unsigned char *d = s->z[zd_num(insn)];
+        const bool sel = rot & 1;
+        const Vt<T> signs = pair_signs<T>((rot & 1) != ((rot >> 1) & 1), (rot >> 1) & 1), zero = host_fp_hw::v_splat(T(0));
+        uint32_t raised = 0;
+        host_fp_scope scope = host_fp_begin(fp_state_fpcr(s));
+        for (unsigned off = 0; off < kVecBytes; off += 16) {
+            Vt<T> acc, a, b;
+            std::memcpy(&acc, d + off, 16);
+            std::memcpy(&a, n + off, 16);
+            if (pair_index < 0) {
+                std::memcpy(&b, m + off, 16);
+            } else {
+                uint64_t pair;
+                std::memcpy(&pair, m + zm_pair(off / sizeof(T)) * sizeof(T), 8);
+                b = Vt<T>(vdupq_n_u64(pair));
+            }
+            const Vt<T> on = active_lanes<T>(g, off);
+            const Vt<T> factor = (sel ? swap_pairs<T>(b) : b) ^ signs;
+            const Vt<T> sum = host_fp_hw::v_fmla(host_fp_hw::v_select(on, acc, zero),
+                                                 host_fp_hw::v_select(on, pair_element<T>(a, sel), zero),
+                                                 host_fp_hw::v_select(on, factor, zero));
+            const Vt<T> out = host_fp_hw::v_select(on, sum, acc);
+            std::memcpy(d + off, &out, 16);
+        }
+        host_fp_end(scope, &raised);
+        fp_state_merge(s, raised);
+        return DECODE_OK;
+    }
+#endif
     const vec_buf zn = stage_z(s, zn_num(insn));
     const vec_buf zm = stage_z(s, zm_num_);
     vec_buf r = stage_z(s, zd_num(insn));
@@ -332,7 +438,7 @@ aarch64_decode_rc fcmla_loop(cpu_state *s, uint32_t insn, unsigned zm_num_, unsi
 // FCMLA (vectors): Zda 4..0, Zn 9..5, Pg 12..10, rot 14..13, Zm 20..16.
 template <typename T>
 aarch64_decode_rc fcmla_vectors(cpu_state *s, uint32_t insn) {
-    return fcmla_loop<T>(s, insn, zm_num(insn), field(insn, 14, 13), s->p[pg3_num(insn)], [](unsigned e) { return e; });
+    return fcmla_loop<T>(s, insn, zm_num(insn), field(insn, 14, 13), s->p[pg3_num(insn)], -1);
 }
 // FCMLA (indexed), unpredicated: rot 11..10; half precision Zm 18..16 and pair
 // index 20..19, single precision Zm 19..16 and pair index 20. The pair is taken
@@ -341,9 +447,7 @@ template <typename T>
 aarch64_decode_rc fcmla_indexed(cpu_state *s, uint32_t insn) {
     const unsigned zm = sizeof(T) == 2 ? field(insn, 18, 16) : field(insn, 19, 16);
     const unsigned index = sizeof(T) == 2 ? field(insn, 20, 19) : field(insn, 20, 20);
-    constexpr unsigned kPerSegment = 16 / sizeof(T);
-    return fcmla_loop<T>(s, insn, zm, field(insn, 11, 10), nullptr,
-                         [index](unsigned e) { return e - e % kPerSegment + 2 * index; });
+    return fcmla_loop<T>(s, insn, zm, field(insn, 11, 10), nullptr, static_cast<int>(index));
 }
 
 FP_HANDLERS(AddVVM, binary_vvm<T>(state, insn, sve_fadd_zpz, lib_add, FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fadd(a, b); })))
