@@ -312,6 +312,8 @@ HOST_FP_VASM_BINARY(v_fmin, "fmin")
 HOST_FP_VASM_BINARY(v_faddp, "faddp")
 HOST_FP_VASM_BINARY(v_fmaxp, "fmaxp")
 HOST_FP_VASM_BINARY(v_fminp, "fminp")
+HOST_FP_VASM_BINARY(v_fmaxnmp, "fmaxnmp")
+HOST_FP_VASM_BINARY(v_fminnmp, "fminnmp")
 // Compares: all ones in the lanes where the condition holds.
 HOST_FP_VASM_BINARY(v_fcmeq, "fcmeq")
 HOST_FP_VASM_BINARY(v_fcmge, "fcmge")

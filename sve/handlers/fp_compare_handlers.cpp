@@ -11,7 +11,6 @@ namespace {
 using ppzz_kernel = aarch64_decode_rc (*)(cpu_state *, aarch64_p_reg, aarch64_p_reg, aarch64_z_reg, aarch64_z_reg, uint32_t,
                                           uint32_t *);
 using ppz_kernel = aarch64_decode_rc (*)(cpu_state *, aarch64_p_reg, aarch64_p_reg, aarch64_z_reg, uint32_t, uint32_t *);
-using vpz_kernel = aarch64_decode_rc (*)(cpu_state *, unsigned int, aarch64_p_reg, aarch64_z_reg, uint32_t, uint32_t *);
 
 // Pd 3..0, Pg 12..10, Zn 9..5, Zm 20..16 (vector forms); the library computes
 // half precision and the forms without a kernel.
@@ -101,20 +100,18 @@ aarch64_decode_rc fminv(cpu_state *s, uint32_t insn) {
                                   FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fminp(a, b); }));
 }
 // FMAXNMV/FMINNMV: inactive elements are the default NaN, which maxNum/minNum
-// discard.
+// discard (FMAXNMP and FMINNMP on AArch64).
 template <typename T>
 aarch64_decode_rc fmaxnmv(cpu_state *s, uint32_t insn) {
-    if constexpr (sizeof(T) != 2)
-        return delegate_fp(s, insn, static_cast<vpz_kernel>(sve_fmaxnmv_vpz), zd_num(insn), pfield<T>(insn, 12, 10),
-                           zfield<T>(insn, 5));
-    return fp_reduce_tree<T>(s, insn, fp_default_nan<T>(), [](T a, T b, FPSCR &f) { return FPMaxNum(a, b, f); });
+    return fp_reduce_tree_host<T>(s, insn, fp_default_nan<T>(), [](T a, T b, FPSCR &f) { return FPMaxNum(a, b, f); },
+                                  [](host_fp_scope &sc, T a, T b) { return host_fp_raw_maxnum(sc, a, b); },
+                                  FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fmaxnmp(a, b); }));
 }
 template <typename T>
 aarch64_decode_rc fminnmv(cpu_state *s, uint32_t insn) {
-    if constexpr (sizeof(T) != 2)
-        return delegate_fp(s, insn, static_cast<vpz_kernel>(sve_fminnmv_vpz), zd_num(insn), pfield<T>(insn, 12, 10),
-                           zfield<T>(insn, 5));
-    return fp_reduce_tree<T>(s, insn, fp_default_nan<T>(), [](T a, T b, FPSCR &f) { return FPMinNum(a, b, f); });
+    return fp_reduce_tree_host<T>(s, insn, fp_default_nan<T>(), [](T a, T b, FPSCR &f) { return FPMinNum(a, b, f); },
+                                  [](host_fp_scope &sc, T a, T b) { return host_fp_raw_minnum(sc, a, b); },
+                                  FP_HOST_VEC([](auto a, auto b) { return host_fp_hw::v_fminnmp(a, b); }));
 }
 
 FP_HANDLERS(CmpEQVVZ, compare_vv<T>(state, insn, sve_fcmeq_ppzz, lib_eq))
