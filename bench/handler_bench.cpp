@@ -58,6 +58,20 @@ constexpr bench_case kCases[] = {
     {"uqdecw_z", 0x04a0cfe0},                      // uqdecw z0.s
     {"fadd_z.h", 0x65408020},                      // fadd z0.h, p0/m, z0.h, z1.h
     {"fmla_z.h", 0x65620020},                      // fmla z0.h, p0/m, z1.h, z2.h
+    {"fadda_s", 0x65982020},                       // fadda s0, p0, s0, z1.s
+    {"udiv_z.s", 0x04950020},                      // udiv z0.s, p0/m, z0.s, z1.s
+    {"umulh_z.d", 0x04d30020},                     // umulh z0.d, p0/m, z0.d, z1.d
+    {"cnt_z.b", 0x041aa020},                       // cnt z0.b, p0/m, z1.b
+    {"revb_z.s", 0x05a48020},                      // revb z0.s, p0/m, z1.s
+    {"saddv_s", 0x04802020},                       // saddv d0, p0, z1.s
+    {"fexpa_d", 0x04e0b820},                       // fexpa z0.d, z1.d
+    {"ftmad_d", 0x65d38020},                       // ftmad z0.d, z0.d, z1.d, #3
+    {"ftsmul_d", 0x65c20c20},                      // ftsmul z0.d, z1.d, z2.d
+    {"ftssel_d", 0x04e2b020},                      // ftssel z0.d, z1.d, z2.d
+    {"fcmla_d", 0x64c22020},                       // fcmla z0.d, p0/m, z1.d, z2.d, #90
+    {"fcadd_d", 0x64c08020},                       // fcadd z0.d, p0/m, z0.d, z1.d, #90
+    {"fmaxnmv_d", 0x65c42020},                     // fmaxnmv d0, p0, z1.d
+    {"ptest_b", 0x2550c020},                       // ptest p0, p1.b
 };
 
 struct bench_machine {

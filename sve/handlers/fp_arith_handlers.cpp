@@ -312,10 +312,32 @@ inline Vt<T> pair_signs(bool real, bool imaginary) {
         return vld1q_u64(lanes);
     }
 }
+// Each piece of Zd (at D) becomes OP(off, acc, on) in the lanes active in the
+// predicate bytes G (every lane when G is null) and keeps its value in the
+// others; OP gets the piece at byte OFF with its inactive lanes +0.0 (ACC) and
+// the lane mask, and computes from +0.0 in those lanes, which raises nothing.
+// Under one FPCR set-up; each piece of every register is read before the same
+// piece of Zd is written.
+template <typename T, typename Op>
+aarch64_decode_rc merge_pieces(cpu_state *s, unsigned char *d, const unsigned char *g, Op op) {
+    const Vt<T> zero = host_fp_hw::v_splat(T(0));
+    uint32_t raised = 0;
+    host_fp_scope scope = host_fp_begin(fp_state_fpcr(s));
+    for (unsigned off = 0; off < kVecBytes; off += 16) {
+        Vt<T> acc;
+        std::memcpy(&acc, d + off, 16);
+        const Vt<T> on = g == nullptr ? Vt<T>(vdupq_n_u8(0xFF)) : Vt<T>(lanes_active<T>(vld1q_u8(g + off)));
+        const Vt<T> out = host_fp_hw::v_select(on, op(off, host_fp_hw::v_select(on, acc, zero), on), acc);
+        std::memcpy(d + off, &out, 16);
+    }
+    host_fp_end(scope, &raised);
+    fp_state_merge(s, raised);
+    return DECODE_OK;
+}
+// The lanes of V where ON is set, +0.0 in the others.
 template <typename T>
-inline Vt<T> active_lanes(const unsigned char *g, unsigned off) {
-    if (g == nullptr) return Vt<T>(vdupq_n_u8(0xFF));
-    return Vt<T>(lanes_active<T>(vld1q_u8(g + off)));
+inline Vt<T> only(Vt<T> on, Vt<T> v) {
+    return host_fp_hw::v_and(on, v);
 }
 }  // namespace complex_pieces
 #endif
@@ -327,27 +349,15 @@ aarch64_decode_rc fcadd(cpu_state *s, uint32_t insn) {
     const bool rot270 = field(insn, 16, 16);
 #if defined(__aarch64__)
     if constexpr (sizeof(T) >= 4) {
-        // Zm's pairs swapped, then one sign flipped; inactive lanes add +0.0 to
-        // +0.0, which raises nothing, and keep Zdn.
+        // Zm's pairs swapped, then one sign flipped.
         using namespace complex_pieces;
-        const unsigned char *m = s->z[zn_num(insn)], *g = s->p[pg3_num(insn)];
-        unsigned char *d = s->z[zd_num(insn)];
-        const Vt<T> signs = pair_signs<T>(!rot270, rot270), zero = host_fp_hw::v_splat(T(0));
-        uint32_t raised = 0;
-        host_fp_scope scope = host_fp_begin(fp_state_fpcr(s));
-        for (unsigned off = 0; off < kVecBytes; off += 16) {
-            Vt<T> acc, b;
-            std::memcpy(&acc, d + off, 16);
+        const unsigned char *m = s->z[zn_num(insn)];
+        const Vt<T> signs = pair_signs<T>(!rot270, rot270);
+        return merge_pieces<T>(s, s->z[zd_num(insn)], s->p[pg3_num(insn)], [&](unsigned off, Vt<T> acc, Vt<T> on) {
+            Vt<T> b;
             std::memcpy(&b, m + off, 16);
-            const Vt<T> on = active_lanes<T>(g, off);
-            const Vt<T> addend = swap_pairs<T>(b) ^ signs;
-            const Vt<T> sum = host_fp_hw::v_fadd(host_fp_hw::v_select(on, acc, zero), host_fp_hw::v_select(on, addend, zero));
-            const Vt<T> out = host_fp_hw::v_select(on, sum, acc);
-            std::memcpy(d + off, &out, 16);
-        }
-        host_fp_end(scope, &raised);
-        fp_state_merge(s, raised);
-        return DECODE_OK;
+            return host_fp_hw::v_fadd(acc, only<T>(on, swap_pairs<T>(b) ^ signs));
+        });
     }
 #endif
     const vec_buf zm = stage_z(s, zn_num(insn));
@@ -382,17 +392,13 @@ aarch64_decode_rc fcmla_loop(cpu_state *s, uint32_t insn, unsigned zm_num_, unsi
         // Zn's chosen element of each pair in both lanes, times Zm's pairs (in
         // the rotation's order, signs flipped), added with one rounding. Zm's
         // pairs are the piece's own, or one pair of its 128-bit segment in both
-        // halves. Inactive lanes compute +0.0 + +0.0 * +0.0 and keep Zda.
+        // halves.
         using namespace complex_pieces;
         const unsigned char *n = s->z[zn_num(insn)], *m = s->z[zm_num_ & 31];
-        unsigned char *d = s->z[zd_num(insn)];
         const bool sel = rot & 1;
-        const Vt<T> signs = pair_signs<T>((rot & 1) != ((rot >> 1) & 1), (rot >> 1) & 1), zero = host_fp_hw::v_splat(T(0));
-        uint32_t raised = 0;
-        host_fp_scope scope = host_fp_begin(fp_state_fpcr(s));
-        for (unsigned off = 0; off < kVecBytes; off += 16) {
-            Vt<T> acc, a, b;
-            std::memcpy(&acc, d + off, 16);
+        const Vt<T> signs = pair_signs<T>((rot & 1) != ((rot >> 1) & 1), (rot >> 1) & 1);
+        return merge_pieces<T>(s, s->z[zd_num(insn)], g, [&](unsigned off, Vt<T> acc, Vt<T> on) {
+            Vt<T> a, b;
             std::memcpy(&a, n + off, 16);
             if (pair_index < 0) {
                 std::memcpy(&b, m + off, 16);
@@ -401,17 +407,9 @@ aarch64_decode_rc fcmla_loop(cpu_state *s, uint32_t insn, unsigned zm_num_, unsi
                 std::memcpy(&pair, m + zm_pair(off / sizeof(T)) * sizeof(T), 8);
                 b = Vt<T>(vdupq_n_u64(pair));
             }
-            const Vt<T> on = active_lanes<T>(g, off);
             const Vt<T> factor = (sel ? swap_pairs<T>(b) : b) ^ signs;
-            const Vt<T> sum = host_fp_hw::v_fmla(host_fp_hw::v_select(on, acc, zero),
-                                                 host_fp_hw::v_select(on, pair_element<T>(a, sel), zero),
-                                                 host_fp_hw::v_select(on, factor, zero));
-            const Vt<T> out = host_fp_hw::v_select(on, sum, acc);
-            std::memcpy(d + off, &out, 16);
-        }
-        host_fp_end(scope, &raised);
-        fp_state_merge(s, raised);
-        return DECODE_OK;
+            return host_fp_hw::v_fmla(acc, only<T>(on, pair_element<T>(a, sel)), only<T>(on, factor));
+        });
     }
 #endif
     const vec_buf zn = stage_z(s, zn_num(insn));
