@@ -17,35 +17,35 @@ unsigned pattern_element_count(unsigned pattern, unsigned esize) {
     return VecTrueILength(pattern & 31, static_cast<int>(kVecBytes / esize));
 }
 
-// Whether an element active in G is true in R: G AND R, 64 bytes at a time up
-// to the first piece that has one (the element starts' bits taken in each).
+// Whether an element active in G is true in R: G AND R, 64 bytes at a time,
+// the element starts' bits taken at the end. A true element in the first 64
+// bytes (a short string's match) ends the scan there; a scan that finds none
+// (a loop's usual iteration) pays one test for it.
 static bool any_active_true(const unsigned char *g, const unsigned char *r, unsigned esize) {
     const uint64_t lanes = pred_lane_mask(esize);
 #if defined(__aarch64__)
     const uint8x16_t mask = vreinterpretq_u8_u64(vdupq_n_u64(lanes));
-#pragma GCC unroll 4
-    for (unsigned k = 0; k < kVecBytes; k += 64) {
+    const auto piece = [&](unsigned k) {
         const uint8x16x4_t a = vld1q_u8_x4(g + k), b = vld1q_u8_x4(r + k);
-        const uint8x16_t acc = vorrq_u8(vorrq_u8(vandq_u8(a.val[0], b.val[0]), vandq_u8(a.val[1], b.val[1])),
-                                        vorrq_u8(vandq_u8(a.val[2], b.val[2]), vandq_u8(a.val[3], b.val[3])));
-        if (vmaxvq_u8(vandq_u8(acc, mask)) != 0) return true;
-    }
-    return false;
+        return vorrq_u8(vorrq_u8(vandq_u8(a.val[0], b.val[0]), vandq_u8(a.val[1], b.val[1])),
+                        vorrq_u8(vandq_u8(a.val[2], b.val[2]), vandq_u8(a.val[3], b.val[3])));
+    };
+    const uint8x16_t first = vandq_u8(piece(0), mask);
+    if (vmaxvq_u8(first) != 0) return true;
+    const uint8x16_t rest = vorrq_u8(piece(64), vorrq_u8(piece(128), piece(192)));
+    return vmaxvq_u8(vandq_u8(rest, mask)) != 0;
 #else
     typedef unsigned char piece __attribute__((vector_size(16)));
-    for (unsigned k = 0; k < kVecBytes; k += 64) {
-        piece acc{};
-        for (unsigned j = k; j < k + 64; j += 16) {
-            piece a, b;
-            std::memcpy(&a, g + j, 16);
-            std::memcpy(&b, r + j, 16);
-            acc |= a & b;
-        }
-        uint64_t words[2];
-        std::memcpy(words, &acc, 16);
-        if (((words[0] | words[1]) & lanes) != 0) return true;
+    piece acc{};
+    for (unsigned k = 0; k < kVecBytes; k += 16) {
+        piece a, b;
+        std::memcpy(&a, g + k, 16);
+        std::memcpy(&b, r + k, 16);
+        acc |= a & b;
     }
-    return false;
+    uint64_t words[2];
+    std::memcpy(words, &acc, 16);
+    return ((words[0] | words[1]) & lanes) != 0;
 #endif
 }
 
