@@ -225,6 +225,62 @@ inline aarch64_decode_rc contiguous_store(cpu_state *s, unsigned zt, const unsig
     return store_elements<M, E>(s, zt, pg, [=](unsigned i) { return start + uint64_t{i} * sizeof(M); });
 }
 
+#if defined(__aarch64__)
+// Structures of N elements of type T, 16 bytes of each register at a time, by
+// the de-interleaving loads and interleaving stores (LD2-LD4, ST2-ST4).
+namespace structure_pieces {
+inline uint8x16_t bytes_of(uint8x16_t v) { return v; }
+inline uint8x16_t bytes_of(uint16x8_t v) { return vreinterpretq_u8_u16(v); }
+inline uint8x16_t bytes_of(uint32x4_t v) { return vreinterpretq_u8_u32(v); }
+inline uint8x16_t bytes_of(uint64x2_t v) { return vreinterpretq_u8_u64(v); }
+template <typename T>
+inline auto lanes_of(uint8x16_t v) {
+    if constexpr (sizeof(T) == 1) return v;
+    else if constexpr (sizeof(T) == 2) return vreinterpretq_u16_u8(v);
+    else if constexpr (sizeof(T) == 4) return vreinterpretq_u32_u8(v);
+    else return vreinterpretq_u64_u8(v);
+}
+#define SVE_STRUCTURE_LANES(n, op, suffix, type)                                                        \
+    if constexpr (sizeof(T) == sizeof(type) && N == n) {                                               \
+        op                                                                                              \
+    }
+// V = the N registers' 16 bytes from the N x 16 bytes at P.
+template <typename T, unsigned N>
+inline void load(const unsigned char *p, uint8x16_t *v) {
+#define SVE_LOAD(n, suffix, type)                                                                        \
+    SVE_STRUCTURE_LANES(n, {                                                                              \
+        const auto x = vld##n##q_##suffix(reinterpret_cast<const type *>(p));                              \
+        for (unsigned r = 0; r < n; ++r) v[r] = bytes_of(x.val[r]);                                        \
+    }, suffix, type)
+#define SVE_LOAD_ALL(suffix, type) SVE_LOAD(2, suffix, type) SVE_LOAD(3, suffix, type) SVE_LOAD(4, suffix, type)
+    SVE_LOAD_ALL(u8, uint8_t)
+    SVE_LOAD_ALL(u16, uint16_t)
+    SVE_LOAD_ALL(u32, uint32_t)
+    SVE_LOAD_ALL(u64, uint64_t)
+#undef SVE_LOAD_ALL
+#undef SVE_LOAD
+}
+// The N x 16 bytes at P = the N registers' 16 bytes in V, interleaved.
+template <typename T, unsigned N>
+inline void store(unsigned char *p, const uint8x16_t *v) {
+#define SVE_STORE(n, suffix, type)                                                                       \
+    SVE_STRUCTURE_LANES(n, {                                                                              \
+        decltype(vld##n##q_##suffix(static_cast<const type *>(nullptr))) x;                                \
+        for (unsigned r = 0; r < n; ++r) x.val[r] = lanes_of<T>(v[r]);                                     \
+        vst##n##q_##suffix(reinterpret_cast<type *>(p), x);                                                \
+    }, suffix, type)
+#define SVE_STORE_ALL(suffix, type) SVE_STORE(2, suffix, type) SVE_STORE(3, suffix, type) SVE_STORE(4, suffix, type)
+    SVE_STORE_ALL(u8, uint8_t)
+    SVE_STORE_ALL(u16, uint16_t)
+    SVE_STORE_ALL(u32, uint32_t)
+    SVE_STORE_ALL(u64, uint64_t)
+#undef SVE_STORE_ALL
+#undef SVE_STORE
+}
+#undef SVE_STRUCTURE_LANES
+}  // namespace structure_pieces
+#endif
+
 // Structure load/store of N consecutive registers (numbers wrap at 32), memory
 // interleaved element by element.
 template <typename T, unsigned N>
@@ -236,6 +292,19 @@ inline aarch64_decode_rc structure_load(cpu_state *s, unsigned zt, const unsigne
     if (within_one_page(start, kSpan)) {
         const unsigned first = first_active_element(pg, sizeof(T));
         if (first < elem_count<T>) touch(start + uint64_t{first} * N * sizeof(T));
+#if defined(__aarch64__)
+        if (first == elem_count<T>) {
+            for (unsigned r = 0; r < N; ++r) std::memset(s->z[(zt + r) & 31], 0, kVecBytes);
+            return DECODE_OK;
+        }
+        for (unsigned off = 0; off < kVecBytes; off += 16) {
+            uint8x16_t v[N];
+            structure_pieces::load<T, N>(reinterpret_cast<const unsigned char *>(start) + N * off, v);
+            const uint8x16_t keep = lanes_active<T>(vld1q_u8(pg + off));
+            for (unsigned r = 0; r < N; ++r) vst1q_u8(s->z[(zt + r) & 31] + off, vandq_u8(v[r], keep));
+        }
+        return DECODE_OK;
+#endif
         T in[N * elem_count<T>];
         T out[N][elem_count<T>];
         if (first < elem_count<T>) std::memcpy(in, reinterpret_cast<const void *>(start), kSpan);
@@ -260,6 +329,16 @@ inline aarch64_decode_rc structure_store(cpu_state *s, unsigned zt, const unsign
     // fault can only be at the first element).
     constexpr unsigned kSpan = N * kVecBytes;
     if (within_one_page(start, kSpan) && every_element_active(pg, sizeof(T))) {
+#if defined(__aarch64__)
+        alignas(16) unsigned char interleaved[kSpan];
+        for (unsigned off = 0; off < kVecBytes; off += 16) {
+            uint8x16_t v[N];
+            for (unsigned r = 0; r < N; ++r) v[r] = vld1q_u8(s->z[(zt + r) & 31] + off);
+            structure_pieces::store<T, N>(interleaved + N * off, v);
+        }
+        store_span(start, interleaved, kSpan);
+        return DECODE_OK;
+#endif
         T in[N][elem_count<T>];
         T out[N * elem_count<T>];
         for (unsigned r = 0; r < N; ++r) std::memcpy(in[r], s->z[(zt + r) & 31], kVecBytes);

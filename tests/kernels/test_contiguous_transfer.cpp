@@ -333,4 +333,55 @@ TEST(ContiguousTransfer, StructuresAndTruncatingStoresInsideOnePage) {
               reinterpret_cast<uintptr_t>(m.boundary() + 64));
 }
 
+// Every structure size and element size inside one page: each register's
+// fields from the interleaved memory, inactive elements zero (with bytes
+// inside the elements set in the predicate, which do not count), the register
+// numbers wrapping at 32; and with every element active the registers
+// interleaved back.
+template <typename T, unsigned N>
+void check_structures(
+    aarch64_decode_rc (*load)(cpu_state *, aarch64_z_reg, aarch64_p_reg, aarch64_i_rsp_reg, int),
+    aarch64_decode_rc (*store)(cpu_state *, aarch64_z_reg, aarch64_p_reg, aarch64_i_rsp_reg, int), uint32_t qual) {
+    constexpr unsigned n = kVecBytes / sizeof(T);
+    // Unaligned, and well inside one page.
+    alignas(4096) static unsigned char page[4096];
+    unsigned char *const start = page + 8;
+    for (unsigned j = 0; j < N * kVecBytes; ++j) start[j] = static_cast<unsigned char>(j * 29 + N);
+    auto s = new_state();
+    for (unsigned i = 0; i < kVecBytes; ++i) s->p[0][i] = (i / sizeof(T)) % 3 != 1 || i % sizeof(T) != 0;
+    for (unsigned r = 0; r < N; ++r) std::memset(s->z[(30 + r) & 31], 0xEE, kVecBytes);
+    s->x[2] = reinterpret_cast<uint64_t>(start);
+    load(s.get(), make_zreg(30, qual), make_preg(0, kQualZeroing), make_rspreg(2), 0);
+    for (unsigned r = 0; r < N; ++r)
+        for (unsigned i = 0; i < n; ++i) {
+            T want = 0, got;
+            if (s->p[0][i * sizeof(T)] & 1) std::memcpy(&want, start + sizeof(T) * (N * i + r), sizeof(T));
+            std::memcpy(&got, s->z[(30 + r) & 31] + sizeof(T) * i, sizeof(T));
+            ASSERT_EQ(got, want) << N << " x " << sizeof(T) << " bytes: register " << r << ", element " << i;
+        }
+    std::memset(s->p[0], 1, kVecBytes);
+    for (unsigned r = 0; r < N; ++r)
+        for (unsigned i = 0; i < kVecBytes; ++i) s->z[(30 + r) & 31][i] = static_cast<unsigned char>(i * 7 + r * 53);
+    store(s.get(), make_zreg(30, qual), make_preg(0, qual), make_rspreg(2), 0);
+    for (unsigned i = 0; i < n; ++i)
+        for (unsigned r = 0; r < N; ++r)
+            ASSERT_EQ(std::memcmp(start + sizeof(T) * (N * i + r), s->z[(30 + r) & 31] + sizeof(T) * i, sizeof(T)), 0)
+                << N << " x " << sizeof(T) << " bytes: element " << i << ", field " << r;
+}
+
+TEST(ContiguousTransfer, EveryStructureSizeInsideOnePage) {
+    check_structures<uint8_t, 2>(sve_ld2b_zpri, sve_st2b_zpri, kQualB);
+    check_structures<uint8_t, 3>(sve_ld3b_zpri, sve_st3b_zpri, kQualB);
+    check_structures<uint8_t, 4>(sve_ld4b_zpri, sve_st4b_zpri, kQualB);
+    check_structures<uint16_t, 2>(sve_ld2h_zpri, sve_st2h_zpri, kQualH);
+    check_structures<uint16_t, 3>(sve_ld3h_zpri, sve_st3h_zpri, kQualH);
+    check_structures<uint16_t, 4>(sve_ld4h_zpri, sve_st4h_zpri, kQualH);
+    check_structures<uint32_t, 2>(sve_ld2w_zpri, sve_st2w_zpri, kQualS);
+    check_structures<uint32_t, 3>(sve_ld3w_zpri, sve_st3w_zpri, kQualS);
+    check_structures<uint32_t, 4>(sve_ld4w_zpri, sve_st4w_zpri, kQualS);
+    check_structures<uint64_t, 2>(sve_ld2d_zpri, sve_st2d_zpri, kQualD);
+    check_structures<uint64_t, 3>(sve_ld3d_zpri, sve_st3d_zpri, kQualD);
+    check_structures<uint64_t, 4>(sve_ld4d_zpri, sve_st4d_zpri, kQualD);
+}
+
 }  // namespace
