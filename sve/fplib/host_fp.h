@@ -375,6 +375,32 @@ inline uint32x4_t v_narrow_to_odd(uint64x2_t lo, uint64x2_t hi) {
     return r;
 }
 
+// The integers of X (16- or 32-bit lanes, SIGNED or not) converted to the
+// floating-point format twice their width, exactly: the low half of the lanes
+// in LO, the high half in HI.
+template <bool Signed>
+inline void v_int_to_wider_fp(uint16x8_t x, uint32x4_t &lo, uint32x4_t &hi) {
+    if constexpr (Signed) {
+        const int16x8_t v = vreinterpretq_s16_u16(x);
+        lo = v_scvtf(vreinterpretq_u32_s32(vmovl_s16(vget_low_s16(v))));
+        hi = v_scvtf(vreinterpretq_u32_s32(vmovl_high_s16(v)));
+    } else {
+        lo = v_ucvtf(vmovl_u16(vget_low_u16(x)));
+        hi = v_ucvtf(vmovl_high_u16(x));
+    }
+}
+template <bool Signed>
+inline void v_int_to_wider_fp(uint32x4_t x, uint64x2_t &lo, uint64x2_t &hi) {
+    if constexpr (Signed) {
+        const int32x4_t v = vreinterpretq_s32_u32(x);
+        lo = v_scvtf(vreinterpretq_u64_s64(vmovl_s32(vget_low_s32(v))));
+        hi = v_scvtf(vreinterpretq_u64_s64(vmovl_high_s32(v)));
+    } else {
+        lo = v_ucvtf(vmovl_u32(vget_low_u32(x)));
+        hi = v_ucvtf(vmovl_high_u32(x));
+    }
+}
+
 // Four halves to singles, four singles to halves (conversions, which take the
 // FPCR's rounding mode, FZ for single-precision inputs and DN, and ignore FZ16).
 inline uint32x4_t v_widen4(uint16x4_t h) {

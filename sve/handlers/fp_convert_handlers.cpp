@@ -130,14 +130,7 @@ aarch64_decode_rc cvtf(cpu_state *s, uint32_t insn) {
     if constexpr (sizeof(C) == 2 && sizeof(Int) == 2)
         if (half_conversion<C>(s, insn, [](uint16x8_t x) {
                 uint32x4_t lo, hi;
-                if constexpr (std::is_signed_v<Int>) {
-                    const int16x8_t v = vreinterpretq_s16_u16(x);
-                    lo = host_fp_hw::v_scvtf(vreinterpretq_u32_s32(vmovl_s16(vget_low_s16(v))));
-                    hi = host_fp_hw::v_scvtf(vreinterpretq_u32_s32(vmovl_high_s16(v)));
-                } else {
-                    lo = host_fp_hw::v_ucvtf(vmovl_u16(vget_low_u16(x)));
-                    hi = host_fp_hw::v_ucvtf(vmovl_high_u16(x));
-                }
+                host_fp_hw::v_int_to_wider_fp<std::is_signed_v<Int>>(x, lo, hi);
                 return host_fp_hw::v_narrow(lo, hi);
             }))
             return DECODE_OK;
@@ -147,14 +140,7 @@ aarch64_decode_rc cvtf(cpu_state *s, uint32_t insn) {
     if constexpr (sizeof(C) == 4 && sizeof(Int) == 4 && sizeof(To) == 2)
         if (half_conversion<C>(s, insn, [](uint32x4_t x) {
                 uint64x2_t lo, hi;
-                if constexpr (std::is_signed_v<Int>) {
-                    const int32x4_t v = vreinterpretq_s32_u32(x);
-                    lo = host_fp_hw::v_scvtf(vreinterpretq_u64_s64(vmovl_s32(vget_low_s32(v))));
-                    hi = host_fp_hw::v_scvtf(vreinterpretq_u64_s64(vmovl_high_s32(v)));
-                } else {
-                    lo = host_fp_hw::v_ucvtf(vmovl_u32(vget_low_u32(x)));
-                    hi = host_fp_hw::v_ucvtf(vmovl_high_u32(x));
-                }
+                host_fp_hw::v_int_to_wider_fp<std::is_signed_v<Int>>(x, lo, hi);
                 return vmovl_u16(host_fp_hw::v_narrow4(host_fp_hw::v_narrow_to_odd(lo, hi)));
             }))
             return DECODE_OK;

@@ -103,10 +103,10 @@ aarch64_decode_rc ftmad(cpu_state *s, uint32_t insn) {
         // The coefficient of each lane picked by its sign, then one FMLA.
         using Vt = host_fp_hw::vec_t<T>;
         const Vt sine = host_fp_hw::v_splat(coefficients[imm & 7]), cosine = host_fp_hw::v_splat(coefficients[(imm & 7) + 8]);
-        const Vt sign = host_fp_hw::v_splat(T(F::SIGN));
+        const Vt magnitude = host_fp_hw::v_splat(T(~F::SIGN));
         return fp_pieces_host<T>(s, insn, [&](Vt d, Vt m, Vt) {
-            const Vt negative = host_fp_hw::v_low_bit(Vt(host_fp_hw::v_and(m, sign) >> (F::W - 1)));
-            return host_fp_hw::v_fmla(host_fp_hw::v_select(negative, cosine, sine), d, host_fp_hw::v_and(m, host_fp_hw::v_not(sign)));
+            const Vt negative = host_fp_hw::v_low_bit(Vt(m >> (F::W - 1)));
+            return host_fp_hw::v_fmla(host_fp_hw::v_select(negative, cosine, sine), d, host_fp_hw::v_and(m, magnitude));
         });
 #endif
         return fp_elements_host<T>(s, insn, -1, [imm, coefficients](host_fp_scope &sc, T d, T m, T) {

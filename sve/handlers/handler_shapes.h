@@ -219,19 +219,11 @@ inline aarch64_decode_rc compute_binary_merge(cpu_state *s, uint32_t insn, Op op
 }
 
 // As compute_binary_merge, for an operation that does not vectorise (a 64-bit
-// high multiply): every element's result first, in a loop of the operation
-// alone, then the predicate picks them in a loop that does.
+// high multiply), by merge_scalar_op.
 template <typename T, typename Op>
 inline aarch64_decode_rc compute_binary_merge_scalar_op(cpu_state *s, uint32_t insn, Op op) {
-    const unsigned char *m = s->z[zn_num(insn)], *g = s->p[pg3_num(insn)];
     unsigned char *d = s->z[zd_num(insn)];
-    vec_buf y, r;
-#pragma GCC unroll 4
-    for (unsigned e = 0; e < elem_count<T>; ++e)
-        elem_set<T>(y.b, e, static_cast<T>(op(elem_get<T>(d, e), elem_get<T>(m, e))));
-    for (unsigned e = 0; e < elem_count<T>; ++e)
-        elem_set<T>(r.b, e, pick_active<T>(g, e, elem_get<T>(y.b, e), elem_get<T>(d, e)));
-    std::memcpy(d, r.b, kVecBytes);
+    merge_scalar_op<T>(s->p[pg3_num(insn)], d, s->z[zn_num(insn)], d, op);
     return DECODE_OK;
 }
 

@@ -89,20 +89,11 @@ inline T quotient(T n, T d) {
     }
 }
 
-// Every element's quotient first, in a loop of divisions alone, then the
-// predicate picks them in a loop that vectorises.
+// The divisions in a loop of their own (merge_scalar_op).
 template <bool Signed, bool Reversed, typename T>
 aarch64_decode_rc divide_typed(cpu_state *s, aarch64_z_reg zdn, aarch64_p_reg pg, aarch64_z_reg zm) {
-    const unsigned char *a = zreg(s, zdn), *b = zreg(s, zm), *g = preg(s, pg);
-    vec_buf q, r;
-#pragma GCC unroll 4
-    for (unsigned i = 0; i < elem_count<T>; ++i) {
-        const T x = elem_get<T>(a, i), y = elem_get<T>(b, i);
-        elem_set<T>(q.b, i, Reversed ? quotient<Signed>(y, x) : quotient<Signed>(x, y));
-    }
-    for (unsigned i = 0; i < elem_count<T>; ++i)
-        elem_set<T>(r.b, i, pick_active<T>(g, i, elem_get<T>(q.b, i), elem_get<T>(a, i)));
-    std::memcpy(zreg(s, zdn), r.b, kVecBytes);
+    merge_scalar_op<T>(preg(s, pg), zreg(s, zdn), zreg(s, zm), zreg(s, zdn),
+                       [](T x, T y) { return Reversed ? quotient<Signed>(y, x) : quotient<Signed>(x, y); });
     return DECODE_OK;
 }
 template <bool Signed, bool Reversed>

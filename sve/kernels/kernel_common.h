@@ -111,6 +111,21 @@ inline T pick_active(const unsigned char *pred, unsigned e, T y, T x) {
     const T mask = static_cast<T>(T(0) - static_cast<T>(unit & T(1)));
     return static_cast<T>((y & mask) | (x & static_cast<T>(~mask)));
 }
+// D[e] = op(A[e], B[e]) where element e of type T is active in PRED, A[e]
+// elsewhere, for an operation that does not vectorise (a division, a 64-bit
+// high multiply): every element's result first, in a loop of the operation
+// alone, then the predicate picks them in a loop that does. D may be A or B.
+template <typename T, typename Op>
+inline void merge_scalar_op(const unsigned char *pred, const unsigned char *a, const unsigned char *b, unsigned char *d,
+                            Op op) {
+    vec_buf y, r;
+#pragma GCC unroll 4
+    for (unsigned e = 0; e < elem_count<T>; ++e)
+        elem_set<T>(y.b, e, static_cast<T>(op(elem_get<T>(a, e), elem_get<T>(b, e))));
+    for (unsigned e = 0; e < elem_count<T>; ++e)
+        elem_set<T>(r.b, e, pick_active<T>(pred, e, elem_get<T>(y.b, e), elem_get<T>(a, e)));
+    std::memcpy(d, r.b, kVecBytes);
+}
 // Writes element i's whole unit: first byte 0 or 1, the others 0.
 inline void pred_write(unsigned char *pred, unsigned i, unsigned esize, bool v) {
     unsigned char *unit = pred + i * esize;
