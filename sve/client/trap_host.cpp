@@ -77,11 +77,14 @@ constexpr unsigned kPlanSlots = 64;
 constexpr uint64_t kStepScalar = 1ull << 32;    // a register-only scalar word: its executor
 constexpr uint64_t kStepConstant = 2ull << 32;  // PTRUE or PFALSE: a copy of 16 bytes, 16 times
 constexpr uint64_t kStepMayMoveSp = 4ull << 32;  // a scalar word whose register 31 may be SP
-constexpr unsigned kStepPieceShift = 36;        // the offset of those bytes in the thread's record
+constexpr unsigned kStepPieceShift = 36;        // a constant step: the offset of those bytes in the thread's record
+constexpr unsigned kStepInlineShift = 36;       // a scalar step: its in-line kind (a64_inline_kind), when it has one
+static_assert(kA64InlineKinds <= 16);
 struct trap_step {
     union {
         sve_handler_fn sve;
         a64_scalar_fn scalar;
+        uint64_t inline_value;     // a scalar step of an in-line kind: the value it needs
         unsigned char *predicate;  // the register a constant predicate write writes
     };
     uint64_t key;
@@ -701,8 +704,15 @@ uint64_t expected_next(uint32_t word, uint64_t at, uint64_t *returns, unsigned &
                 break;
             }
         } else if (e.scalar != nullptr && scalar_in_row < kScalarStepsBetweenRuns) {
-            s.scalar = e.scalar;
-            s.key = word | kStepScalar | ((word & 31) == 31 ? kStepMayMoveSp : 0);
+            const a64_inline_op in_line = a64_inline_of(word, at);
+            if (in_line.kind != kA64InlineNone) {
+                // None of them reads or writes SP.
+                s.inline_value = in_line.value;
+                s.key = word | kStepScalar | static_cast<uint64_t>(in_line.kind) << kStepInlineShift;
+            } else {
+                s.scalar = e.scalar;
+                s.key = word | kStepScalar | ((word & 31) == 31 ? kStepMayMoveSp : 0);
+            }
             ++n;
             ++scalar_in_row;
             if (a64_scalar_straight(word)) {
@@ -753,9 +763,11 @@ inline void note_code_page(trap_thread &t, uint64_t page) {
 // because asynchronous signals wait while the trap runs; and before going past
 // kScalarStepsBetweenRuns scalar instructions in a row, so that a scalar loop
 // runs natively. Kept apart from the trap's sigsetjmp so that its state stays
-// in registers.
+// in registers, and alone in its page: the loop's branches stay inside one
+// page, which a translator (a processor without SVE is often emulated) chains
+// directly instead of looking up where each goes.
 template <bool kProfile>
-__attribute__((noinline)) run_end run_from(trap_thread &t, const uint32_t *at, uint64_t sp_floor) {
+__attribute__((noinline, aligned(4096))) run_end run_from(trap_thread &t, const uint32_t *at, uint64_t sp_floor) {
     cpu_state &st = t.state;
     const uint64_t page_bytes = g_page_bytes;
     // The page of the trap, and the page of the plans now running: that one,
@@ -835,7 +847,9 @@ __attribute__((noinline)) run_end run_from(trap_thread &t, const uint32_t *at, u
                 if constexpr (kProfile) sve_profile_count(t.profile, w, word);
                 continue;
             }
-            const uint64_t next = s->scalar(st, word, s->at);
+            const unsigned in_line = static_cast<unsigned>(key >> kStepInlineShift) & 15;
+            const uint64_t next = in_line != kA64InlineNone ? a64_inline_run(st, word, in_line, s->inline_value, s->at)
+                                                            : s->scalar(st, word, s->at);
             if (__builtin_expect(next == s[1].at && ((key & kStepMayMoveSp) == 0 || st.sp >= sp_floor), 1)) continue;
             // A branch the other way, SP below the floor, or a step the
             // executor declined.

@@ -210,3 +210,36 @@ bool a64_scalar_straight(uint32_t word) {
     uint64_t next;
     return a64_scalar_detail::step(r, word, 0x1000, &next);
 }
+
+a64_inline_op a64_inline_of(uint32_t word, uint64_t pc) {
+    using a64_scalar_detail::bits;
+    const unsigned rd = bits(word, 4, 0), rn = bits(word, 9, 5);
+    const bool sf = (word >> 31) != 0;
+    if ((word & 0xfc000000u) == 0x14000000u) return {kA64InlineB, a64_branch_target(word, pc)};
+    if ((word & 0xfc000000u) == 0x94000000u) return {kA64InlineBl, a64_branch_target(word, pc)};
+    if ((word & 0xfffffc1fu) == 0xd65f0000u) return {kA64InlineRet, 0};
+    if ((word & 0xff000010u) == 0x54000000u) return {kA64InlineBCond, a64_branch_target(word, pc)};
+    if ((word & 0x7e000000u) == 0x34000000u && rd != 31) return {kA64InlineCbz, a64_branch_target(word, pc)};
+    if ((word & 0x1f800000u) == 0x11000000u && rn != 31) {  // ADD, ADDS, SUB, SUBS (immediate)
+        const uint64_t imm = static_cast<uint64_t>(bits(word, 21, 10)) << (bits(word, 22, 22) * 12);
+        const bool sub = bits(word, 30, 30) != 0;
+        if (bits(word, 29, 29) != 0) return {kA64InlineFlagsImm, sub ? ~imm : imm};
+        if (rd != 31) return {kA64InlineAddImm, sub ? 0 - imm : imm};
+        return {kA64InlineNone, 0};
+    }
+    if ((word & 0x1fe0fc00u) == 0x0b000000u) {  // ADD, ADDS, SUB, SUBS (shifted register), no shift
+        if (bits(word, 29, 29) != 0) return {kA64InlineFlagsReg, 0};
+        if (rd != 31) return {kA64InlineAddReg, 0};
+        return {kA64InlineNone, 0};
+    }
+    if ((word & 0x7fe0ffe0u) == 0x2a0003e0u && rd != 31) return {kA64InlineMovReg, 0};
+    if ((word & 0x1f800000u) == 0x12800000u && rd != 31) {  // MOVN, MOVZ
+        const unsigned opc = bits(word, 30, 29), hw = bits(word, 22, 21);
+        if ((opc == 0 || opc == 2) && (sf || hw < 2)) {
+            uint64_t v = static_cast<uint64_t>(bits(word, 20, 5)) << (hw * 16);
+            if (opc == 0) v = ~v;
+            return {kA64InlineMovConst, sf ? v : static_cast<uint32_t>(v)};
+        }
+    }
+    return {kA64InlineNone, 0};
+}

@@ -544,3 +544,82 @@ a64_scalar_fn a64_scalar_executor(uint32_t word);
 inline uint64_t a64_branch_target(uint32_t word, uint64_t pc) {
     return a64_scalar_detail::direct_branch_target(word, pc);
 }
+
+// The commonest of a loop's scalar words, which a host's dispatch loop runs in
+// line rather than through a call: what the word does, decided once for the
+// word at its address, and the one value it needs. On the processor a call and
+// its return are cheap; under a translator each is a lookup of where the code
+// goes, which a loop of SVE runs would pay at every scalar word.
+enum a64_inline_kind : unsigned {
+    kA64InlineNone = 0,  // not one of them: the word's executor runs it
+    kA64InlineBCond,     // B.cond: to VALUE when the condition holds
+    kA64InlineFlagsImm,  // ADDS, SUBS (immediate; so CMP, CMN), Rn not SP: Rn + VALUE + carry
+    kA64InlineFlagsReg,  // ADDS, SUBS (shifted register, no shift; so CMP): Rn + (Rm or ~Rm) + carry
+    kA64InlineAddImm,    // ADD, SUB (immediate) with neither register SP: Rd = Rn + VALUE
+    kA64InlineCbz,       // CBZ, CBNZ (Rt not the zero register): to VALUE when taken
+    kA64InlineB,         // B: to VALUE
+    kA64InlineMovReg,    // MOV (register), Rd not register 31
+    kA64InlineMovConst,  // MOVZ, MOVN (so MOV of an immediate), Rd not register 31: Rd = VALUE
+    kA64InlineAddReg,    // ADD, SUB (shifted register, no shift), Rd not register 31
+    kA64InlineBl,        // BL: X30 = PC + 4, to VALUE
+    kA64InlineRet,       // RET Xn
+};
+inline constexpr unsigned kA64InlineKinds = 12;
+
+struct a64_inline_op {
+    a64_inline_kind kind;
+    uint64_t value;
+};
+
+// The in-line form of WORD at PC; kind kA64InlineNone when it has none.
+a64_inline_op a64_inline_of(uint32_t word, uint64_t pc);
+
+// Runs WORD, fetched from PC, of in-line KIND (not kA64InlineNone) and VALUE
+// (a64_inline_of's) on S, and returns the next PC: what the word's executor
+// does. The kind is found by a tree of compares, four at most, where a jump
+// table would be one more lookup under a translator.
+[[gnu::always_inline]] inline uint64_t a64_inline_run(cpu_state &s, uint32_t word, unsigned kind, uint64_t value,
+                                                      uint64_t pc) {
+    using namespace a64_scalar_detail;
+    const bool sf = (word >> 31) != 0;
+    const unsigned rd = word & 31, rn = bits(word, 9, 5), rm = bits(word, 20, 16);
+    const auto width = [sf](uint64_t v) { return sf ? v : static_cast<uint32_t>(v); };
+    if (kind < kA64InlineAddImm) {
+        if (kind == kA64InlineBCond) return a64_condition_holds(word & 15, s.nzcv) ? value : pc + 4;
+        const unsigned sub = bits(word, 30, 30);
+        uint64_t b = value;
+        if (kind == kA64InlineFlagsReg) b = sub != 0 ? ~read_zr(s, rm) : read_zr(s, rm);
+        uint64_t nzcv;
+        const uint64_t r = add_with_carry(read_zr(s, rn), b, sub, sf, &nzcv);
+        set_flags(s, nzcv);
+        write_zr(s, rd, r, sf);
+        return pc + 4;
+    }
+    if (kind < kA64InlineMovConst) {
+        if (kind < kA64InlineB) {
+            if (kind == kA64InlineAddImm) {
+                s.x[rd] = width(s.x[rn] + value);
+                return pc + 4;
+            }
+            const uint64_t v = width(s.x[rd]);  // kA64InlineCbz
+            return (v != 0) == (bits(word, 24, 24) != 0) ? value : pc + 4;
+        }
+        if (kind == kA64InlineB) return value;
+        s.x[rd] = width(read_zr(s, rm));  // kA64InlineMovReg
+        return pc + 4;
+    }
+    if (kind < kA64InlineBl) {
+        if (kind == kA64InlineMovConst) {
+            s.x[rd] = value;
+            return pc + 4;
+        }
+        const uint64_t b = read_zr(s, rm);  // kA64InlineAddReg
+        s.x[rd] = width(read_zr(s, rn) + (bits(word, 30, 30) != 0 ? 0 - b : b));
+        return pc + 4;
+    }
+    if (kind == kA64InlineBl) {
+        s.x[30] = pc + 4;
+        return value;
+    }
+    return read_zr(s, rn);  // kA64InlineRet
+}

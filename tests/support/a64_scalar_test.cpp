@@ -154,6 +154,35 @@ TEST(A64Scalar, KnownResults) {
     EXPECT_EQ(s->x[0], 0u);
 }
 
+// The in-line forms never touch SP (their host checks SP only after the
+// executors); the forms of a word that do, and MOVK and the zero-register
+// CBZ, are left to the executors.
+TEST(A64Scalar, InLineFormsLeaveSpAndRarerFormsToTheExecutors) {
+    for (uint32_t w : {
+             0xd10043ffu,  // sub sp, sp, #16
+             0x910003e0u,  // mov x0, sp
+             0x910043fdu,  // add x29, sp, #16
+             0xf10023ffu,  // cmp sp, #8
+             0xb10007ffu,  // cmn sp, #1
+             0xb4000040u | 31u,  // cbz xzr, .+8
+             0xf2800020u,  // movk x0, #1
+             0xd2800020u | 31u,  // movz xzr, #1
+             0x8b0203ffu,  // add xzr, xzr, x2 (no destination)
+             0x8b224020u,  // add x0, x1, w2, uxtw (extended register)
+             0x8b020c20u,  // add x0, x1, x2, lsl #3 (shifted)
+             0x9a820020u,  // csel x0, x1, x2, eq
+         }) {
+        EXPECT_NE(a64_scalar_executor(w), nullptr) << std::hex << w;
+        EXPECT_EQ(a64_inline_of(w, 0x400000).kind, kA64InlineNone) << std::hex << w;
+    }
+    // Their constants are decided with the word: a branch's target from its
+    // address, a move's value at its width.
+    EXPECT_EQ(a64_inline_of(0x17ffffffu, 0x400000).value, 0x3ffffcu);  // b .-4
+    EXPECT_EQ(a64_inline_of(0x12800000u, 0).value, 0xffffffffu);       // mov w0, #-1
+    EXPECT_EQ(a64_inline_of(0x92800000u, 0).value, ~0ull);             // mov x0, #-1
+    EXPECT_EQ(a64_inline_of(0xd2a00020u, 0).value, 0x10000u);          // mov x0, #0x10000
+}
+
 TEST(A64Scalar, LeavesOtherWordsToNativeCode) {
     auto s = fresh_state();
     std::mt19937_64 rng(3);
@@ -265,6 +294,7 @@ TEST(A64Scalar, AgreesWithTheProcessor) {
     auto in = fresh_state(), ours = fresh_state(), theirs = fresh_state();
     const uint64_t pc = reinterpret_cast<uint64_t>(native.word_at);
     constexpr int kCasesPerClass = 1500;
+    int in_line_runs[kA64InlineKinds] = {};
     for (const word_class &c : kClasses) {
         int accepted = 0;
         for (int i = 0; i < kCasesPerClass; ++i) {
@@ -291,6 +321,14 @@ TEST(A64Scalar, AgreesWithTheProcessor) {
             std::memcpy(cached.get(), in.get(), sizeof(cpu_state));
             ASSERT_EQ(executor(*cached, w, pc), next) << c.name << " " << std::hex << w;
             ASSERT_EQ(std::memcmp(cached.get(), ours.get(), sizeof(cpu_state)), 0) << c.name << " " << std::hex << w;
+            // So does its in-line form, where it has one.
+            const a64_inline_op in_line = a64_inline_of(w, pc);
+            if (in_line.kind != kA64InlineNone) {
+                ++in_line_runs[in_line.kind];
+                std::memcpy(cached.get(), in.get(), sizeof(cpu_state));
+                ASSERT_EQ(a64_inline_run(*cached, w, in_line.kind, in_line.value, pc), next) << c.name << " " << std::hex << w;
+                ASSERT_EQ(std::memcmp(cached.get(), ours.get(), sizeof(cpu_state)), 0) << c.name << " " << std::hex << w;
+            }
             const uint64_t landed = native.run(w, *in, theirs.get());
             ASSERT_EQ(next, landed) << c.name << " " << std::hex << w;
             for (int r = 0; r < 31; ++r)
@@ -302,6 +340,7 @@ TEST(A64Scalar, AgreesWithTheProcessor) {
         // are allocated encodings that are executed.
         EXPECT_GT(accepted, kCasesPerClass / 5) << c.name;
     }
+    for (unsigned k = 1; k < kA64InlineKinds; ++k) EXPECT_GT(in_line_runs[k], 20) << "in-line kind " << k;
 }
 
 #endif
