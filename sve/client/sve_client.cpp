@@ -94,6 +94,8 @@ struct run_word {
     sve_handler_fn fn;    // null for a scalar word
     a64_scalar_fn scalar;  // its executor
     uint32_t word;
+    uint32_t in_line;       // a scalar word's in-line kind (a64_inline_kind), run without a call
+    uint64_t inline_value;  // and the value it needs
 };
 struct run_plan {
     const run_plan *next;  // in its bucket
@@ -132,7 +134,14 @@ const run_plan *plan_of_run(app_pc pc, const uint32_t *words, unsigned count) {
         made->count = count;
         for (unsigned i = 0; i < count; ++i) {
             const sve_handler_fn fn = emulated_handler(words[i]);
-            made->words[i] = run_word{fn, fn == nullptr ? a64_scalar_executor(words[i]) : nullptr, words[i]};
+            run_word &w = made->words[i];
+            w = run_word{fn, fn == nullptr ? a64_scalar_executor(words[i]) : nullptr, words[i], kA64InlineNone, 0};
+            // Inside a run a scalar word goes on with the next one.
+            if (w.scalar != nullptr && a64_scalar_straight(words[i])) {
+                const a64_inline_op in_line = a64_inline_of(words[i], reinterpret_cast<uint64_t>(pc) + 4 * i);
+                w.in_line = in_line.kind;
+                w.inline_value = in_line.value;
+            }
         }
         bucket.store(made, std::memory_order_release);
         p = made;
@@ -255,9 +264,13 @@ template <bool kProfile, bool kGuarded>
             if constexpr (kProfile) sve_profile_count(data.profile, pc, w->word);
             continue;
         }
+        if (handler == nullptr && w->in_line != kA64InlineNone) {
+            a64_inline_run(state, w->word, w->in_line, w->inline_value, reinterpret_cast<uint64_t>(pc));
+            continue;  // a scalar instruction inside the run
+        }
         if (handler == nullptr && w->scalar != nullptr &&
             w->scalar(state, w->word, reinterpret_cast<uint64_t>(pc)) == reinterpret_cast<uint64_t>(pc) + 4)
-            continue;  // a scalar instruction inside the run
+            continue;
         report_failure(w->word, pc);
     }
     return emulated;
