@@ -366,15 +366,19 @@ TEST_F(FpHandlers, KernelsReportRaisedFlagsAndFollowTheirMinMaxRules) {
 // FSCALE in every precision against the library, element by element, with
 // Zdn at the edges of the normal range (and zeros, infinities, NaNs,
 // denormals) and Zm moving it to just inside and just outside the range:
-// results, kept inactive elements and the flags.
+// results, kept inactive elements and the flags. With POWERS_NORMAL, every
+// scale is one whose power of two is a normal number (the processor's FPU
+// takes those: denormal and overflowing results then come from Zdn's edges),
+// but in half the calls one element's, just outside that range.
 template <typename T>
-void check_fscale(cpu_state *s, const char *handler, uint32_t fpcr, std::mt19937_64 &rng) {
+void check_fscale(cpu_state *s, const char *handler, uint32_t fpcr, std::mt19937_64 &rng, bool powers_normal = false) {
     using F = FPFormat<T>;
     using S = std::make_signed_t<T>;
     constexpr unsigned n = kVecBytes / sizeof(T);
     std::vector<T> a(n), m(n), want(n);
     FPSCR flags = 0;
     for (unsigned i = 0; i < n; ++i) s->p[0][i * sizeof(T)] = rng() % 4 != 0;
+    const unsigned edge_at = static_cast<unsigned>(rng() % (2 * n));
     for (unsigned i = 0; i < n; ++i) {
         const T frac = static_cast<T>(rng()) & F::FRAC, sign = rng() % 2 ? F::SIGN : T(0);
         const T exps[] = {1, 2, T(F::EMAX - 2), T(F::EMAX - 1), T(F::B), 0};
@@ -389,7 +393,9 @@ void check_fscale(cpu_state *s, const char *handler, uint32_t fpcr, std::mt19937
         const T e = T((v & F::EXP_MASK) >> F::M);
         const S steps[] = {S(1 - e), S(-e), S(F::EMAX - 1 - e), S(F::EMAX - e), S(0), S(3), S(-3),
                            std::numeric_limits<S>::max(), std::numeric_limits<S>::min()};
-        const T k = static_cast<T>(steps[rng() % 9]);
+        const S normal_powers[] = {S(1 - S(F::B)), S(2 - S(F::B)), S(-3), S(-1), S(0), S(1), S(3), S(F::B - 1), S(F::B)};
+        T k = static_cast<T>(powers_normal ? normal_powers[rng() % 9] : steps[rng() % 9]);
+        if (powers_normal && i == edge_at) k = static_cast<T>(edge_at % 2 ? S(F::B + 1) : S(-S(F::B)));
         a[i] = v;
         m[i] = k;
         zset<T>(s, 1, i, v);
@@ -415,10 +421,12 @@ void check_fscale(cpu_state *s, const char *handler, uint32_t fpcr, std::mt19937
 TEST_F(FpHandlers, FscaleAtTheEdgesOfTheNormalRangeIsTheLibrarys) {
     std::mt19937_64 rng(37);
     for (int iter = 0; iter < 30; ++iter)
-        for (uint32_t fpcr : {0u, kFZ, kRoundZero | kFZ, 1u << 19 /* FZ16 */}) {
+        for (uint32_t fpcr : {0u, kFZ, kRoundZero | kFZ, kRoundPlusInf, 1u << 19 /* FZ16 */, 1u << 25 /* DN */}) {
             check_fscale<uint16_t>(s.get(), "VecF16ScaleVVM", fpcr, rng);
             check_fscale<uint32_t>(s.get(), "VecF32ScaleVVM", fpcr, rng);
             check_fscale<uint64_t>(s.get(), "VecD64ScaleVVM", fpcr, rng);
+            check_fscale<uint32_t>(s.get(), "VecF32ScaleVVM", fpcr, rng, true);
+            check_fscale<uint64_t>(s.get(), "VecD64ScaleVVM", fpcr, rng, true);
             if (HasFatalFailure()) return;
         }
 }
