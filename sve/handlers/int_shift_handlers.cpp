@@ -110,6 +110,22 @@ aarch64_decode_rc reverse_units(cpu_state *s, uint32_t insn) {
     return compute_unary_merge<T>(s, insn, [](T a) { return static_cast<T>(Reverse(a, kBits<T>, Unit)); });
 }
 
+// RBIT; on AArch64 by RBIT on the bytes of whole pieces, then the bytes of
+// each element reversed.
+template <typename T>
+aarch64_decode_rc reverse_bits(cpu_state *s, uint32_t insn) {
+#if defined(__aarch64__)
+    return compute_unary_merge_pieces<T>(s, insn, [](uint8x16_t x) {
+        const uint8x16_t r = vrbitq_u8(x);
+        if constexpr (sizeof(T) == 1) return r;
+        else if constexpr (sizeof(T) == 2) return vrev16q_u8(r);
+        else if constexpr (sizeof(T) == 4) return vrev32q_u8(r);
+        else return vrev64q_u8(r);
+    });
+#endif
+    return zpz<T>(s, insn, sve_rbit_zpz);
+}
+
 SVE_HANDLER(VecU8ShlVVM) { return zpz<uint8_t>(state, insn, sve_lsl_zpz); }
 SVE_HANDLER(VecU16ShlVVM) { return zpz<uint16_t>(state, insn, sve_lsl_zpz); }
 SVE_HANDLER(VecU32ShlVVM) { return zpz<uint32_t>(state, insn, sve_lsl_zpz); }
@@ -201,10 +217,10 @@ SVE_HANDLER(VecS64Extnd28VM) { return zpz<uint64_t>(state, insn, sve_sxth_zpz); 
 SVE_HANDLER(VecU64Extnd48VM) { return zpz<uint64_t>(state, insn, sve_uxtw_zpz); }
 SVE_HANDLER(VecS64Extnd48VM) { return zpz<uint64_t>(state, insn, sve_sxtw_zpz); }
 
-SVE_HANDLER(VecU8RBitVM) { return zpz<uint8_t>(state, insn, sve_rbit_zpz); }
-SVE_HANDLER(VecU16RBitVM) { return zpz<uint16_t>(state, insn, sve_rbit_zpz); }
-SVE_HANDLER(VecU32RBitVM) { return zpz<uint32_t>(state, insn, sve_rbit_zpz); }
-SVE_HANDLER(VecU64RBitVM) { return zpz<uint64_t>(state, insn, sve_rbit_zpz); }
+SVE_HANDLER(VecU8RBitVM) { return reverse_bits<uint8_t>(state, insn); }
+SVE_HANDLER(VecU16RBitVM) { return reverse_bits<uint16_t>(state, insn); }
+SVE_HANDLER(VecU32RBitVM) { return reverse_bits<uint32_t>(state, insn); }
+SVE_HANDLER(VecU64RBitVM) { return reverse_bits<uint64_t>(state, insn); }
 SVE_HANDLER(VecU16Rev1V) { return reverse_units<uint16_t, 1>(state, insn); }
 SVE_HANDLER(VecU32Rev1V) { return reverse_units<uint32_t, 1>(state, insn); }
 SVE_HANDLER(VecU64Rev1V) { return reverse_units<uint64_t, 1>(state, insn); }
