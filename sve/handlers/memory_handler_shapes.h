@@ -42,22 +42,24 @@ inline aarch64_decode_rc compute_memory(cpu_state *s, unsigned offsets, Body bod
     return DECODE_OK;
 }
 
-// Gathers and scatters with scalar base plus vector offsets (Zm at 20..16).
+// Gathers and scatters with scalar base plus vector offsets (Zm at 20..16),
+// read in place: element i's offset is read before element i of Zt is
+// written, so Zt may be Zm.
 template <typename M, typename E, bool S, offset O>
 aarch64_decode_rc gather(cpu_state *s, uint32_t insn) {
     const uint64_t base = base_of(s, insn);
-    return compute_memory(s, zm_num(insn), [&](const vec_buf &o) {
-        load_elements<M, E, S>(s, zd_num(insn), governing(s, insn),
-                               [&](unsigned i) { return base + byte_offset<O, M>(elem_get<E>(o.b, i)); });
-    });
+    const unsigned char *o = s->z[zm_num(insn)];
+    load_elements<M, E, S>(s, zd_num(insn), governing(s, insn),
+                             [&](unsigned i) { return base + byte_offset<O, M>(elem_get<E>(o, i)); });
+    return DECODE_OK;
 }
 template <typename M, typename E, offset O>
 aarch64_decode_rc scatter(cpu_state *s, uint32_t insn) {
     const uint64_t base = base_of(s, insn);
-    return compute_memory(s, zm_num(insn), [&](const vec_buf &o) {
-        store_elements<M, E>(s, zd_num(insn), governing(s, insn),
-                             [&](unsigned i) { return base + byte_offset<O, M>(elem_get<E>(o.b, i)); });
-    });
+    const unsigned char *o = s->z[zm_num(insn)];
+    store_elements<M, E>(s, zd_num(insn), governing(s, insn),
+                           [&](unsigned i) { return base + byte_offset<O, M>(elem_get<E>(o, i)); });
+    return DECODE_OK;
 }
 template <typename M, typename E, bool S, offset O>
 aarch64_decode_rc ldff1_gather(cpu_state *s, uint32_t insn) {
@@ -73,16 +75,16 @@ aarch64_decode_rc ldff1_gather(cpu_state *s, uint32_t insn) {
 template <typename M, typename E, bool S>
 aarch64_decode_rc gather_vi(cpu_state *s, uint32_t insn) {
     const uint64_t off = uint64_t{field(insn, 20, 16)} * sizeof(M);
-    return compute_memory(s, zn_num(insn), [&](const vec_buf &o) {
-        load_elements<M, E, S>(s, zd_num(insn), governing(s, insn), [&](unsigned i) { return uint64_t(elem_get<E>(o.b, i)) + off; });
-    });
+    const unsigned char *o = s->z[zn_num(insn)];
+    load_elements<M, E, S>(s, zd_num(insn), governing(s, insn), [&](unsigned i) { return uint64_t(elem_get<E>(o, i)) + off; });
+    return DECODE_OK;
 }
 template <typename M, typename E>
 aarch64_decode_rc scatter_vi(cpu_state *s, uint32_t insn) {
     const uint64_t off = uint64_t{field(insn, 20, 16)} * sizeof(M);
-    return compute_memory(s, zn_num(insn), [&](const vec_buf &o) {
-        store_elements<M, E>(s, zd_num(insn), governing(s, insn), [&](unsigned i) { return uint64_t(elem_get<E>(o.b, i)) + off; });
-    });
+    const unsigned char *o = s->z[zn_num(insn)];
+    store_elements<M, E>(s, zd_num(insn), governing(s, insn), [&](unsigned i) { return uint64_t(elem_get<E>(o, i)) + off; });
+    return DECODE_OK;
 }
 template <typename M, typename E, bool S>
 aarch64_decode_rc ldff1_vi(cpu_state *s, uint32_t insn) {

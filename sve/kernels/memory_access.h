@@ -38,10 +38,17 @@ inline E extend_element(M m) {
 
 // Gather or contiguous load: active elements are read and extended, inactive
 // elements become 0 without touching memory. Element i's address is computed
-// before element i of Zt is written, so Zt may also hold the addresses.
+// before element i of Zt is written, so Zt may also hold the addresses. With
+// every element active (a loop's iterations before its last), there is no
+// test per element.
 template <typename M, typename E, bool Signed, typename Addr>
 inline aarch64_decode_rc load_elements(cpu_state *s, unsigned zt, const unsigned char *pg, Addr addr) {
     unsigned char *d = s->z[zt & 31];
+    if (every_element_active(pg, sizeof(E))) {
+#pragma GCC unroll 4
+        for (unsigned i = 0; i < elem_count<E>; ++i) elem_set<E>(d, i, extend_element<M, E, Signed>(mem_read<M>(addr(i))));
+        return DECODE_OK;
+    }
     for (unsigned i = 0; i < elem_count<E>; ++i) {
         E v = 0;
         if (pred_active<E>(pg, i)) v = extend_element<M, E, Signed>(mem_read<M>(addr(i)));
@@ -55,6 +62,11 @@ inline aarch64_decode_rc load_elements(cpu_state *s, unsigned zt, const unsigned
 template <typename M, typename E, typename Addr>
 inline aarch64_decode_rc store_elements(cpu_state *s, unsigned zt, const unsigned char *pg, Addr addr) {
     const unsigned char *src = s->z[zt & 31];
+    if (every_element_active(pg, sizeof(E))) {
+#pragma GCC unroll 4
+        for (unsigned i = 0; i < elem_count<E>; ++i) mem_write<M>(addr(i), static_cast<M>(elem_get<E>(src, i)));
+        return DECODE_OK;
+    }
     for (unsigned i = 0; i < elem_count<E>; ++i)
         if (pred_active<E>(pg, i)) mem_write<M>(addr(i), static_cast<M>(elem_get<E>(src, i)));
     return DECODE_OK;

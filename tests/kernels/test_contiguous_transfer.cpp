@@ -385,3 +385,48 @@ TEST(ContiguousTransfer, EveryStructureSizeInsideOnePage) {
 }
 
 }  // namespace
+
+// Gathers and scatters through their handlers, with every element active and
+// with one inactive: the offsets vector may be the destination (each offset is
+// read before its element is written), inactive elements of a gather become 0
+// and a scatter leaves their memory alone; the scatter writes in element order,
+// so of two elements with the same address the later one wins.
+TEST(ContiguousTransfer, GathersAndScattersReadTheirOffsetsInPlace) {
+    static uint32_t table[256];
+    for (unsigned i = 0; i < 256; ++i) table[i] = 0x1000u + i;
+    for (int inactive : {-1, 0, 37, 63}) {
+        auto s = new_state();
+        std::memset(s->p[0], 0, sizeof s->p[0]);
+        for (unsigned e = 0; e < 64; ++e) s->p[0][4 * e] = static_cast<int>(e) != inactive;
+        s->x[2] = reinterpret_cast<uint64_t>(table);
+        // LD1W {Z3.S}, P0/Z, [X2, Z3.S, UXTW #2]: the offsets in Z3 itself.
+        for (unsigned e = 0; e < 64; ++e) zset<uint32_t>(s.get(), 3, e, (e * 7 + 3) % 256);
+        ASSERT_EQ(run_word(s.get(), word_of("VecU32Load4SVZ", 3u | 3u << 16 | 2u << 5)), DECODE_OK);
+        for (unsigned e = 0; e < 64; ++e)
+            EXPECT_EQ(zget<uint32_t>(s.get(), 3, e), static_cast<int>(e) == inactive ? 0u : 0x1000u + (e * 7 + 3) % 256)
+                << "element " << e << ", inactive " << inactive;
+        // LD1D {Z4.D}, P0/Z, [X2, Z4.D]: byte offsets, the same register.
+        for (unsigned e = 0; e < 32; ++e) zset<uint64_t>(s.get(), 4, e, 8u * (31 - e));
+        ASSERT_EQ(run_word(s.get(), word_of("VecU64Load8VSZ", 4u | 4u << 16 | 2u << 5)), DECODE_OK);
+        for (unsigned e = 0; e < 32; ++e) {
+            uint64_t want;
+            std::memcpy(&want, reinterpret_cast<const unsigned char *>(table) + 8 * (31 - e), 8);
+            // .D elements: P0's byte 8e governs element e (set unless 8e / 4 is the inactive one).
+            EXPECT_EQ(zget<uint64_t>(s.get(), 4, e), static_cast<int>(2 * e) == inactive ? 0u : want) << "element " << e;
+        }
+        // ST1W Z5.S, P0, [X2, Z6.S, UXTW #2]: elements 2k and 2k + 1 to the same word.
+        static uint32_t out[64];
+        std::memset(out, 0xEE, sizeof out);
+        s->x[2] = reinterpret_cast<uint64_t>(out);
+        for (unsigned e = 0; e < 64; ++e) {
+            zset<uint32_t>(s.get(), 5, e, 100 + e);
+            zset<uint32_t>(s.get(), 6, e, e / 2);
+        }
+        ASSERT_EQ(run_word(s.get(), word_of("VecU32Store4SVZ", 5u | 6u << 16 | 2u << 5)), DECODE_OK);
+        for (unsigned k = 0; k < 32; ++k) {
+            const int later = static_cast<int>(2 * k + 1) == inactive ? static_cast<int>(2 * k) : static_cast<int>(2 * k + 1);
+            EXPECT_EQ(out[k], 100u + static_cast<unsigned>(later)) << "word " << k << ", inactive " << inactive;
+        }
+        for (unsigned k = 32; k < 64; ++k) EXPECT_EQ(out[k], 0xEEEEEEEEu) << "word " << k;
+    }
+}
