@@ -17,35 +17,6 @@ uint64_t run_add_sub_immediate(cpu_state &s, uint32_t word, uint64_t pc) {
     a64_scalar_detail::add_sub_immediate(s, word);
     return pc + 4;
 }
-// A + B or A - B at the width, into Rd when WRITE_RD (Rd not SP), setting the
-// flags when SET_FLAGS: the specialised ADD/SUB executors' common part. On
-// AArch64 the flag-setting forms are the processor's own (the same
-// AddWithCarry); MRS NZCV reads the other bits as zero.
-template <bool Sf, bool Sub, bool SetFlags, bool WriteRd>
-[[gnu::always_inline]] inline void add_sub_into(cpu_state &s, uint32_t word, uint64_t a, uint64_t b) {
-    using namespace a64_scalar_detail;
-    uint64_t r;
-    if constexpr (SetFlags) {
-        uint64_t nzcv;
-#if defined(__aarch64__)
-        if constexpr (Sf && Sub)
-            __asm__("subs %0, %2, %3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(b) : "cc");
-        else if constexpr (Sf)
-            __asm__("adds %0, %2, %3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(b) : "cc");
-        else if constexpr (Sub)
-            __asm__("subs %w0, %w2, %w3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(b) : "cc");
-        else
-            __asm__("adds %w0, %w2, %w3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(b) : "cc");
-#else
-        r = add_with_carry(a, Sub ? ~b : b, Sub ? 1 : 0, Sf, &nzcv);
-#endif
-        set_flags(s, nzcv);
-    } else {
-        r = Sub ? a - b : a + b;
-    }
-    if constexpr (WriteRd) s.x[bits(word, 4, 0)] = Sf ? r : static_cast<uint32_t>(r);
-}
-
 // ADD, SUB, ADDS and SUBS (immediate) with Rn not SP, and Rd not SP (so the
 // compares, whose Rd is the zero register), by width, operation, flag setting
 // and shift: a loop's counter steps and compares, without the general form's
@@ -223,11 +194,14 @@ a64_inline_op a64_inline_of(uint32_t word, uint64_t pc) {
     if ((word & 0x1f800000u) == 0x11000000u && rn != 31) {  // ADD, ADDS, SUB, SUBS (immediate)
         const uint64_t imm = static_cast<uint64_t>(bits(word, 21, 10)) << (bits(word, 22, 22) * 12);
         const bool sub = bits(word, 30, 30) != 0;
+        if (bits(word, 29, 29) != 0 && sub && sf) return {kA64InlineSubsImm, imm};
         if (bits(word, 29, 29) != 0) return {kA64InlineFlagsImm, sub ? ~imm : imm};
         if (rd != 31) return {kA64InlineAddImm, sub ? 0 - imm : imm};
         return {kA64InlineNone, 0};
     }
     if ((word & 0x1fe0fc00u) == 0x0b000000u) {  // ADD, ADDS, SUB, SUBS (shifted register), no shift
+        if (bits(word, 29, 29) != 0 && bits(word, 30, 30) != 0 && sf && rn != 31 && bits(word, 20, 16) != 31)
+            return {kA64InlineSubsReg, 0};
         if (bits(word, 29, 29) != 0) return {kA64InlineFlagsReg, 0};
         if (rd != 31) return {kA64InlineAddReg, 0};
         return {kA64InlineNone, 0};

@@ -504,6 +504,34 @@ template <typename S>
     }
 }
 
+// A + B or A - B at the width, into Rd when WRITE_RD (Rd not SP), setting the
+// flags when SET_FLAGS: the specialised ADD/SUB executors' common part. On
+// AArch64 the flag-setting forms are the processor's own (the same
+// AddWithCarry); MRS NZCV reads the other bits as zero.
+template <bool Sf, bool Sub, bool SetFlags, bool WriteRd>
+[[gnu::always_inline]] inline void add_sub_into(cpu_state &s, uint32_t word, uint64_t a, uint64_t b) {
+    uint64_t r;
+    if constexpr (SetFlags) {
+        uint64_t nzcv;
+#if defined(__aarch64__)
+        if constexpr (Sf && Sub)
+            __asm__("subs %0, %2, %3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(b) : "cc");
+        else if constexpr (Sf)
+            __asm__("adds %0, %2, %3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(b) : "cc");
+        else if constexpr (Sub)
+            __asm__("subs %w0, %w2, %w3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(b) : "cc");
+        else
+            __asm__("adds %w0, %w2, %w3\n\tmrs %1, nzcv" : "=&r"(r), "=r"(nzcv) : "r"(a), "r"(b) : "cc");
+#else
+        r = add_with_carry(a, Sub ? ~b : b, Sub ? 1 : 0, Sf, &nzcv);
+#endif
+        set_flags(s, nzcv);
+    } else {
+        r = Sub ? a - b : a + b;
+    }
+    if constexpr (WriteRd) s.x[bits(word, 4, 0)] = Sf ? r : static_cast<uint32_t>(r);
+}
+
 // A loop's own kinds of instruction, which have executors of their own.
 enum class loop_kind { other, add_sub_immediate, branch_cond, branch, add_sub_register, logical_shifted };
 
@@ -553,8 +581,10 @@ inline uint64_t a64_branch_target(uint32_t word, uint64_t pc) {
 enum a64_inline_kind : unsigned {
     kA64InlineNone = 0,  // not one of them: the word's executor runs it
     kA64InlineBCond,     // B.cond: to VALUE when the condition holds
-    kA64InlineFlagsImm,  // ADDS, SUBS (immediate; so CMP, CMN), Rn not SP: Rn + VALUE + carry
-    kA64InlineFlagsReg,  // ADDS, SUBS (shifted register, no shift; so CMP): Rn + (Rm or ~Rm) + carry
+    kA64InlineSubsImm,   // SUBS Xd, Xn, #imm (so CMP Xn, #imm), Rn not SP: VALUE the immediate
+    kA64InlineSubsReg,   // SUBS Xd, Xn, Xm (so CMP Xn, Xm), no shift, Rn and Rm not register 31
+    kA64InlineFlagsImm,  // the other ADDS, SUBS (immediate; so CMN), Rn not SP: Rn + VALUE + carry
+    kA64InlineFlagsReg,  // the other ADDS, SUBS (shifted register, no shift): Rn + (Rm or ~Rm) + carry
     kA64InlineAddImm,    // ADD, SUB (immediate) with neither register SP: Rd = Rn + VALUE
     kA64InlineCbz,       // CBZ, CBNZ (Rt not the zero register): to VALUE when taken
     kA64InlineB,         // B: to VALUE
@@ -564,7 +594,7 @@ enum a64_inline_kind : unsigned {
     kA64InlineBl,        // BL: X30 = PC + 4, to VALUE
     kA64InlineRet,       // RET Xn
 };
-inline constexpr unsigned kA64InlineKinds = 12;
+inline constexpr unsigned kA64InlineKinds = 14;
 
 struct a64_inline_op {
     a64_inline_kind kind;
@@ -576,50 +606,57 @@ a64_inline_op a64_inline_of(uint32_t word, uint64_t pc);
 
 // Runs WORD, fetched from PC, of in-line KIND (not kA64InlineNone) and VALUE
 // (a64_inline_of's) on S, and returns the next PC: what the word's executor
-// does. The kind is found by a tree of compares, four at most, where a jump
+// does. The kind is found by a tree of compares, a few at most, where a jump
 // table would be one more lookup under a translator.
 [[gnu::always_inline]] inline uint64_t a64_inline_run(cpu_state &s, uint32_t word, unsigned kind, uint64_t value,
                                                       uint64_t pc) {
     using namespace a64_scalar_detail;
-    const bool sf = (word >> 31) != 0;
-    const unsigned rd = word & 31, rn = bits(word, 9, 5), rm = bits(word, 20, 16);
-    const auto width = [sf](uint64_t v) { return sf ? v : static_cast<uint32_t>(v); };
-    if (kind < kA64InlineAddImm) {
+    const auto width = [word](uint64_t v) { return (word >> 31) != 0 ? v : static_cast<uint32_t>(v); };
+    if (kind < kA64InlineFlagsImm) {
         if (kind == kA64InlineBCond) return a64_condition_holds(word & 15, s.nzcv) ? value : pc + 4;
-        const unsigned sub = bits(word, 30, 30);
-        uint64_t b = value;
-        if (kind == kA64InlineFlagsReg) b = sub != 0 ? ~read_zr(s, rm) : read_zr(s, rm);
-        uint64_t nzcv;
-        const uint64_t r = add_with_carry(read_zr(s, rn), b, sub, sf, &nzcv);
-        set_flags(s, nzcv);
-        write_zr(s, rd, r, sf);
+        // A loop's count and compare: the processor's SUBS where there is one.
+        const uint64_t b = kind == kA64InlineSubsImm ? value : s.x[bits(word, 20, 16)];
+        if ((word & 31) == 31)
+            add_sub_into<true, true, true, false>(s, word, s.x[bits(word, 9, 5)], b);
+        else
+            add_sub_into<true, true, true, true>(s, word, s.x[bits(word, 9, 5)], b);
         return pc + 4;
     }
-    if (kind < kA64InlineMovConst) {
-        if (kind < kA64InlineB) {
-            if (kind == kA64InlineAddImm) {
-                s.x[rd] = width(s.x[rn] + value);
-                return pc + 4;
-            }
-            const uint64_t v = width(s.x[rd]);  // kA64InlineCbz
-            return (v != 0) == (bits(word, 24, 24) != 0) ? value : pc + 4;
-        }
-        if (kind == kA64InlineB) return value;
-        s.x[rd] = width(read_zr(s, rm));  // kA64InlineMovReg
-        return pc + 4;
-    }
-    if (kind < kA64InlineBl) {
-        if (kind == kA64InlineMovConst) {
-            s.x[rd] = value;
+    if (kind < kA64InlineB) {
+        if (kind < kA64InlineAddImm) {
+            const unsigned sub = bits(word, 30, 30);
+            uint64_t b = value;
+            if (kind == kA64InlineFlagsReg) b = sub != 0 ? ~read_zr(s, bits(word, 20, 16)) : read_zr(s, bits(word, 20, 16));
+            uint64_t nzcv;
+            const uint64_t r = add_with_carry(read_zr(s, bits(word, 9, 5)), b, sub, (word >> 31) != 0, &nzcv);
+            set_flags(s, nzcv);
+            write_zr(s, word & 31, r, (word >> 31) != 0);
             return pc + 4;
         }
-        const uint64_t b = read_zr(s, rm);  // kA64InlineAddReg
-        s.x[rd] = width(read_zr(s, rn) + (bits(word, 30, 30) != 0 ? 0 - b : b));
+        if (kind == kA64InlineAddImm) {
+            s.x[word & 31] = width(s.x[bits(word, 9, 5)] + value);
+            return pc + 4;
+        }
+        const uint64_t v = width(s.x[word & 31]);  // kA64InlineCbz
+        return (v != 0) == (bits(word, 24, 24) != 0) ? value : pc + 4;
+    }
+    if (kind < kA64InlineBl) {
+        if (kind < kA64InlineMovConst) {
+            if (kind == kA64InlineB) return value;
+            s.x[word & 31] = width(read_zr(s, bits(word, 20, 16)));  // kA64InlineMovReg
+            return pc + 4;
+        }
+        if (kind == kA64InlineMovConst) {
+            s.x[word & 31] = value;
+            return pc + 4;
+        }
+        const uint64_t b = read_zr(s, bits(word, 20, 16));  // kA64InlineAddReg
+        s.x[word & 31] = width(read_zr(s, bits(word, 9, 5)) + (bits(word, 30, 30) != 0 ? 0 - b : b));
         return pc + 4;
     }
     if (kind == kA64InlineBl) {
         s.x[30] = pc + 4;
         return value;
     }
-    return read_zr(s, rn);  // kA64InlineRet
+    return read_zr(s, bits(word, 9, 5));  // kA64InlineRet
 }
