@@ -73,7 +73,7 @@ template <bool kEndsActive>
 struct compare_ends {
     pred_ends ends{};
     unsigned from = 0, to = kVecBytes;
-    compare_ends(const unsigned char *g, unsigned esize) {
+    [[gnu::always_inline]] compare_ends(const unsigned char *g, unsigned esize) {
         if constexpr (!kEndsActive) {
             ends = find_pred_ends(g, esize);
             from = ends.none ? 0 : ends.first_word / 8 * 64;

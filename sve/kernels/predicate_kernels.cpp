@@ -49,7 +49,8 @@ static bool any_active_true(const unsigned char *g, const unsigned char *r, unsi
 #endif
 }
 
-void sve_ptest(cpu_state *s, const unsigned char *g, const unsigned char *r, unsigned esize) {
+namespace {
+[[gnu::always_inline]] inline void ptest_flags(cpu_state *s, const unsigned char *g, const unsigned char *r, unsigned esize) {
     const bool any = any_active_true(g, r, esize);
     // G's first and last elements active (an all-true G among others): those are the ends.
     if (g[0] & g[kVecBytes - esize] & 1)
@@ -57,6 +58,9 @@ void sve_ptest(cpu_state *s, const unsigned char *g, const unsigned char *r, uns
     else
         pred_result_flags(s, find_pred_ends(g, esize), r, any);
 }
+}  // namespace
+
+void sve_ptest(cpu_state *s, const unsigned char *g, const unsigned char *r, unsigned esize) { ptest_flags(s, g, r, esize); }
 
 namespace {
 
@@ -135,7 +139,8 @@ void brk_zeroing(const unsigned char *g, const unsigned char *a, unsigned char *
 }
 #endif
 
-aarch64_decode_rc brk(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_p_reg pn, bool after) {
+[[gnu::always_inline]] inline aarch64_decode_rc brk(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_p_reg pn,
+                                                    bool after) {
     const unsigned char *g = preg(s, pg), *a = preg(s, pn);
     unsigned char *d = preg(s, pd);
     const bool zeroing = pg.qual == kQualZeroing;
@@ -281,7 +286,7 @@ aarch64_decode_rc sve_ptrue_pi(cpu_state *state, aarch64_p_reg pd, int pattern) 
 }
 
 aarch64_decode_rc sve_ptest_pp(cpu_state *s, aarch64_p_reg pg, aarch64_p_reg pn) {
-    sve_ptest(s, preg(s, pg), preg(s, pn), 1);
+    ptest_flags(s, preg(s, pg), preg(s, pn), 1);
     return DECODE_OK;
 }
 

@@ -207,6 +207,7 @@ a64_inline_op a64_inline_of(uint32_t word, uint64_t pc) {
         return {kA64InlineNone, 0};
     }
     if ((word & 0x7fe0ffe0u) == 0x2a0003e0u && rd != 31) return {kA64InlineMovReg, 0};
+    if ((word & 0x3fe00800u) == 0x1a800000u) return {kA64InlineCsel, 0};  // S 0, op2 0 or 1
     if ((word & 0x1f800000u) == 0x12800000u && rd != 31) {  // MOVN, MOVZ
         const unsigned opc = bits(word, 30, 29), hw = bits(word, 22, 21);
         if ((opc == 0 || opc == 2) && (sf || hw < 2)) {

@@ -593,8 +593,9 @@ enum a64_inline_kind : unsigned {
     kA64InlineAddReg,    // ADD, SUB (shifted register, no shift), Rd not register 31
     kA64InlineBl,        // BL: X30 = PC + 4, to VALUE
     kA64InlineRet,       // RET Xn
+    kA64InlineCsel,      // CSEL, CSINC, CSINV, CSNEG (so CSET, CINC)
 };
-inline constexpr unsigned kA64InlineKinds = 14;
+inline constexpr unsigned kA64InlineKinds = 15;
 
 struct a64_inline_op {
     a64_inline_kind kind;
@@ -658,5 +659,7 @@ a64_inline_op a64_inline_of(uint32_t word, uint64_t pc);
         s.x[30] = pc + 4;
         return value;
     }
-    return read_zr(s, bits(word, 9, 5));  // kA64InlineRet
+    if (kind == kA64InlineRet) return read_zr(s, bits(word, 9, 5));
+    conditional_select(s, word);  // kA64InlineCsel
+    return pc + 4;
 }

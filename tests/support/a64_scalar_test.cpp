@@ -155,8 +155,9 @@ TEST(A64Scalar, KnownResults) {
 }
 
 // The in-line forms never touch SP (their host checks SP only after the
-// executors); the forms of a word that do, and MOVK and the zero-register
-// CBZ, are left to the executors.
+// executors); the forms of a word that do, and rarer forms (MOVK, the
+// zero-register CBZ, shifted and extended registers, CCMP), are left to the
+// executors.
 TEST(A64Scalar, InLineFormsLeaveSpAndRarerFormsToTheExecutors) {
     for (uint32_t w : {
              0xd10043ffu,  // sub sp, sp, #16
@@ -170,7 +171,7 @@ TEST(A64Scalar, InLineFormsLeaveSpAndRarerFormsToTheExecutors) {
              0x8b0203ffu,  // add xzr, xzr, x2 (no destination)
              0x8b224020u,  // add x0, x1, w2, uxtw (extended register)
              0x8b020c20u,  // add x0, x1, x2, lsl #3 (shifted)
-             0x9a820020u,  // csel x0, x1, x2, eq
+             0xfa410800u,  // ccmp x0, #1, #0, eq
          }) {
         EXPECT_NE(a64_scalar_executor(w), nullptr) << std::hex << w;
         EXPECT_EQ(a64_inline_of(w, 0x400000).kind, kA64InlineNone) << std::hex << w;
