@@ -40,13 +40,17 @@ inline E extend_element(M m) {
 // elements become 0 without touching memory. Element i's address is computed
 // before element i of Zt is written, so Zt may also hold the addresses. With
 // every element active (a loop's iterations before its last), there is no
-// test per element.
+// test per element. Each element is written before the next is read, so that
+// a fault finds exactly the elements before it loaded.
 template <typename M, typename E, bool Signed, typename Addr>
 inline aarch64_decode_rc load_elements(cpu_state *s, unsigned zt, const unsigned char *pg, Addr addr) {
     unsigned char *d = s->z[zt & 31];
     if (every_element_active(pg, sizeof(E))) {
 #pragma GCC unroll 4
-        for (unsigned i = 0; i < elem_count<E>; ++i) elem_set<E>(d, i, extend_element<M, E, Signed>(mem_read<M>(addr(i))));
+        for (unsigned i = 0; i < elem_count<E>; ++i) {
+            elem_set<E>(d, i, extend_element<M, E, Signed>(mem_read<M>(addr(i))));
+            __asm__ volatile("" ::: "memory");
+        }
         return DECODE_OK;
     }
     for (unsigned i = 0; i < elem_count<E>; ++i) {
@@ -58,13 +62,17 @@ inline aarch64_decode_rc load_elements(cpu_state *s, unsigned zt, const unsigned
 }
 
 // Scatter or contiguous store of the low M bytes of each active element, in
-// ascending element order.
+// ascending element order, one store per element (a fault finds exactly the
+// elements before it stored).
 template <typename M, typename E, typename Addr>
 inline aarch64_decode_rc store_elements(cpu_state *s, unsigned zt, const unsigned char *pg, Addr addr) {
     const unsigned char *src = s->z[zt & 31];
     if (every_element_active(pg, sizeof(E))) {
 #pragma GCC unroll 4
-        for (unsigned i = 0; i < elem_count<E>; ++i) mem_write<M>(addr(i), static_cast<M>(elem_get<E>(src, i)));
+        for (unsigned i = 0; i < elem_count<E>; ++i) {
+            mem_write<M>(addr(i), static_cast<M>(elem_get<E>(src, i)));
+            __asm__ volatile("" ::: "memory");
+        }
         return DECODE_OK;
     }
     for (unsigned i = 0; i < elem_count<E>; ++i)
