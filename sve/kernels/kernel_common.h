@@ -253,3 +253,49 @@ inline unsigned last_active_word(const unsigned char *g, uint64_t lanes) {
     return w;
 }
 
+// Counts elements active in both predicates at the element size: the masked
+// bytes (each 0 or 1) are added 16 byte lanes at a time (at most 16 in a lane),
+// then the lanes are summed.
+// kAllActive: every element counts as active and G is not read (INCP).
+template <bool kAllActive = false>
+inline unsigned count_active(const unsigned char *g, const unsigned char *p, unsigned esize) {
+    const uint64_t lanes = pred_lane_mask(esize);
+#if defined(__aarch64__)
+    const uint8x16_t mask = vreinterpretq_u8_u64(vdupq_n_u64(lanes));
+    const auto piece = [&](unsigned k) [[gnu::always_inline]] {
+        uint8x16_t b = vld1q_u8(p + k);
+        if constexpr (!kAllActive) b = vandq_u8(b, vld1q_u8(g + k));
+        return vandq_u8(b, mask);
+    };
+    uint8x16_t acc[2] = {vdupq_n_u8(0), vdupq_n_u8(0)};
+#pragma GCC unroll 8
+    for (unsigned k = 0; k < kVecBytes; k += 32) {
+        acc[0] = vaddq_u8(acc[0], piece(k));
+        acc[1] = vaddq_u8(acc[1], piece(k + 16));
+    }
+    return vaddlvq_u8(vaddq_u8(acc[0], acc[1]));
+#else
+    typedef unsigned char piece __attribute__((vector_size(16)));
+    typedef uint64_t halves __attribute__((vector_size(16)));
+    const piece mask = reinterpret_cast<piece>(halves{lanes, lanes});
+    piece acc{};
+    for (unsigned k = 0; k < kVecBytes; k += 16) {
+        piece b;
+        std::memcpy(&b, p + k, 16);
+        if constexpr (!kAllActive) {
+            piece a;
+            std::memcpy(&a, g + k, 16);
+            b &= a;
+        }
+        acc += b & mask;
+    }
+    uint64_t words[2];
+    std::memcpy(words, &acc, 16);
+    const uint64_t sum = words[0] + words[1];  // at most 32 in a byte lane
+    // The total reaches 256, more than a byte holds: add in 16-bit lanes.
+    const uint64_t pairs = (sum & 0x00FF00FF00FF00FFull) + ((sum >> 8) & 0x00FF00FF00FF00FFull);
+    return static_cast<unsigned>((pairs * 0x0001000100010001ull) >> 48);
+#endif
+}
+
+

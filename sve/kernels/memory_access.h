@@ -170,6 +170,24 @@ inline unsigned first_active_element(const unsigned char *pg, unsigned esize) {
     if (w == kPredWords) return kVecBytes / esize;
     return (w * 8 + static_cast<unsigned>(std::countr_zero(pred_word(pg, w) & lanes)) / 8) / esize;
 }
+// Whether the elements active in PG at element size ESIZE are one window, every
+// element from the first active one to the last active: then *FROM and *TO are
+// the window's first byte and the byte after its last (both 0 when no element
+// is active), as a loop's last predicate from WHILELO has them.
+inline bool active_window(const unsigned char *pg, unsigned esize, unsigned *from, unsigned *to) {
+    const uint64_t lanes = pred_lane_mask(esize);
+    const unsigned first = first_active_word(pg, lanes);
+    if (first == kPredWords) {
+        *from = *to = 0;
+        return true;
+    }
+    const unsigned last = last_active_word(pg, lanes);
+    *from = first * 8 + static_cast<unsigned>(std::countr_zero(pred_word(pg, first) & lanes)) / 8;
+    *to = last * 8 + (63u - static_cast<unsigned>(std::countl_zero(pred_word(pg, last) & lanes))) / 8 + esize;
+    // Every element between them is active when they number as many as the window holds.
+    return count_active<true>(nullptr, pg, esize) * esize == *to - *from;
+}
+
 // Reads the byte at ADDRESS, before anything after it: the access that decides
 // whether a load faults, and where.
 inline void touch(uint64_t address) {
@@ -227,6 +245,17 @@ inline aarch64_decode_rc contiguous_store(cpu_state *s, unsigned zt, const unsig
     if constexpr (sizeof(M) == sizeof(E)) {
         if (const whole_transfer how = whole_register_transfer(pg, sizeof(E), start); how != whole_transfer::none) {
             copy_block(reinterpret_cast<unsigned char *>(start), s->z[zt & 31], how);
+            return DECODE_OK;
+        }
+    }
+    // Under a partial predicate whose active elements are one window (a loop's
+    // last iteration) lying in one page: the window's bytes at once, its first
+    // byte first (every byte of a page faults alike, so a fault can only be at
+    // the first active element, as in the element loop).
+    if constexpr (sizeof(M) == sizeof(E)) {
+        unsigned from, to;
+        if (active_window(pg, sizeof(E), &from, &to) && (from == to || within_one_page(start + from, to - from))) {
+            if (from != to) store_span(start + from, s->z[zt & 31] + from, to - from);
             return DECODE_OK;
         }
     }

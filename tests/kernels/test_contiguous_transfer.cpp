@@ -5,6 +5,7 @@
 #include <setjmp.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -428,5 +429,41 @@ TEST(ContiguousTransfer, GathersAndScattersReadTheirOffsetsInPlace) {
             EXPECT_EQ(out[k], 100u + static_cast<unsigned>(later)) << "word " << k << ", inactive " << inactive;
         }
         for (unsigned k = 32; k < 64; ++k) EXPECT_EQ(out[k], 0xEEEEEEEEu) << "word " << k;
+    }
+}
+
+// A store under a window of active elements (a loop's last iteration, or one
+// from an offset): exactly the window's bytes are written; a block running
+// into an unmapped page does not fault while its window stays below the
+// boundary, and faults there, with the elements below it written, when the
+// window crosses it.
+TEST(ContiguousTransfer, StoresUnderAWindowWriteItAlone) {
+    guard_pages m;
+    ASSERT_NE(m.base, nullptr);
+    struct window {
+        unsigned from, to;  // active elements [from, to) of 32-bit elements
+    };
+    for (const window w : {window{0, 37}, window{0, 1}, window{5, 64}, window{20, 21}, window{3, 60}, window{0, 0}}) {
+        for (unsigned below : {4096u, 256u, 200u, 148u, 100u}) {
+            auto s = new_state();
+            std::memset(s->p[0], 0, kVecBytes);
+            for (unsigned e = w.from; e < w.to; ++e) s->p[0][4 * e] = 1;
+            for (unsigned b = 0; b < kVecBytes; ++b) s->z[1][b] = static_cast<unsigned char>(b + 1);
+            std::memset(m.base, 0, m.page);
+            unsigned char *start = m.boundary() - below;
+            s->x[2] = reinterpret_cast<uint64_t>(start);
+            const uintptr_t at = fault_of([&] {
+                sve_st1w_zpri(s.get(), make_zreg(1, kQualS), make_preg(0, kQualB), make_rspreg(2), 0);
+            });
+            // The bytes up to the boundary that the window covers are written, no other.
+            const unsigned end = std::min(4 * w.to, below);
+            const bool faults = 4 * w.to > below && w.from < w.to;
+            EXPECT_EQ(at, faults ? reinterpret_cast<uintptr_t>(m.boundary()) : 0u)
+                << "window " << w.from << "-" << w.to << ", " << below << " below";
+            for (unsigned b = 0; b < std::min(below, kVecBytes); ++b) {
+                const unsigned char want = b >= 4 * w.from && b < end ? static_cast<unsigned char>(b + 1) : 0;
+                ASSERT_EQ(start[b], want) << "byte " << b << ", window " << w.from << "-" << w.to << ", " << below;
+            }
+        }
     }
 }
