@@ -94,78 +94,52 @@ aarch64_decode_rc insr(cpu_state *s, uint32_t insn) {
     });
 }
 
-// LASTA Rd|Vd, Pg, Zn: the element after the last active one (0 when none is
-// active or the last active is the final element).
-template <typename T, bool Simd>
-aarch64_decode_rc lasta(cpu_state *s, uint32_t insn) {
-    const vec_buf a = stage_z(s, zn_num(insn));
-    const PredV g = stage_p(s, pg3_num(insn));
-    return compute(s, [&](CpuContext &ctx) {
-        const unsigned n = context_elements<T>(ctx);
-        unsigned e = 0;
-        for (unsigned i = n; i-- > 0;)
-            if (active<T>(g, i)) {
-                e = i + 1 < n ? i + 1 : 0;
-                break;
-            }
-        const T v = elem_get<T>(a.b, e);
-        if (Simd)
-            write_v_scalar<T>(s, zd_num(insn), v);
-        else
-            write_x(s, zd_num(insn), v);
-    });
-}
+// The element CLASTA (AFTER) or CLASTB picks: the one after the last active
+// element (the first after the final one) or the last active one; -1 when none
+// is active.
 template <typename T>
-aarch64_decode_rc lastb_r(cpu_state *s, uint32_t insn) {
-    return delegate(s, insn, sve_lastb_rpz, xfield(insn, 0), pfield<T>(insn, 12, 10), zfield<T>(insn, 5));
-}
-template <typename T>
-aarch64_decode_rc lastb_v(cpu_state *s, uint32_t insn) {
-    return delegate(s, insn, sve_lastb_vpz, field(insn, 4, 0), pfield<T>(insn, 12, 10), zfield<T>(insn, 5));
+int conditional_index(const unsigned char *g, bool after) {
+    const int last = last_active_element(g, sizeof(T));
+    if (last < 0 || !after) return last;
+    return last + 1 < static_cast<int>(elem_count<T>) ? last + 1 : 0;
 }
 
-// Index chosen by CLASTA (After) or CLASTB among the active elements, or -1.
-template <typename T>
-int conditional_index(const PredV &g, unsigned n, bool after) {
-    for (unsigned i = n; i-- > 0;)
-        if (active<T>(g, i)) return after ? static_cast<int>(i + 1 < n ? i + 1 : 0) : static_cast<int>(i);
-    return -1;
+// LASTA (AFTER) or LASTB Rd|Vd, Pg, Zn: the element after the last active one
+// (0 when none is active or the last active is the final element), or the last
+// active one (the final element when none is active).
+template <typename T, bool Simd, bool After>
+aarch64_decode_rc last_element(cpu_state *s, uint32_t insn) {
+    const int e = conditional_index<T>(s->p[pg3_num(insn)], After);
+    const T v = elem_get<T>(s->z[zn_num(insn)], e >= 0 ? static_cast<unsigned>(e) : After ? 0u : elem_count<T> - 1);
+    if (Simd)
+        write_v_scalar<T>(s, zd_num(insn), v);
+    else
+        write_x(s, zd_num(insn), v);
+    return DECODE_OK;
 }
 
 // CLASTA/CLASTB Rdn|Vdn, Pg, Rdn|Vdn, Zm (9..5).
 template <typename T, bool Simd, bool After>
 aarch64_decode_rc clast_scalar(cpu_state *s, uint32_t insn) {
-    const vec_buf a = stage_z(s, zn_num(insn));
-    const PredV g = stage_p(s, pg3_num(insn));
+    const int e = conditional_index<T>(s->p[pg3_num(insn)], After);
     const uint64_t old = Simd ? elem_get<uint64_t>(s->z[zd_num(insn)], 0) : read_x(s, zd_num(insn));
-    return compute(s, [&](CpuContext &ctx) {
-        const int e = conditional_index<T>(g, context_elements<T>(ctx), After);
-        const T v = e < 0 ? static_cast<T>(old) : elem_get<T>(a.b, static_cast<unsigned>(e));
-        if (Simd)
-            write_v_scalar<T>(s, zd_num(insn), v);
-        else
-            write_x(s, zd_num(insn), v);
-    });
+    const T v = e < 0 ? static_cast<T>(old) : elem_get<T>(s->z[zn_num(insn)], static_cast<unsigned>(e));
+    if (Simd)
+        write_v_scalar<T>(s, zd_num(insn), v);
+    else
+        write_x(s, zd_num(insn), v);
+    return DECODE_OK;
 }
-template <typename T>
-aarch64_decode_rc clastb_r(cpu_state *s, uint32_t insn) {
-    return delegate(s, insn, sve_clastb_rpz, xfield(insn, 0), pfield<T>(insn, 12, 10), zfield<T>(insn, 5));
-}
-
 // CLASTA/CLASTB Zdn, Pg, Zdn, Zm (9..5): the chosen element broadcast; Zdn
 // unchanged when no element is active.
 template <typename T, bool After>
 aarch64_decode_rc clast_vector(cpu_state *s, uint32_t insn) {
-    const vec_buf a = stage_z(s, zn_num(insn));
-    const PredV g = stage_p(s, pg3_num(insn));
-    return compute(s, [&](CpuContext &ctx) {
-        const int e = conditional_index<T>(g, context_elements<T>(ctx), After);
-        if (e < 0) return;
-        const T v = elem_get<T>(a.b, static_cast<unsigned>(e));
-        vec_buf r;
-        for (unsigned i = 0; i < context_elements<T>(ctx); ++i) elem_set<T>(r.b, i, v);
-        write_z(s, zd_num(insn), r);
-    });
+    const int e = conditional_index<T>(s->p[pg3_num(insn)], After);
+    if (e < 0) return DECODE_OK;
+    const T v = elem_get<T>(s->z[zn_num(insn)], static_cast<unsigned>(e));
+    unsigned char *d = s->z[zd_num(insn)];
+    for (unsigned i = 0; i < elem_count<T>; ++i) elem_set<T>(d, i, v);
+    return DECODE_OK;
 }
 
 SVE_HANDLER(VecU8Zip1VV) { return zzz<uint8_t>(state, insn, sve_zip1_zzz); }
@@ -240,22 +214,22 @@ SVE_HANDLER(VecH16InsertS) { return insr<uint16_t, true>(state, insn); }
 SVE_HANDLER(VecF32InsertS) { return insr<uint32_t, true>(state, insn); }
 SVE_HANDLER(VecD64InsertS) { return insr<uint64_t, true>(state, insn); }
 
-SVE_HANDLER(VecU8LastAV) { return lasta<uint8_t, false>(state, insn); }
-SVE_HANDLER(VecU16LastAV) { return lasta<uint16_t, false>(state, insn); }
-SVE_HANDLER(VecU32LastAV) { return lasta<uint32_t, false>(state, insn); }
-SVE_HANDLER(VecU64LastAV) { return lasta<uint64_t, false>(state, insn); }
-SVE_HANDLER(VecB8LastAV) { return lasta<uint8_t, true>(state, insn); }
-SVE_HANDLER(VecH16LastAV) { return lasta<uint16_t, true>(state, insn); }
-SVE_HANDLER(VecF32LastAV) { return lasta<uint32_t, true>(state, insn); }
-SVE_HANDLER(VecD64LastAV) { return lasta<uint64_t, true>(state, insn); }
-SVE_HANDLER(VecU8LastBV) { return lastb_r<uint8_t>(state, insn); }
-SVE_HANDLER(VecU16LastBV) { return lastb_r<uint16_t>(state, insn); }
-SVE_HANDLER(VecU32LastBV) { return lastb_r<uint32_t>(state, insn); }
-SVE_HANDLER(VecU64LastBV) { return lastb_r<uint64_t>(state, insn); }
-SVE_HANDLER(VecB8LastBV) { return lastb_v<uint8_t>(state, insn); }
-SVE_HANDLER(VecH16LastBV) { return lastb_v<uint16_t>(state, insn); }
-SVE_HANDLER(VecF32LastBV) { return lastb_v<uint32_t>(state, insn); }
-SVE_HANDLER(VecD64LastBV) { return lastb_v<uint64_t>(state, insn); }
+SVE_HANDLER(VecU8LastAV) { return last_element<uint8_t, false, true>(state, insn); }
+SVE_HANDLER(VecU16LastAV) { return last_element<uint16_t, false, true>(state, insn); }
+SVE_HANDLER(VecU32LastAV) { return last_element<uint32_t, false, true>(state, insn); }
+SVE_HANDLER(VecU64LastAV) { return last_element<uint64_t, false, true>(state, insn); }
+SVE_HANDLER(VecB8LastAV) { return last_element<uint8_t, true, true>(state, insn); }
+SVE_HANDLER(VecH16LastAV) { return last_element<uint16_t, true, true>(state, insn); }
+SVE_HANDLER(VecF32LastAV) { return last_element<uint32_t, true, true>(state, insn); }
+SVE_HANDLER(VecD64LastAV) { return last_element<uint64_t, true, true>(state, insn); }
+SVE_HANDLER(VecU8LastBV) { return last_element<uint8_t, false, false>(state, insn); }
+SVE_HANDLER(VecU16LastBV) { return last_element<uint16_t, false, false>(state, insn); }
+SVE_HANDLER(VecU32LastBV) { return last_element<uint32_t, false, false>(state, insn); }
+SVE_HANDLER(VecU64LastBV) { return last_element<uint64_t, false, false>(state, insn); }
+SVE_HANDLER(VecB8LastBV) { return last_element<uint8_t, true, false>(state, insn); }
+SVE_HANDLER(VecH16LastBV) { return last_element<uint16_t, true, false>(state, insn); }
+SVE_HANDLER(VecF32LastBV) { return last_element<uint32_t, true, false>(state, insn); }
+SVE_HANDLER(VecD64LastBV) { return last_element<uint64_t, true, false>(state, insn); }
 
 SVE_HANDLER(VecU8CondXASV) { return clast_scalar<uint8_t, false, true>(state, insn); }
 SVE_HANDLER(VecU16CondXASV) { return clast_scalar<uint16_t, false, true>(state, insn); }
@@ -265,10 +239,10 @@ SVE_HANDLER(VecB8CondXASV) { return clast_scalar<uint8_t, true, true>(state, ins
 SVE_HANDLER(VecH16CondXASV) { return clast_scalar<uint16_t, true, true>(state, insn); }
 SVE_HANDLER(VecF32CondXASV) { return clast_scalar<uint32_t, true, true>(state, insn); }
 SVE_HANDLER(VecD64CondXASV) { return clast_scalar<uint64_t, true, true>(state, insn); }
-SVE_HANDLER(VecU8CondXBSV) { return clastb_r<uint8_t>(state, insn); }
-SVE_HANDLER(VecU16CondXBSV) { return clastb_r<uint16_t>(state, insn); }
-SVE_HANDLER(VecU32CondXBSV) { return clastb_r<uint32_t>(state, insn); }
-SVE_HANDLER(VecU64CondXBSV) { return clastb_r<uint64_t>(state, insn); }
+SVE_HANDLER(VecU8CondXBSV) { return clast_scalar<uint8_t, false, false>(state, insn); }
+SVE_HANDLER(VecU16CondXBSV) { return clast_scalar<uint16_t, false, false>(state, insn); }
+SVE_HANDLER(VecU32CondXBSV) { return clast_scalar<uint32_t, false, false>(state, insn); }
+SVE_HANDLER(VecU64CondXBSV) { return clast_scalar<uint64_t, false, false>(state, insn); }
 SVE_HANDLER(VecB8CondXBSV) { return clast_scalar<uint8_t, true, false>(state, insn); }
 SVE_HANDLER(VecH16CondXBSV) { return clast_scalar<uint16_t, true, false>(state, insn); }
 SVE_HANDLER(VecF32CondXBSV) { return clast_scalar<uint32_t, true, false>(state, insn); }
