@@ -11,13 +11,21 @@ namespace {
 inline int pattern_of(uint32_t insn) { return static_cast<int>(field(insn, 9, 5)); }
 inline int multiplier_of(uint32_t insn) { return static_cast<int>(field(insn, 19, 16)) + 1; }
 
+// The handlers here read no floating-point state and no FFR, so they work on
+// the state directly rather than through a computing context.
+
+// The elements of type T that the pattern (9..5) gives, times the multiplier.
+template <typename T>
+uint64_t pattern_count(uint32_t insn) {
+    return uint64_t{VecTrueILength(field(insn, 9, 5), static_cast<int>(elem_count<T>))} *
+           static_cast<uint64_t>(multiplier_of(insn));
+}
+
 // CNTB/CNTH/CNTW/CNTD Xd{, pattern{, MUL #imm}}: Xd 4..0.
 template <typename T>
 aarch64_decode_rc count_vl(cpu_state *s, uint32_t insn) {
-    return compute_scalar_result(s, insn, [&](const CpuContext &ctx) {
-        return uint64_t{VecTrueILength(field(insn, 9, 5), static_cast<int>(context_elements<T>(ctx)))} *
-               static_cast<uint64_t>(multiplier_of(insn));
-    });
+    write_x(s, zd_num(insn), pattern_count<T>(insn));
+    return DECODE_OK;
 }
 
 SVE_HANDLER(VecU8CountVLSI) { return count_vl<uint8_t>(state, insn); }
@@ -70,11 +78,8 @@ uint64_t saturate_adjust(uint64_t v, uint64_t amount, bool decrement) {
 // SQINCx/UQINCx/SQDECx/UQDECx (scalar, by pattern), element size T.
 template <typename T, unsigned Bits, bool Unsigned, bool Decrement>
 aarch64_decode_rc q_adjust_scalar(cpu_state *s, uint32_t insn) {
-    const uint64_t v = read_x(s, zd_num(insn));
-    return compute_scalar_result(s, insn, [&](const CpuContext &ctx) {
-        const uint64_t n = VecTrueILength(field(insn, 9, 5), static_cast<int>(context_elements<T>(ctx)));
-        return saturate_adjust<Bits, Unsigned>(v, n * static_cast<uint64_t>(multiplier_of(insn)), Decrement);
-    });
+    write_x(s, zd_num(insn), saturate_adjust<Bits, Unsigned>(read_x(s, zd_num(insn)), pattern_count<T>(insn), Decrement));
+    return DECODE_OK;
 }
 
 // Saturating adjustment of every element of Zdn by `amount` (at most 256 * 16,
@@ -95,54 +100,44 @@ void q_adjust_elements(cpu_state *s, unsigned zdn, uint64_t amount, bool decreme
 // SQINCH/UQINCH ... (vector, by pattern): Zdn 4..0.
 template <typename T, bool Unsigned, bool Decrement>
 aarch64_decode_rc q_adjust_vector(cpu_state *s, uint32_t insn) {
-    return compute(s, [&](CpuContext &ctx) {
-        const uint64_t n = VecTrueILength(field(insn, 9, 5), static_cast<int>(context_elements<T>(ctx)));
-        q_adjust_elements<T, Unsigned>(s, zd_num(insn), n * static_cast<uint64_t>(multiplier_of(insn)), Decrement);
-    });
+    q_adjust_elements<T, Unsigned>(s, zd_num(insn), pattern_count<T>(insn), Decrement);
+    return DECODE_OK;
 }
 
 // The number of true elements of Pm (8..5) at element size T.
 template <typename T>
-uint64_t true_count(const cpu_state *s, uint32_t insn, const CpuContext &ctx) {
-    const PredV pm = stage_p(s, field(insn, 8, 5));
-    uint64_t n = 0;
-    for (unsigned e = 0; e < context_elements<T>(ctx); ++e) n += active<T>(pm, e);
-    return n;
+uint64_t true_count(const cpu_state *s, uint32_t insn) {
+    return count_active<true>(nullptr, s->p[field(insn, 8, 5)], sizeof(T));
 }
 
 // DECP Xdn, Pm.T (wrapping).
 template <typename T>
 aarch64_decode_rc decp_scalar(cpu_state *s, uint32_t insn) {
-    const uint64_t v = read_x(s, zd_num(insn));
-    return compute_scalar_result(s, insn, [&](const CpuContext &ctx) { return v - true_count<T>(s, insn, ctx); });
+    write_x(s, zd_num(insn), read_x(s, zd_num(insn)) - true_count<T>(s, insn));
+    return DECODE_OK;
 }
 // INCP/DECP Zdn.T, Pm.T (wrapping).
 template <typename T, bool Decrement>
 aarch64_decode_rc countp_vector(cpu_state *s, uint32_t insn) {
-    return compute(s, [&](CpuContext &ctx) {
-        const uint64_t n = true_count<T>(s, insn, ctx);
-        vec_buf r = stage_z(s, zd_num(insn));
-        for (unsigned e = 0; e < context_elements<T>(ctx); ++e) {
-            const uint64_t x = elem_get<T>(r.b, e);
-            elem_set<T>(r.b, e, static_cast<T>(Decrement ? x - n : x + n));
-        }
-        write_z(s, zd_num(insn), r);
-    });
+    const uint64_t n = true_count<T>(s, insn);
+    unsigned char *d = s->z[zd_num(insn)];
+    for (unsigned e = 0; e < elem_count<T>; ++e) {
+        const uint64_t x = elem_get<T>(d, e);
+        elem_set<T>(d, e, static_cast<T>(Decrement ? x - n : x + n));
+    }
+    return DECODE_OK;
 }
 // SQINCP/UQINCP/SQDECP/UQDECP (scalar), Bits = 32 or 64.
 template <typename T, unsigned Bits, bool Unsigned, bool Decrement>
 aarch64_decode_rc q_countp_scalar(cpu_state *s, uint32_t insn) {
-    const uint64_t v = read_x(s, zd_num(insn));
-    return compute_scalar_result(s, insn, [&](const CpuContext &ctx) {
-        return saturate_adjust<Bits, Unsigned>(v, true_count<T>(s, insn, ctx), Decrement);
-    });
+    write_x(s, zd_num(insn), saturate_adjust<Bits, Unsigned>(read_x(s, zd_num(insn)), true_count<T>(s, insn), Decrement));
+    return DECODE_OK;
 }
 // SQINCP/UQINCP/SQDECP/UQDECP (vector).
 template <typename T, bool Unsigned, bool Decrement>
 aarch64_decode_rc q_countp_vector(cpu_state *s, uint32_t insn) {
-    return compute(s, [&](CpuContext &ctx) {
-        q_adjust_elements<T, Unsigned>(s, zd_num(insn), true_count<T>(s, insn, ctx), Decrement);
-    });
+    q_adjust_elements<T, Unsigned>(s, zd_num(insn), true_count<T>(s, insn), Decrement);
+    return DECODE_OK;
 }
 
 SVE_HANDLER(VecU16IncrVLVI) { return adjust_vector<uint16_t>(state, insn, sve_inch_zii); }
