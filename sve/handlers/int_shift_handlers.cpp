@@ -39,10 +39,9 @@ aarch64_decode_rc lsr_vix(cpu_state *s, uint32_t insn) {
     const unsigned sh = right_shift<T>(tsz_imm3_unpredicated(insn));
     const vec_buf zn = stage_z(s, zn_num(insn));
     vec_buf r;
-    return compute(s, [&](CpuContext &ctx) {
-        for (unsigned e = 0; e < context_elements<T>(ctx); ++e) elem_set<T>(r.b, e, op_lsr{}(elem_get<T>(zn.b, e), sh));
-        write_z(s, zd_num(insn), r);
-    });
+    for (unsigned e = 0; e < elem_count<T>; ++e) elem_set<T>(r.b, e, op_lsr{}(elem_get<T>(zn.b, e), sh));
+    write_z(s, zd_num(insn), r);
+    return DECODE_OK;
 }
 
 // ASRD: arithmetic shift that rounds the quotient toward zero.

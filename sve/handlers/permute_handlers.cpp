@@ -26,7 +26,8 @@ aarch64_decode_rc zz(cpu_state *s, uint32_t insn, zz_kernel k) {
 template <typename T>
 aarch64_decode_rc trn1(cpu_state *s, uint32_t insn) {
     const vec_buf a = stage_z(s, zn_num(insn)), b = stage_z(s, zm_num(insn));
-    return compute(s, [&](CpuContext &) { permute_vector_bytes(s->z[zd_num(insn)], a.b, b.b, sizeof(T), vector_permute_kind::trn1); });
+    permute_vector_bytes(s->z[zd_num(insn)], a.b, b.b, sizeof(T), vector_permute_kind::trn1);
+    return DECODE_OK;
 }
 
 // SPLICE Zdn, Pg, Zdn, Zm (9..5): the active segment of Zdn (from its first
@@ -68,7 +69,8 @@ aarch64_decode_rc compact(cpu_state *s, uint32_t insn) {
 template <typename N, typename W>
 aarch64_decode_rc sunpk(cpu_state *s, uint32_t insn, bool high) {
     const vec_buf a = stage_z(s, zn_num(insn));
-    return compute(s, [&](CpuContext &) { unpack_bytes<N, W, true>(s->z[zd_num(insn)], a.b, high); });
+    unpack_bytes<N, W, true>(s->z[zd_num(insn)], a.b, high);
+    return DECODE_OK;
 }
 
 // DUP Zd, Zn[imm]: imm2:tsz at 23..22:20..16; the lowest set bit of tsz gives the
@@ -86,12 +88,11 @@ template <typename T, bool Simd>
 aarch64_decode_rc insr(cpu_state *s, uint32_t insn) {
     const vec_buf a = stage_z(s, zd_num(insn));
     const uint64_t v = Simd ? elem_get<uint64_t>(s->z[zn_num(insn)], 0) : read_x(s, zn_num(insn));
-    return compute(s, [&](CpuContext &ctx) {
-        vec_buf r;
-        elem_set<T>(r.b, 0, static_cast<T>(v));
-        for (unsigned e = 1; e < context_elements<T>(ctx); ++e) elem_set<T>(r.b, e, elem_get<T>(a.b, e - 1));
-        write_z(s, zd_num(insn), r);
-    });
+    vec_buf r;
+    elem_set<T>(r.b, 0, static_cast<T>(v));
+    for (unsigned e = 1; e < elem_count<T>; ++e) elem_set<T>(r.b, e, elem_get<T>(a.b, e - 1));
+    write_z(s, zd_num(insn), r);
+    return DECODE_OK;
 }
 
 // The element CLASTA (AFTER) or CLASTB picks: the one after the last active

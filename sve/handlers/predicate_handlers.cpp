@@ -137,7 +137,8 @@ aarch64_decode_rc permute(cpu_state *s, uint32_t insn, predicate_permute_kind ki
     unsigned char n[kVecBytes], m[kVecBytes];
     std::memcpy(n, s->p[field(insn, 8, 5)], kVecBytes);
     std::memcpy(m, s->p[field(insn, 19, 16)], kVecBytes);
-    return compute(s, [&](CpuContext &) { permute_predicate_bytes(s->p[field(insn, 3, 0)], n, m, sizeof(T), kind); });
+    permute_predicate_bytes(s->p[field(insn, 3, 0)], n, m, sizeof(T), kind);
+    return DECODE_OK;
 }
 template <typename T>
 aarch64_decode_rc permute_kernel(cpu_state *s, uint32_t insn,
