@@ -72,6 +72,13 @@ constexpr bench_case kCases[] = {
     {"fcadd_d", 0x64c08020},                       // fcadd z0.d, p0/m, z0.d, z1.d, #90
     {"fmaxnmv_d", 0x65c42020},                     // fmaxnmv d0, p0, z1.d
     {"ptest_b", 0x2550c020},                       // ptest p0, p1.b
+    {"lastb_s", 0x05a1a020},                       // lastb w0, p0, z1.s
+    {"lasta_s", 0x05a0a020},                       // lasta w0, p0, z1.s
+    {"cntb_x", 0x0420e3e3},                        // cntb x3
+    {"insr_s", 0x05a43820},                        // insr z0.s, w1
+    {"trn1_p_s", 0x05a25001},                      // trn1 p1.s, p0.s, p2.s
+    {"st1w_scatter", 0xe5638022},                  // st1w {z2.s}, p0, [x1, z3.s, uxtw #2]
+    {"sunpklo_s", 0x05b03820},                     // sunpklo z0.s, z1.h
 };
 
 struct bench_machine {
