@@ -141,10 +141,23 @@ aarch64_decode_rc each_ppzz(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aa
 #if defined(__aarch64__)
         // 16 bytes at a time: inactive lanes compare +0.0 with +0.0, which
         // raises nothing, and their result is cleared; an active lane's result
-        // is its unit of predicate bytes, 1 then zeros.
+        // is its unit of predicate bytes, 1 then zeros. With every element
+        // active (a loop's iterations before its last) no lane is masked.
         (void)op;
         using Vt = host_fp_hw::vec_t<T>;
         const Vt zero = host_fp_hw::v_splat(T{0}), one = host_fp_hw::v_splat(T{1});
+        if (every_element_active(g, sizeof(T))) {
+            for (unsigned off = 0; off < kVecBytes; off += 16) {
+                Vt x, y = zero;
+                std::memcpy(&x, a + off, 16);
+                if (b != nullptr) std::memcpy(&y, b + off, 16);
+                const Vt out = host_fp_hw::v_and(vop(x, y), one);
+                std::memcpy(r.b + off, &out, 16);
+            }
+            host_fp_end(scope, raised);
+            std::memcpy(preg(s, pd), r.b, kVecBytes);
+            return DECODE_OK;
+        }
         for (unsigned off = 0; off < kVecBytes; off += 16) {
             Vt m, x, y = zero;
             std::memcpy(&m, g + off, 16);

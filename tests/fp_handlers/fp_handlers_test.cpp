@@ -72,6 +72,28 @@ TEST_F(FpHandlers, DelegatingHandlerOrsFlagsIntoFpsr) {
     EXPECT_EQ(s->fpsr, OFC);  // exact: nothing new, nothing cleared
 }
 
+// A compare with every element active writes each element's whole unit of
+// predicate bytes (1 then zeros, or all zeros), and a NaN in one lane raises
+// what that compare raises: FCMGT signals on any NaN, FCMEQ on a signalling one.
+TEST_F(FpHandlers, CompareWithEveryElementActiveWritesWholeUnits) {
+    for (unsigned e = 0; e < 32; ++e) {
+        zset<uint64_t>(s.get(), 1, e, e % 3 == 0 ? 0x4000000000000000ull : 0x3FF0000000000000ull);  // 2.0 or 1.0
+        zset<uint64_t>(s.get(), 2, e, 0x3FF8000000000000ull);                                       // 1.5
+    }
+    zset<uint64_t>(s.get(), 1, 7, 0x7FF8000000000001ull);  // a quiet NaN
+    set_active(0, 8, 32);
+    std::memset(s->p[1], 0xFF, kVecBytes);
+    s->fpsr = 0;
+    run("VecD64CmpGTVVZ", 1u | Zn(1) | Zm(2) | Pg(0));
+    for (unsigned b = 0; b < kVecBytes; ++b)
+        ASSERT_EQ(s->p[1][b], b % 8 == 0 && (b / 8) % 3 == 0 && b / 8 != 7 ? 1 : 0) << "byte " << b;
+    EXPECT_EQ(s->fpsr, IOC);
+    s->fpsr = 0;
+    run("VecD64CmpEQVVZ", 1u | Zn(1) | Zm(1) | Pg(0));
+    for (unsigned b = 0; b < kVecBytes; ++b) ASSERT_EQ(s->p[1][b], b % 8 == 0 && b / 8 != 7 ? 1 : 0) << "byte " << b;
+    EXPECT_EQ(s->fpsr, 0u);  // a quiet NaN: FCMEQ raises nothing
+}
+
 TEST_F(FpHandlers, InactiveSignallingNaNRaisesNothing) {
     fill<uint16_t>(1, 0x7C01);  // signalling NaNs everywhere
     fill<uint32_t>(3, 0x7F800001);
