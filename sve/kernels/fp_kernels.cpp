@@ -146,30 +146,20 @@ aarch64_decode_rc each_ppzz(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aa
         (void)op;
         using Vt = host_fp_hw::vec_t<T>;
         const Vt zero = host_fp_hw::v_splat(T{0}), one = host_fp_hw::v_splat(T{1});
-        if (every_element_active(g, sizeof(T))) {
-            for (unsigned off = 0; off < kVecBytes; off += 16) {
-                Vt x, y = zero;
-                std::memcpy(&x, a + off, 16);
-                if (b != nullptr) std::memcpy(&y, b + off, 16);
-                const Vt out = host_fp_hw::v_and(vop(x, y), one);
-                std::memcpy(r.b + off, &out, 16);
-            }
-            host_fp_end(scope, raised);
-            std::memcpy(preg(s, pd), r.b, kVecBytes);
-            return DECODE_OK;
-        }
+        const bool all_active = every_element_active(g, sizeof(T));
         for (unsigned off = 0; off < kVecBytes; off += 16) {
-            Vt m, x, y = zero;
-            std::memcpy(&m, g + off, 16);
-            m = host_fp_hw::v_low_bit(m);
+            Vt x, y = zero, c;
             std::memcpy(&x, a + off, 16);
-            x = host_fp_hw::v_select(m, x, zero);
-            if (b != nullptr) {
-                std::memcpy(&y, b + off, 16);
-                y = host_fp_hw::v_select(m, y, zero);
+            if (b != nullptr) std::memcpy(&y, b + off, 16);
+            if (all_active) {
+                c = vop(x, y);
+            } else {
+                Vt m;
+                std::memcpy(&m, g + off, 16);
+                m = host_fp_hw::v_low_bit(m);
+                c = host_fp_hw::v_and(vop(host_fp_hw::v_select(m, x, zero), host_fp_hw::v_select(m, y, zero)), m);
             }
-            const Vt c = host_fp_hw::v_select(m, vop(x, y), zero);
-            const Vt out = host_fp_hw::v_select(c, one, zero);
+            const Vt out = host_fp_hw::v_and(c, one);
             std::memcpy(r.b + off, &out, 16);
         }
 #else

@@ -10,6 +10,7 @@
 
 #include "sve/decode/sve_utils.h"
 #include "sve/kernels/kernel_common.h"
+#include "sve/kernels/predicate_words.h"
 #include "sve/state/guarded_memory.h"
 
 #if defined(__aarch64__)
@@ -175,15 +176,13 @@ inline unsigned first_active_element(const unsigned char *pg, unsigned esize) {
 // the window's first byte and the byte after its last (both 0 when no element
 // is active), as a loop's last predicate from WHILELO has them.
 inline bool active_window(const unsigned char *pg, unsigned esize, unsigned *from, unsigned *to) {
-    const uint64_t lanes = pred_lane_mask(esize);
-    const unsigned first = first_active_word(pg, lanes);
-    if (first == kPredWords) {
+    const pred_ends e = find_pred_ends(pg, esize);
+    if (e.none) {
         *from = *to = 0;
         return true;
     }
-    const unsigned last = last_active_word(pg, lanes);
-    *from = first * 8 + static_cast<unsigned>(std::countr_zero(pred_word(pg, first) & lanes)) / 8;
-    *to = last * 8 + (63u - static_cast<unsigned>(std::countl_zero(pred_word(pg, last) & lanes))) / 8 + esize;
+    *from = e.first_word * 8 + e.first_bit / 8;
+    *to = e.last_word * 8 + e.last_bit / 8 + esize;
     // Every element between them is active when they number as many as the window holds.
     return count_active<true>(nullptr, pg, esize) * esize == *to - *from;
 }
