@@ -2,9 +2,10 @@
 //
 // A processor without SVE raises SIGILL at every SVE word. The handler moves the
 // interrupted context (X0-X30, SP, NZCV, V0-V31, FPSR, FPCR) into the thread's
-// cpu_state, runs the word's handler, keeps going while the next words are also
-// emulated SVE instructions, moves the context back and resumes after the last
-// one. Everything else, branches included, runs natively.
+// cpu_state, runs the word's handler, keeps going through the next emulated
+// SVE words and the register-only scalar words that join them into loops and
+// calls (by each stretch's plan, compiled where it can be), moves the context
+// back and resumes where the stretch ends. Everything else runs natively.
 //
 // Per thread: one record (cpu_state plus an alternate signal stack), mapped on
 // the thread's first trap and unmapped when the thread ends. The handler runs on
@@ -15,6 +16,8 @@
 // moves SP down.
 
 #include "sve/client/trap_host.h"
+#include "sve/client/trap_compile.h"
+#include "sve/client/trap_plan.h"
 
 #include <dlfcn.h>
 #include <pthread.h>
@@ -60,52 +63,6 @@ constexpr size_t kAltStackBytes = 256 * 1024;
 constexpr unsigned kInlineKeyLimit = 32;
 constexpr uint64_t kNzcvMask = 0xF0000000u;
 
-// A stretch of code a trap has run, as it was then: from a word at `pc`, each
-// word with what runs it and where it is, on the way the code is expected to
-// go: straight on, through B and BL, through a conditional branch the way a
-// loop goes (backward taken, forward not), and through RET back after a BL of
-// the plan. It ends at a word it cannot run, at a word it already holds (a
-// loop), at the end of the page (see make_plan). Every word is compared with
-// memory before it runs: a word that changed ends the plan there, and the plan
-// is made again. A branch that goes the other way, or a RET elsewhere, ends
-// the plan there too. A thread keeps kPlanSlots of them, each in the slot of
-// its address.
-constexpr unsigned kPlanSteps = 41;  // a plan is 1 KiB
-constexpr unsigned kPlanSlots = 64;
-// A step's key: the word, and above it its kind. An emulated word's key is the
-// word zero-extended, which one compare checks.
-constexpr uint64_t kStepScalar = 1ull << 32;    // a register-only scalar word: its executor
-constexpr uint64_t kStepConstant = 2ull << 32;  // PTRUE or PFALSE: a copy of 16 bytes, 16 times
-constexpr uint64_t kStepMayMoveSp = 4ull << 32;  // a scalar word whose register 31 may be SP
-constexpr unsigned kStepPieceShift = 36;        // a constant step: the offset of those bytes in the thread's record
-constexpr unsigned kStepInlineShift = 36;       // a scalar step: its in-line kind (a64_inline_kind), when it has one
-static_assert(kA64InlineKinds <= 16);
-struct trap_step {
-    union {
-        sve_handler_fn sve;
-        a64_scalar_fn scalar;
-        uint64_t inline_value;     // a scalar step of an in-line kind: the value it needs
-        unsigned char *predicate;  // the register a constant predicate write writes
-    };
-    uint64_t key;
-    uint64_t at;  // the word's address
-};
-struct trap_plan {
-    uint64_t pc;  // 0: none
-    uint16_t count;
-    uint8_t moves_sp;  // its last word is ADDVL or ADDPL to SP
-    uint8_t emulated;  // emulated words in it
-    uint8_t lead;      // scalar words before the first emulated one (all of them, without one)
-    uint8_t trail;     // scalar words after the last emulated one
-    uint16_t unused;
-    // After the last step, the entry whose `at` is where the plan goes on
-    // when the last word went the expected way (kNoExpectedWay: none).
-    trap_step steps[kPlanSteps + 1];
-};
-static_assert(sizeof(trap_plan) == 1024);
-// No word is there: a branch without an expected way leaves the plan wherever it goes.
-constexpr uint64_t kNoExpectedWay = 1;
-
 // The 16 bytes a constant step copies: zeros (PFALSE), then every element true
 // for each element size (PTRUE). A step's key holds the offset of its piece.
 constexpr unsigned kPieces = 5;
@@ -138,6 +95,10 @@ struct trap_thread {
     // it (0: none).
     uint64_t code_pages[kCodePages];
     unsigned next_code_page;
+    // The code of the plans, kCompiledPlanBytes for each slot; null where the
+    // process may not map memory both writable and executable (the plans then
+    // run word by word).
+    uint32_t *compiled;
 };
 
 __attribute__((tls_model("initial-exec"))) thread_local trap_thread *tls_thread = nullptr;
@@ -259,6 +220,7 @@ void release_thread(void *p) {
     t->profile = nullptr;
     if (tls_thread == t) tls_thread = nullptr;
     g_live_records.fetch_sub(1, std::memory_order_relaxed);
+    if (t->compiled != nullptr) munmap(t->compiled, kPlanSlots * kCompiledPlanBytes);
     if (!in_use) munmap(t->map_base, t->map_bytes);
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
@@ -293,6 +255,10 @@ trap_thread *create_thread_record() {
         }
     }
     t->profile = sve_profile_thread_start();
+    void *code = t->profile == nullptr ? mmap(nullptr, kPlanSlots * kCompiledPlanBytes, PROT_READ | PROT_WRITE | PROT_EXEC,
+                                              MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0)
+                                       : MAP_FAILED;
+    t->compiled = code != MAP_FAILED ? static_cast<uint32_t *>(code) : nullptr;
     tls_thread = t;
     if (g_thread_key_usable) pthread_setspecific(g_thread_key, t);
     g_live_records.fetch_add(1, std::memory_order_relaxed);
@@ -641,6 +607,10 @@ struct run_end {
 inline bool moves_sp(uint32_t word) { return (word & 0xffa0f81fu) == 0x0420501fu; }
 
 inline trap_plan &plan_slot(trap_plan *plans, uint64_t pc) { return plans[(pc >> 2) % kPlanSlots]; }
+// The code of plan P of thread T.
+inline uint32_t *compiled_area(trap_thread &t, const trap_plan &p) {
+    return t.compiled + (&p - t.plans) * (kCompiledPlanBytes / 4);
+}
 
 // Where a plan expects the branch WORD at AT to go, given the return addresses
 // of the BLs before it in the plan (RETURNS, DEPTH of them); 0 where it cannot
@@ -732,6 +702,8 @@ uint64_t expected_next(uint32_t word, uint64_t at, uint64_t *returns, unsigned &
     p.emulated = static_cast<uint8_t>(emulated_words);
     p.lead = static_cast<uint8_t>(emulated_words > 0 ? lead : n);
     p.trail = static_cast<uint8_t>(scalar_in_row);
+    p.compiled = n > 0 && t.compiled != nullptr &&
+                 compile_plan(p, reinterpret_cast<const unsigned char *>(&t), compiled_area(t, p)) != nullptr;
     return n > 0;
 }
 
@@ -765,7 +737,9 @@ inline void note_code_page(trap_thread &t, uint64_t page) {
 // runs natively. Kept apart from the trap's sigsetjmp so that its state stays
 // in registers, and alone in its page: the loop's branches stay inside one
 // page, which a translator (a processor without SVE is often emulated) chains
-// directly instead of looking up where each goes.
+// directly instead of looking up where each goes. A compiled plan
+// (trap_compile.h) runs as its code, which does the same steps; this loop
+// takes over again at its exit.
 template <bool kProfile>
 __attribute__((noinline, aligned(4096))) run_end run_from(trap_thread &t, const uint32_t *at, uint64_t sp_floor) {
     cpu_state &st = t.state;
@@ -815,6 +789,30 @@ __attribute__((noinline, aligned(4096))) run_end run_from(trap_thread &t, const 
         if (count > budget || scalar_run + plan.lead > kScalarStepsBetweenRuns) break;
         const trap_step *s = plan.steps;
         const trap_step *const last = s + count;
+        if (!kProfile && plan.compiled != 0) {
+            const compiled_exit e = reinterpret_cast<compiled_plan_fn>(compiled_area(t, plan))(&st, sp_floor);
+            const unsigned k = static_cast<unsigned>(e.code >> 8);
+            switch (static_cast<unsigned>(e.code & 0xff)) {
+                case kCompiledEnd:
+                    s = last;
+                    break;
+                case kCompiledBranched:
+                    ran(plan, k + 1);
+                    pc = e.next;
+                    goto next_stretch;
+                case kCompiledChanged:
+                    // The trap goes on from the word as it is now; the plan is made again next time.
+                    plan.pc = 0;
+                    ran(plan, k);
+                    pc = plan.steps[k].at;
+                    goto next_stretch;
+                default:  // a handler failed, or an executor declined its word
+                    if ((e.code & 0xff) == kCompiledFailed) rc = static_cast<aarch64_decode_rc>(static_cast<uint32_t>(e.next));
+                    ran(plan, k);
+                    pc = plan.steps[k].at;
+                    goto out;
+            }
+        }
         for (;; ++s) {
             if (s == last) {
                 pc = s->at;
