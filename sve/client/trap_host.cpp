@@ -606,6 +606,8 @@ struct run_end {
 // move SP.
 inline bool moves_sp(uint32_t word) { return (word & 0xffa0f81fu) == 0x0420501fu; }
 
+constexpr uint32_t kSetffr = 0x252c9000u;
+
 inline trap_plan &plan_slot(trap_plan *plans, uint64_t pc) { return plans[(pc >> 2) % kPlanSlots]; }
 // The code of plan P of thread T.
 inline uint32_t *compiled_area(trap_thread &t, const trap_plan &p) {
@@ -634,8 +636,8 @@ uint64_t expected_next(uint32_t word, uint64_t at, uint64_t *returns, unsigned &
 
 // Makes in P the plan of the stretch from PC, a word that is emulated or has an
 // executor, within [PAGE, PAGE_END). It takes each word in turn: an emulated
-// word (a PTRUE or PFALSE whose image is all true or all false as a copy of 16
-// bytes, sixteen times, instead of its handler); a scalar word with an
+// word (a PTRUE or PFALSE whose image is all true or all false, and SETFFR, as
+// a copy of 16 bytes, sixteen times, instead of its handler); a scalar word with an
 // executor, at most kScalarStepsBetweenRuns of them in a row, following
 // branches the way expected_next expects. It ends before any other word, before
 // a word outside the page or already in the plan, after kPlanSteps words,
@@ -657,7 +659,11 @@ uint64_t expected_next(uint32_t word, uint64_t at, uint64_t *returns, unsigned &
         s.at = at;
         if (e.fn != nullptr) {
             constant_predicate c;
-            if (constant_predicate_of(word, &c) && (c.true_bytes == 0 || c.true_bytes == kVecBytes)) {
+            if (word == kSetffr) {
+                // FFR all true: P.B's all-true image, into FFR.
+                s.predicate = t.state.ffr;
+                s.key = word | kStepConstant | (offsetof(trap_thread, pieces) + 16 * 1) << kStepPieceShift;
+            } else if (constant_predicate_of(word, &c) && (c.true_bytes == 0 || c.true_bytes == kVecBytes)) {
                 s.predicate = t.state.p[c.pd];
                 const uint64_t piece = c.true_bytes == 0 ? 0 : 1 + c.lg;
                 s.key = word | kStepConstant | (offsetof(trap_thread, pieces) + 16 * piece) << kStepPieceShift;

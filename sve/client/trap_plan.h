@@ -23,7 +23,7 @@ constexpr unsigned kPlanSlots = 64;
 // A step's key: the word, and above it its kind. An emulated word's key is the
 // word zero-extended, which one compare checks.
 constexpr uint64_t kStepScalar = 1ull << 32;    // a register-only scalar word: its executor
-constexpr uint64_t kStepConstant = 2ull << 32;  // PTRUE or PFALSE: a copy of 16 bytes, 16 times
+constexpr uint64_t kStepConstant = 2ull << 32;  // PTRUE, PFALSE or SETFFR: a copy of 16 bytes, 16 times
 constexpr uint64_t kStepMayMoveSp = 4ull << 32;  // a scalar word whose register 31 may be SP
 constexpr unsigned kStepPieceShift = 36;        // a constant step: the offset of those bytes in the thread's record
 constexpr unsigned kStepInlineShift = 36;       // a scalar step: its in-line kind (a64_inline_kind), when it has one
