@@ -1,5 +1,6 @@
 #include "sve/client/trap_compile.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -9,7 +10,7 @@ using a64_scalar_detail::bits;
 // The compiled code's registers: the register file and SP's floor for the
 // whole plan (callee-saved), scratch registers for one step.
 constexpr unsigned kSt = 19, kFloor = 20;
-constexpr unsigned kRn = 9, kRm = 10, kRd = 11, kT0 = 12, kT1 = 13, kAt = 14, kWord = 15, kFn = 16;
+constexpr unsigned kRn = 9, kRm = 10, kRd = 11, kT0 = 12, kT1 = 13, kAt = 14, kFn = 16;
 
 constexpr unsigned kOffsetSp = offsetof(cpu_state, sp);
 constexpr unsigned kOffsetPc = offsetof(cpu_state, pc);
@@ -19,9 +20,8 @@ static_assert(offsetof(cpu_state, x) == 0);
 // A64 encodings.
 constexpr uint32_t ldr_x(unsigned t, unsigned n, unsigned off) { return 0xf9400000u | (off / 8) << 10 | n << 5 | t; }
 constexpr uint32_t str_x(unsigned t, unsigned n, unsigned off) { return 0xf9000000u | (off / 8) << 10 | n << 5 | t; }
-constexpr uint32_t ldr_w(unsigned t, unsigned n) { return 0xb9400000u | n << 5 | t; }
+constexpr uint32_t ldr_w(unsigned t, unsigned n, unsigned off) { return 0xb9400000u | (off / 4) << 10 | n << 5 | t; }
 constexpr uint32_t mov_x(unsigned d, unsigned m) { return 0xaa0003e0u | m << 16 | d; }
-constexpr uint32_t mov_w(unsigned d, unsigned m) { return 0x2a0003e0u | m << 16 | d; }
 constexpr uint32_t movz_x(unsigned d, unsigned imm16) { return 0xd2800000u | imm16 << 5 | d; }
 constexpr uint32_t cmp_x(unsigned n, unsigned m) { return 0xeb00001fu | m << 16 | n << 5; }
 constexpr uint32_t cmp_w(unsigned n, unsigned m) { return 0x6b00001fu | m << 16 | n << 5; }
@@ -157,20 +157,48 @@ void data_word(emitter &e, uint32_t word, unsigned kind) {
     if (writes_flags) e.store_flags();
 }
 
+// The plan's words as they are now, against the plan's, before any step runs:
+// two neighbours at a time where they lie in one aligned doubleword. Code the
+// program rewrites runs as it is now from the next time the plan is entered;
+// the trap leaves the plan at any word that could make a rewrite visible to
+// the program's own instruction fetch (ISB, a cache maintenance instruction),
+// so no word can change between the check and its step as far as the
+// architecture lets the program tell.
+void check_words(emitter &e, const trap_plan &plan) {
+    uint64_t base = plan.steps[0].at;
+    for (unsigned i = 1; i < plan.count; ++i) base = std::min(base, plan.steps[i].at);
+    base &= ~uint64_t{7};
+    e.load_x(kAt, base);
+    for (unsigned i = 0; i < plan.count; ++i) {
+        const uint64_t at = plan.steps[i].at, off = at - base;
+        const uint32_t word = static_cast<uint32_t>(plan.steps[i].key);
+        if (off >= 16384) {
+            e.ok = false;
+            return;
+        }
+        if (i + 1 < plan.count && plan.steps[i + 1].at == at + 4 && off % 8 == 0) {
+            e.put(ldr_x(kT0, kAt, static_cast<unsigned>(off)));
+            e.load_x(kT1, word | uint64_t{static_cast<uint32_t>(plan.steps[i + 1].key)} << 32);
+            e.put(cmp_x(kT0, kT1));
+            ++i;
+        } else {
+            e.put(ldr_w(kT0, kAt, static_cast<unsigned>(off)));
+            e.load_w(kT1, word);
+            e.put(cmp_w(kT0, kT1));
+        }
+        e.exit_branch(kBCond | kNe, 0, kCompiledChanged);
+    }
+}
+
 void step_code(emitter &e, const trap_plan &plan, unsigned i, const unsigned char *record) {
     const trap_step &s = plan.steps[i];
     const uint64_t expected = plan.steps[i + 1].at;
     const uint32_t word = static_cast<uint32_t>(s.key);
-    // The word as it is now, against the plan's.
-    e.load_x(kAt, s.at);
-    e.load_w(kWord, word);
-    e.put(ldr_w(kT0, kAt));
-    e.put(cmp_w(kT0, kWord));
-    e.exit_branch(kBCond | kNe, i, kCompiledChanged);
     if (s.key == word) {  // an emulated word
+        e.load_x(kAt, s.at);
         e.put(str_x(kAt, kSt, kOffsetPc));
         e.put(mov_x(0, kSt));
-        e.put(mov_w(1, kWord));
+        e.load_w(1, word);
         e.load_x(kFn, reinterpret_cast<uint64_t>(s.sve));
         e.put(blr(kFn));
         e.exit_branch(kCbnzW, i, kCompiledFailed);
@@ -185,8 +213,8 @@ void step_code(emitter &e, const trap_plan &plan, unsigned i, const unsigned cha
     const unsigned kind = static_cast<unsigned>(s.key >> kStepInlineShift) & 15;
     if (kind == kA64InlineNone) {  // the word's executor
         e.put(mov_x(0, kSt));
-        e.put(mov_w(1, kWord));
-        e.put(mov_x(2, kAt));
+        e.load_w(1, word);
+        e.load_x(2, s.at);
         e.load_x(kFn, reinterpret_cast<uint64_t>(s.scalar));
         e.put(blr(kFn));
         e.exit_branch(kCbz, i, kCompiledDeclined);
@@ -259,6 +287,7 @@ compiled_plan_fn compile_plan(const trap_plan &plan, const unsigned char *record
     e.put(0xa90153f3u);  // stp x19, x20, [sp, #16]
     e.put(mov_x(kSt, 0));
     e.put(mov_x(kFloor, 1));
+    check_words(e, plan);
     for (unsigned i = 0; i < plan.count && e.ok; ++i) step_code(e, plan, i, record);
     e.put(movz_x(1, static_cast<unsigned>(plan.count) << 8 | kCompiledEnd));
     uint32_t *const epilogue = e.code;

@@ -8,8 +8,9 @@
 // a copy in place; and each way out of the plan is a branch to an exit.
 //
 // A compiled plan does what the trap host's own loop does with the plan, step
-// by step: it compares every word with memory before it runs it, stops at a
-// word that changed, at a handler's failure and at an executor that declines,
+// by step, except that it compares the plan's words with memory all at once
+// when it is entered (and does not run when one changed). It stops at a
+// handler's failure and at an executor that declines,
 // and leaves at a branch that goes another way than the plan's (or a RET
 // elsewhere) and after a scalar word that leaves SP below the floor. What the
 // trap counts and where it goes on are the caller's, from the exit.
@@ -25,7 +26,7 @@
 enum compiled_exit_reason : uint32_t {
     kCompiledEnd = 0,       // every step ran, the way the plan expects
     kCompiledBranched = 1,  // the step ran and the program goes on at `next`
-    kCompiledChanged = 2,   // the step's word is not the plan's any more; it did not run
+    kCompiledChanged = 2,   // a word is not the plan's any more; no step ran (the step is 0)
     kCompiledFailed = 3,    // the step's handler returned `next` (a decode result); it did not run
     kCompiledDeclined = 4,  // the step's executor declined it; it did not run
 };

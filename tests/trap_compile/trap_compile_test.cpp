@@ -4,7 +4,7 @@
 // registers and flags: the registers, the flags and the exit (which step,
 // why, where the program goes on) must agree. Then the other steps: a call of
 // a handler (its PC and word, a failure), a constant predicate write, an
-// executor (declining, and SP below the floor), and a word that changed.
+// executor (declining, and SP below the floor), and words that changed.
 #include <gtest/gtest.h>
 
 #if defined(__aarch64__)
@@ -244,14 +244,19 @@ TEST(CompiledPlan, HandlersConstantsExecutorsAndChangedWords) {
     EXPECT_EQ(o.step, 2u);
     EXPECT_EQ(o.next, at(3));
 
-    // A word that changed stops the plan before it.
-    w[1] = 0x2518e3e2u;
-    const uint64_t x3 = s->x[3];
-    o = run_compiled(g, *s);
-    EXPECT_EQ(o.reason, kCompiledChanged);
-    EXPECT_EQ(o.step, 1u);
-    EXPECT_EQ(s->x[3], x3 + 1);
-    w[1] = 0x2598e3e2u;
+    // A word that changed, whether alone in its doubleword or beside another
+    // step's: the plan does not run.
+    for (unsigned k : {0u, 1u, 4u}) {
+        const uint32_t was = w[k];
+        w[k] ^= 1u << 12;
+        const uint64_t x3 = s->x[3], x1 = s->x[1];
+        o = run_compiled(g, *s);
+        EXPECT_EQ(o.reason, kCompiledChanged) << k;
+        EXPECT_EQ(o.step, 0u);
+        EXPECT_EQ(s->x[3], x3);
+        EXPECT_EQ(s->x[1], x1);
+        w[k] = was;
+    }
 
     // An executor that declines its word: the plan stops before it.
     plan->steps[2].scalar = decline;
