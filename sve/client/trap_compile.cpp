@@ -9,7 +9,7 @@ using a64_scalar_detail::bits;
 
 // The compiled code's registers: the register file and SP's floor for the
 // whole plan (callee-saved), scratch registers for one step.
-constexpr unsigned kSt = 19, kFloor = 20;
+constexpr unsigned kSt = 19, kFloor = 20, kPasses = 21;
 constexpr unsigned kRn = 9, kRm = 10, kRd = 11, kT0 = 12, kT1 = 13, kAt = 14, kFn = 16;
 
 constexpr unsigned kOffsetSp = offsetof(cpu_state, sp);
@@ -282,17 +282,27 @@ compiled_plan_fn compile_plan(const trap_plan &plan, const unsigned char *record
     e.pool = area + kCodeWords;
     e.pool_end = area + kCompiledPlanBytes / 4;
     static_assert(kPoolWords * 4 >= 48 * kPlanSteps, "room for each step's constants");
-    e.put(0xa9be7bfdu);  // stp x29, x30, [sp, #-32]!
+    e.put(0xa9bd7bfdu);  // stp x29, x30, [sp, #-48]!
     e.put(0x910003fdu);  // mov x29, sp
     e.put(0xa90153f3u);  // stp x19, x20, [sp, #16]
+    e.put(0xf90013f5u);  // str x21, [sp, #32]
     e.put(mov_x(kSt, 0));
     e.put(mov_x(kFloor, 1));
+    e.put(mov_x(kPasses, 2));
+    uint32_t *const pass = e.code;
     check_words(e, plan);
     for (unsigned i = 0; i < plan.count && e.ok; ++i) step_code(e, plan, i, record);
+    e.put(0xf10006b5u);  // subs x21, x21, #1
+    if (compiled_plan_loops(plan) && e.code < e.code_end) {
+        const uint32_t *const here = e.code;
+        e.put(kBCond | kNe | (static_cast<uint32_t>(pass - here) & 0x7ffffu) << 5);
+    }
     e.put(movz_x(1, static_cast<unsigned>(plan.count) << 8 | kCompiledEnd));
     uint32_t *const epilogue = e.code;
+    e.put(0xaa158021u);  // orr x1, x1, x21, lsl #32
+    e.put(0xf94013f5u);  // ldr x21, [sp, #32]
     e.put(0xa94153f3u);  // ldp x19, x20, [sp, #16]
-    e.put(0xa8c27bfdu);  // ldp x29, x30, [sp], #32
+    e.put(0xa8c37bfdu);  // ldp x29, x30, [sp], #48
     e.put(0xd65f03c0u);  // ret
     for (unsigned k = 0; k < e.stub_count && e.ok; ++k) {
         const exit_stub &x = e.stubs[k];

@@ -32,9 +32,18 @@ enum compiled_exit_reason : uint32_t {
 };
 struct compiled_exit {
     uint64_t next;
-    uint64_t code;  // step << 8 | reason
+    uint64_t code;  // passes left << 32 | step << 8 | reason
 };
-using compiled_plan_fn = compiled_exit (*)(cpu_state *st, uint64_t sp_floor);
+// A plan that ends where it starts (a loop) runs up to PASSES times before it
+// returns, each time from its words' check on; any other plan runs once
+// (PASSES 1). The passes left at the exit count the one that ended it: a
+// plan that ran to its end every time leaves 0.
+using compiled_plan_fn = compiled_exit (*)(cpu_state *st, uint64_t sp_floor, uint64_t passes);
+
+// Whether compile_plan makes PLAN's code go round again at its end.
+inline bool compiled_plan_loops(const trap_plan &plan) {
+    return plan.steps[plan.count].at == plan.pc && plan.emulated != 0 && plan.moves_sp == 0;
+}
 
 // The bytes of code and constants one plan may need.
 inline constexpr size_t kCompiledPlanBytes = 8192;

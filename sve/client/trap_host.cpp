@@ -796,9 +796,21 @@ __attribute__((noinline, aligned(4096))) run_end run_from(trap_thread &t, const 
         const trap_step *s = plan.steps;
         const trap_step *const last = s + count;
         if (!kProfile && plan.compiled != 0) {
-            const compiled_exit e = reinterpret_cast<compiled_plan_fn>(compiled_area(t, plan))(&st, sp_floor);
-            const unsigned k = static_cast<unsigned>(e.code >> 8);
-            switch (static_cast<unsigned>(e.code & 0xff)) {
+            // A loop plan goes round by itself while the loop here would have
+            // entered it again: steps left for another pass, and its scalar
+            // words from one pass's last SVE word to the next one's first
+            // within the limit.
+            const unsigned passes =
+                compiled_plan_loops(plan) && plan.trail + plan.lead <= kScalarStepsBetweenRuns ? budget / count : 1;
+            const compiled_exit e = reinterpret_cast<compiled_plan_fn>(compiled_area(t, plan))(&st, sp_floor, passes);
+            const unsigned reason = static_cast<unsigned>(e.code & 0xff), k = static_cast<unsigned>(e.code >> 8) & 0xff;
+            // The passes that ran to the end before the one that left.
+            if (const unsigned full = passes - static_cast<unsigned>(e.code >> 32) - (reason == kCompiledEnd); full != 0) {
+                budget -= count * full;
+                done += uint64_t{plan.emulated} * full;
+                scalar_run = plan.trail;
+            }
+            switch (reason) {
                 case kCompiledEnd:
                     s = last;
                     break;
@@ -813,7 +825,7 @@ __attribute__((noinline, aligned(4096))) run_end run_from(trap_thread &t, const 
                     pc = plan.steps[k].at;
                     goto next_stretch;
                 default:  // a handler failed, or an executor declined its word
-                    if ((e.code & 0xff) == kCompiledFailed) rc = static_cast<aarch64_decode_rc>(static_cast<uint32_t>(e.next));
+                    if (reason == kCompiledFailed) rc = static_cast<aarch64_decode_rc>(static_cast<uint32_t>(e.next));
                     ran(plan, k);
                     pc = plan.steps[k].at;
                     goto out;

@@ -50,10 +50,11 @@ outcome run_word_by_word(const trap_plan &p, cpu_state &s) {
     return {kCompiledEnd, p.count, 0};
 }
 
-outcome run_compiled(compiled_plan_fn f, cpu_state &s, uint64_t floor = 0) {
-    const compiled_exit e = f(&s, floor);
+outcome run_compiled(compiled_plan_fn f, cpu_state &s, uint64_t floor = 0, unsigned *passes = nullptr) {
+    const compiled_exit e = f(&s, floor, passes != nullptr ? *passes : 1);
     const unsigned reason = static_cast<unsigned>(e.code & 0xff);
-    return {reason, static_cast<unsigned>(e.code >> 8), reason == kCompiledEnd ? 0 : e.next};
+    if (passes != nullptr) *passes = static_cast<unsigned>(e.code >> 32);
+    return {reason, static_cast<unsigned>(e.code >> 8) & 0xff, reason == kCompiledEnd ? 0 : e.next};
 }
 
 uint32_t draw_reg(std::mt19937_64 &rng) { return static_cast<uint32_t>(rng() % 32); }
@@ -177,8 +178,9 @@ TEST(CompiledPlan, InlineWordsAgreeWithTheInterpreter) {
 unsigned g_calls;
 uint64_t g_seen_pc;
 uint32_t g_seen_word;
+uint32_t *g_rewrite;  // a word the second call rewrites
 aarch64_decode_rc record_call(cpu_state *s, uint32_t word) {
-    ++g_calls;
+    if (++g_calls == 2 && g_rewrite != nullptr) *g_rewrite = 0xf1000800u;
     g_seen_pc = reinterpret_cast<uint64_t>(s->pc);
     g_seen_word = word;
     s->x[3] += 1;
@@ -264,6 +266,66 @@ TEST(CompiledPlan, HandlersConstantsExecutorsAndChangedWords) {
     o = run_compiled(h, *s);
     EXPECT_EQ(o.reason, kCompiledDeclined);
     EXPECT_EQ(o.step, 2u);
+}
+
+// A plan that ends where it starts goes round as many times as it may, each
+// time from the check of its words.
+TEST(CompiledPlan, LoopPlanGoesRound) {
+    code_area code;
+    ASSERT_NE(code.area, MAP_FAILED);
+    auto page = std::make_unique<words_page>();
+    auto s = std::make_unique<cpu_state>();
+    std::memset(s.get(), 0, sizeof(cpu_state));
+    auto plan = std::make_unique<trap_plan>();
+    uint32_t *w = page->w;
+    const auto at = [&](unsigned k) { return reinterpret_cast<uint64_t>(w + k); };
+    // handler (X3 += 1); SUBS X0, X0, #1; B.NE back to the handler
+    w[0] = 0x04bf5020u;
+    w[1] = 0xf1000400u;
+    w[2] = 0x54ffffc1u;
+    plan->pc = at(0);
+    plan->count = 3;
+    plan->emulated = 1;
+    plan->steps[0] = trap_step{{.sve = record_call}, w[0], at(0)};
+    set_step(plan->steps[1], w[1], at(1));
+    set_step(plan->steps[2], w[2], at(2));
+    plan->steps[3].at = at(0);
+    ASSERT_TRUE(compiled_plan_loops(*plan));
+    const compiled_plan_fn f = compile_plan(*plan, nullptr, code.area);
+    ASSERT_NE(f, nullptr);
+
+    // The loop ends first: out at the B.NE in the fifth pass, four passes done.
+    s->x[0] = 5;
+    s->x[3] = 0;
+    unsigned passes = 10;
+    outcome o = run_compiled(f, *s, 0, &passes);
+    EXPECT_EQ(o.reason, kCompiledBranched);
+    EXPECT_EQ(o.step, 2u);
+    EXPECT_EQ(o.next, at(3));
+    EXPECT_EQ(passes, 6u);
+    EXPECT_EQ(s->x[3], 5u);
+    EXPECT_EQ(s->x[0], 0u);
+
+    // The passes end first.
+    s->x[0] = 100;
+    passes = 3;
+    o = run_compiled(f, *s, 0, &passes);
+    EXPECT_EQ(o.reason, kCompiledEnd);
+    EXPECT_EQ(passes, 0u);
+    EXPECT_EQ(s->x[0], 97u);
+
+    // A word rewritten by the second pass's handler is seen by the third
+    // pass's check.
+    s->x[0] = 100;
+    passes = 5;
+    g_calls = 0;
+    g_rewrite = &w[1];
+    o = run_compiled(f, *s, 0, &passes);
+    g_rewrite = nullptr;
+    EXPECT_EQ(o.reason, kCompiledChanged);
+    EXPECT_EQ(passes, 3u);
+    EXPECT_EQ(g_calls, 2u);
+    EXPECT_EQ(s->x[0], 98u);
 }
 
 }  // namespace
