@@ -197,12 +197,17 @@ SVE_HANDLER(VecU64QDecrVLVI) { return q_adjust_vector<uint64_t, true, true>(stat
 // CNTP Xd, Pg (13..10), Pn.T (8..5).
 template <typename T>
 aarch64_decode_rc cntp(cpu_state *s, uint32_t insn) {
-    return delegate(s, insn, sve_cntp_rpp, xfield(insn, 0), make_preg(field(insn, 13, 10), qual_of<T>), pfield<T>(insn, 8, 5));
+    s->insn = insn;
+    write_x(s, field(insn, 4, 0), count_active(s->p[field(insn, 13, 10)], s->p[field(insn, 8, 5)], sizeof(T)));
+    return DECODE_OK;
 }
 // INCP Xdn, Pm.T (8..5).
 template <typename T>
 aarch64_decode_rc incp(cpu_state *s, uint32_t insn) {
-    return delegate(s, insn, sve_incp_rp, xfield(insn, 0), pfield<T>(insn, 8, 5));
+    s->insn = insn;
+    const unsigned xdn = field(insn, 4, 0);
+    write_x(s, xdn, read_x(s, xdn) + count_active<true>(nullptr, s->p[field(insn, 8, 5)], sizeof(T)));
+    return DECODE_OK;
 }
 SVE_HANDLER(VecU8SCountP) { return cntp<uint8_t>(state, insn); }
 SVE_HANDLER(VecU16SCountP) { return cntp<uint16_t>(state, insn); }

@@ -1,6 +1,7 @@
 // SETFFR, WRFFR, RDFFR, RDFFRS.
 #include "sve/handlers/handler_shapes.h"
 #include "sve/kernels/ffr_kernels.h"
+#include "sve/kernels/predicate_inline.h"
 #include "sve/kernels/predicate_words.h"
 
 namespace {
@@ -9,7 +10,9 @@ SVE_HANDLER(VecPClearFFSR) { return delegate(state, insn, sve_setffr); }
 SVE_HANDLER(VecPWriteFFSRP) { return delegate(state, insn, sve_wrffr_p, pfield<uint8_t>(insn, 8, 5)); }
 SVE_HANDLER(VecPReadFFSRP) { return delegate(state, insn, sve_rdffr_p, pfield<uint8_t>(insn, 3, 0)); }
 SVE_HANDLER(VecPActualP) {
-    return delegate(state, insn, sve_rdffr_pp, pfield<uint8_t>(insn, 3, 0), pfield<uint8_t>(insn, 8, 5));
+    state->insn = insn;
+    ffr_and(state->p[field(insn, 3, 0)], state->ffr, state->p[field(insn, 8, 5)]);
+    return DECODE_OK;
 }
 // RDFFRS Pd.B, Pg/Z: Pd = FFR AND Pg by its kernel, then the flags from Pg's
 // active ends (found before Pd, which may be Pg, is written) and the result.

@@ -43,22 +43,22 @@ SVE_HANDLER(VecU32LoadFF4SVZ) { return ldff1_gather<uint32_t, uint32_t, false, o
 SVE_HANDLER(VecU32LoadFF4VIZ) { return ldff1_vi<uint32_t, uint32_t, false>(state, insn); }
 SVE_HANDLER(VecU32LoadFF4XVSZ) { return ldff1_gather<uint32_t, uint32_t, false, offset::sxtw>(state, insn); }
 SVE_HANDLER(VecU32LoadFF4XSVZ) { return ldff1_gather<uint32_t, uint32_t, false, offset::sxtws>(state, insn); }
-SVE_HANDLER(VecU8CLoadFF1LSSZ) { return delegate(state, insn, sve_ldff1b_scaled_zprr, zfield<uint8_t>(insn, 0), pfield<uint8_t>(insn, 12, 10), xn(insn), xm(insn)); }
-SVE_HANDLER(VecU16CLoadFF1LSSZ) { return delegate(state, insn, sve_ldff1b_h_scaled_zprr, zfield<uint16_t>(insn, 0), pfield<uint16_t>(insn, 12, 10), xn(insn), xm(insn)); }
-SVE_HANDLER(VecU32CLoadFF1LSSZ) { return delegate(state, insn, sve_ldff1b_s_scaled_zprr, zfield<uint32_t>(insn, 0), pfield<uint32_t>(insn, 12, 10), xn(insn), xm(insn)); }
-SVE_HANDLER(VecU64CLoadFF1LSSZ) { return delegate(state, insn, sve_ldff1b_d_scaled_zprr, zfield<uint64_t>(insn, 0), pfield<uint64_t>(insn, 12, 10), xn(insn), xm(insn)); }
+SVE_HANDLER(VecU8CLoadFF1LSSZ) { return ldff1_ss<uint8_t, uint8_t, false>(state, insn); }
+SVE_HANDLER(VecU16CLoadFF1LSSZ) { return ldff1_ss<uint8_t, uint16_t, false>(state, insn); }
+SVE_HANDLER(VecU32CLoadFF1LSSZ) { return ldff1_ss<uint8_t, uint32_t, false>(state, insn); }
+SVE_HANDLER(VecU64CLoadFF1LSSZ) { return ldff1_ss<uint8_t, uint64_t, false>(state, insn); }
 SVE_HANDLER(VecS64CLoadFF4LSSZ) { return ldff1_ss<uint32_t, uint64_t, true>(state, insn); }
 SVE_HANDLER(VecU16CLoadFF2LSSZ) { return ldff1_ss<uint16_t, uint16_t, false>(state, insn); }
 SVE_HANDLER(VecU32CLoadFF2LSSZ) { return ldff1_ss<uint16_t, uint32_t, false>(state, insn); }
 SVE_HANDLER(VecU64CLoadFF2LSSZ) { return ldff1_ss<uint16_t, uint64_t, false>(state, insn); }
 SVE_HANDLER(VecS64CLoadFF2LSSZ) { return ldff1_ss<uint16_t, uint64_t, true>(state, insn); }
 SVE_HANDLER(VecS32CLoadFF2LSSZ) { return ldff1_ss<uint16_t, uint32_t, true>(state, insn); }
-SVE_HANDLER(VecU32CLoadFF4LSSZ) { return delegate(state, insn, sve_ldff1w_scaled_zprr, zfield<uint32_t>(insn, 0), pfield<uint32_t>(insn, 12, 10), xn(insn), xm(insn)); }
-SVE_HANDLER(VecU64CLoadFF4LSSZ) { return delegate(state, insn, sve_ldff1w_d_scaled_zprr, zfield<uint64_t>(insn, 0), pfield<uint64_t>(insn, 12, 10), xn(insn), xm(insn)); }
+SVE_HANDLER(VecU32CLoadFF4LSSZ) { return ldff1_ss<uint32_t, uint32_t, false>(state, insn); }
+SVE_HANDLER(VecU64CLoadFF4LSSZ) { return ldff1_ss<uint32_t, uint64_t, false>(state, insn); }
 SVE_HANDLER(VecS64CLoadFF1LSSZ) { return ldff1_ss<uint8_t, uint64_t, true>(state, insn); }
 SVE_HANDLER(VecS32CLoadFF1LSSZ) { return ldff1_ss<uint8_t, uint32_t, true>(state, insn); }
 SVE_HANDLER(VecS16CLoadFF1LSSZ) { return ldff1_ss<uint8_t, uint16_t, true>(state, insn); }
-SVE_HANDLER(VecU64CLoadFF8LSSZ) { return delegate(state, insn, sve_ldff1d_scaled_zprr, zfield<uint64_t>(insn, 0), pfield<uint64_t>(insn, 12, 10), xn(insn), xm(insn)); }
+SVE_HANDLER(VecU64CLoadFF8LSSZ) { return ldff1_ss<uint64_t, uint64_t, false>(state, insn); }
 SVE_HANDLER(VecS64LoadFF1YVSZ) { return ldff1_gather<uint8_t, uint64_t, true, offset::uxtw>(state, insn); }
 SVE_HANDLER(VecU64LoadFF1YVSZ) { return ldff1_gather<uint8_t, uint64_t, false, offset::uxtw>(state, insn); }
 SVE_HANDLER(VecS64LoadFF1VIZ) { return ldff1_vi<uint8_t, uint64_t, true>(state, insn); }

@@ -99,8 +99,7 @@ aarch64_decode_rc ldff1_vi(cpu_state *s, uint32_t insn) {
 template <typename M, typename E, bool S>
 aarch64_decode_rc ldff1_ss(cpu_state *s, uint32_t insn) {
     const uint64_t start = base_of(s, insn) + read_x(s, field(insn, 20, 16)) * sizeof(M);
-    return speculative_load<M, E, S, true>(s, zd_num(insn), governing(s, insn),
-                                           [&](unsigned i) { return start + uint64_t{i} * sizeof(M); });
+    return contiguous_speculative_load<M, E, S, true>(s, zd_num(insn), governing(s, insn), start);
 }
 
 // LD1RQ: one 16-byte block at Xn + imm4 * 16, or Xn + Xm * element size.

@@ -4,6 +4,7 @@
 // predicate permutes REV, ZIP, UZP, TRN, PUNPKLO/HI.
 #include "sve/handlers/handler_shapes.h"
 #include "sve/kernels/loop_predicates.h"
+#include "sve/kernels/predicate_inline.h"
 #include "sve/kernels/predicate_kernels.h"
 #include "sve/kernels/predicate_permute_kernels.h"
 #include "sve/kernels/predicate_words.h"
@@ -173,9 +174,20 @@ SVE_HANDLER(VecPNandFlgPPZ) { return logic<true>(state, insn, [](auto a, auto b)
 SVE_HANDLER(VecPNorFlgPPZ) { return logic<true>(state, insn, [](auto a, auto b) { return ~(a | b); }); }
 
 // BRKA/BRKB Pd, Pg/<ZM>, Pn: bit 4 selects merging.
-SVE_HANDLER(VecPBreakAPZ) { return delegate(state, insn, sve_brka_ppp, pd(insn), pg4(insn), pn(insn)); }
+// The zeroing forms compute in place on AArch64.
+template <bool kAfter>
+aarch64_decode_rc break_zeroing(cpu_state *s, uint32_t insn) {
+#if defined(__aarch64__)
+    s->insn = insn;
+    brk_zeroing<kAfter>(s->p[field(insn, 13, 10)], s->p[field(insn, 8, 5)], s->p[field(insn, 3, 0)]);
+    return DECODE_OK;
+#else
+    return delegate(s, insn, kAfter ? sve_brka_ppp : sve_brkb_ppp, pd(insn), pg4(insn), pn(insn));
+#endif
+}
+SVE_HANDLER(VecPBreakAPZ) { return break_zeroing<true>(state, insn); }
 SVE_HANDLER(VecPBreakAPM) { return delegate(state, insn, sve_brka_ppp, pd(insn), pg4(insn, kQualB), pn(insn)); }
-SVE_HANDLER(VecPBreakBPZ) { return delegate(state, insn, sve_brkb_ppp, pd(insn), pg4(insn), pn(insn)); }
+SVE_HANDLER(VecPBreakBPZ) { return break_zeroing<false>(state, insn); }
 SVE_HANDLER(VecPBreakBPM) { return delegate(state, insn, sve_brkb_ppp, pd(insn), pg4(insn, kQualB), pn(insn)); }
 SVE_HANDLER(VecPBreakAFlgPZ) { return break_flags(state, insn, true); }
 SVE_HANDLER(VecPBreakBFlgPZ) { return break_flags(state, insn, false); }
@@ -202,7 +214,11 @@ SVE_HANDLER(VecP16GenNextP) { return pnext<uint16_t>(state, insn); }
 SVE_HANDLER(VecP32GenNextP) { return pnext<uint32_t>(state, insn); }
 SVE_HANDLER(VecP64GenNextP) { return pnext<uint64_t>(state, insn); }
 // PTEST Pg, Pn.B: Pg 13..10, Pn 8..5.
-SVE_HANDLER(VecPTestPZ) { return delegate(state, insn, sve_ptest_pp, pg4(insn), pn(insn)); }
+SVE_HANDLER(VecPTestPZ) {
+    state->insn = insn;
+    ptest_flags(state, state->p[field(insn, 13, 10)], state->p[field(insn, 8, 5)], 1);
+    return DECODE_OK;
+}
 
 SVE_HANDLER(VecS8While4LTSS) { return while_loop<uint8_t, false>(state, insn, while_lt{}); }
 SVE_HANDLER(VecS16While4LTSS) { return while_loop<uint16_t, false>(state, insn, while_lt{}); }

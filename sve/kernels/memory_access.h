@@ -138,7 +138,7 @@ inline uint64_t contiguous_ss_start(uint64_t base, uint64_t index) {
 // D = the 256 bytes at FROM with the elements inactive in PG cleared (element
 // type E), 64 bytes at a time on AArch64.
 template <typename E>
-inline void masked_register(unsigned char *d, const unsigned char *from, const unsigned char *pg) {
+[[gnu::always_inline]] inline void masked_register(unsigned char *d, const unsigned char *from, const unsigned char *pg) {
 #if defined(__aarch64__)
 #pragma GCC unroll 4
     for (unsigned k = 0; k < kVecBytes; k += 64) {

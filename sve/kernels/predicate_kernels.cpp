@@ -10,55 +10,13 @@
 
 #include "sve/kernels/kernel_common.h"
 #include "sve/kernels/loop_predicates.h"
+#include "sve/kernels/predicate_inline.h"
 #include "sve/kernels/predicate_words.h"
 #include "sve/support/pred_pattern.h"
 
 unsigned pattern_element_count(unsigned pattern, unsigned esize) {
     return VecTrueILength(pattern & 31, static_cast<int>(kVecBytes / esize));
 }
-
-// Whether an element active in G is true in R: G AND R, 64 bytes at a time,
-// the element starts' bits taken at the end. A true element in the first 64
-// bytes (a short string's match) ends the scan there; a scan that finds none
-// (a loop's usual iteration) pays one test for it.
-static bool any_active_true(const unsigned char *g, const unsigned char *r, unsigned esize) {
-    const uint64_t lanes = pred_lane_mask(esize);
-#if defined(__aarch64__)
-    const uint8x16_t mask = vreinterpretq_u8_u64(vdupq_n_u64(lanes));
-    const auto piece = [&](unsigned k) {
-        const uint8x16x4_t a = vld1q_u8_x4(g + k), b = vld1q_u8_x4(r + k);
-        return vorrq_u8(vorrq_u8(vandq_u8(a.val[0], b.val[0]), vandq_u8(a.val[1], b.val[1])),
-                        vorrq_u8(vandq_u8(a.val[2], b.val[2]), vandq_u8(a.val[3], b.val[3])));
-    };
-    const uint8x16_t first = vandq_u8(piece(0), mask);
-    if (vmaxvq_u8(first) != 0) return true;
-    const uint8x16_t rest = vorrq_u8(piece(64), vorrq_u8(piece(128), piece(192)));
-    return vmaxvq_u8(vandq_u8(rest, mask)) != 0;
-#else
-    typedef unsigned char piece __attribute__((vector_size(16)));
-    piece acc{};
-    for (unsigned k = 0; k < kVecBytes; k += 16) {
-        piece a, b;
-        std::memcpy(&a, g + k, 16);
-        std::memcpy(&b, r + k, 16);
-        acc |= a & b;
-    }
-    uint64_t words[2];
-    std::memcpy(words, &acc, 16);
-    return ((words[0] | words[1]) & lanes) != 0;
-#endif
-}
-
-namespace {
-[[gnu::always_inline]] inline void ptest_flags(cpu_state *s, const unsigned char *g, const unsigned char *r, unsigned esize) {
-    const bool any = any_active_true(g, r, esize);
-    // G's first and last elements active (an all-true G among others): those are the ends.
-    if (g[0] & g[kVecBytes - esize] & 1)
-        set_nzcv_bits(s, r[0] & 1, !any, !(r[kVecBytes - esize] & 1), false);
-    else
-        pred_result_flags(s, find_pred_ends(g, esize), r, any);
-}
-}  // namespace
 
 void sve_ptest(cpu_state *s, const unsigned char *g, const unsigned char *r, unsigned esize) { ptest_flags(s, g, r, esize); }
 
@@ -92,52 +50,6 @@ aarch64_decode_rc logic(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch6
 // includes it, BRKB stops before it) and false after it. Word w of every
 // operand is read before word w of Pd is written. The words after the break
 // hold only inactive elements' values: zero, or Pd's own when merging.
-#if defined(__aarch64__)
-// The zeroing form on AArch64, 64 bytes at a time: Pd is Pg's bit 0 up to the
-// break and false from there. The 64 bytes of Pg and Pn that hold the break are
-// read before the same bytes of Pd are written, and only they are looked at
-// byte by byte.
-template <bool kAfter>
-void brk_zeroing(const unsigned char *g, const unsigned char *a, unsigned char *d) {
-    static const uint8_t kIndex[64] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15,
-                                       16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31,
-                                       32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47,
-                                       48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63};
-    const uint8x16_t one = vdupq_n_u8(1);
-    unsigned k = 0;
-    for (; k < kVecBytes; k += 64) {
-        const uint8x16x4_t gv = vld1q_u8_x4(g + k), av = vld1q_u8_x4(a + k);
-        uint8x16x4_t active, hit;
-        for (unsigned j = 0; j < 4; ++j) {
-            active.val[j] = vandq_u8(gv.val[j], one);
-            hit.val[j] = vtstq_u8(active.val[j], av.val[j]);  // all ones where active and true
-        }
-        const uint8x16_t any = vorrq_u8(vorrq_u8(hit.val[0], hit.val[1]), vorrq_u8(hit.val[2], hit.val[3]));
-        if (vmaxvq_u8(any) == 0) {
-            vst1q_u8_x4(d + k, active);
-            continue;
-        }
-        // The break's byte within these 64: a nibble per byte, the first set one.
-        unsigned at = 0;
-        for (unsigned j = 0; j < 4; ++j) {
-            const uint64_t nibbles =
-                vget_lane_u64(vreinterpret_u64_u8(vshrn_n_u16(vreinterpretq_u16_u8(hit.val[j]), 4)), 0);
-            if (nibbles != 0) {
-                at = 16 * j + static_cast<unsigned>(std::countr_zero(nibbles)) / 4;
-                break;
-            }
-        }
-        const uint8x16_t limit = vdupq_n_u8(static_cast<uint8_t>(at + (kAfter ? 1 : 0)));
-        const uint8x16x4_t index = vld1q_u8_x4(kIndex);
-        for (unsigned j = 0; j < 4; ++j) active.val[j] = vandq_u8(active.val[j], vcltq_u8(index.val[j], limit));
-        vst1q_u8_x4(d + k, active);
-        k += 64;
-        break;
-    }
-    const uint8x16x4_t zero{{vdupq_n_u8(0), vdupq_n_u8(0), vdupq_n_u8(0), vdupq_n_u8(0)}};
-    for (; k < kVecBytes; k += 64) vst1q_u8_x4(d + k, zero);
-}
-#endif
 
 [[gnu::always_inline]] inline aarch64_decode_rc brk(cpu_state *s, aarch64_p_reg pd, aarch64_p_reg pg, aarch64_p_reg pn,
                                                     bool after) {
