@@ -79,6 +79,9 @@ constexpr bench_case kCases[] = {
     {"trn1_p_s", 0x05a25001},                      // trn1 p1.s, p0.s, p2.s
     {"st1w_scatter", 0xe5638022},                  // st1w {z2.s}, p0, [x1, z3.s, uxtw #2]
     {"sunpklo_s", 0x05b03820},                     // sunpklo z0.s, z1.h
+    {"rdffr_p_b", 0x2518f000},                     // rdffr p0.b, p0/z
+    {"brkb_b", 0x25904040},                        // brkb p0.b, p0/z, p2.b
+    {"incp_x", 0x252c8802},                        // incp x2, p0.b
 };
 
 struct bench_machine {
