@@ -188,15 +188,21 @@ aarch64_decode_rc record_call(cpu_state *s, uint32_t word) {
 }
 uint64_t decline(cpu_state &, uint32_t, uint64_t) { return 0; }
 
-TEST(CompiledPlan, HandlersConstantsExecutorsAndChangedWords) {
+// A plan written by hand in a page of words, on a zeroed register file.
+struct HandWrittenPlan : testing::Test {
     code_area code;
-    ASSERT_NE(code.area, MAP_FAILED);
-    auto page = std::make_unique<words_page>();
-    auto s = std::make_unique<cpu_state>();
-    std::memset(s.get(), 0, sizeof(cpu_state));
-    auto plan = std::make_unique<trap_plan>();
+    std::unique_ptr<words_page> page = std::make_unique<words_page>();
+    std::unique_ptr<cpu_state> s = std::make_unique<cpu_state>();
+    std::unique_ptr<trap_plan> plan = std::make_unique<trap_plan>();
     uint32_t *w = page->w;
-    const auto at = [&](unsigned k) { return reinterpret_cast<uint64_t>(w + k); };
+    void SetUp() override {
+        ASSERT_NE(code.area, MAP_FAILED);
+        std::memset(s.get(), 0, sizeof(cpu_state));
+    }
+    uint64_t at(unsigned k) const { return reinterpret_cast<uint64_t>(w + k); }
+};
+
+TEST_F(HandWrittenPlan, HandlersConstantsExecutorsAndChangedWords) {
     alignas(16) unsigned char record[64] = {};
     for (unsigned k = 0; k < 16; ++k) record[32 + k] = k % 4 == 0;  // PTRUE P.S's piece at 32
     // handler, constant, executor (ADD SP, SP, #16), handler, in-line ADD
@@ -270,15 +276,7 @@ TEST(CompiledPlan, HandlersConstantsExecutorsAndChangedWords) {
 
 // A plan that ends where it starts goes round as many times as it may, each
 // time from the check of its words.
-TEST(CompiledPlan, LoopPlanGoesRound) {
-    code_area code;
-    ASSERT_NE(code.area, MAP_FAILED);
-    auto page = std::make_unique<words_page>();
-    auto s = std::make_unique<cpu_state>();
-    std::memset(s.get(), 0, sizeof(cpu_state));
-    auto plan = std::make_unique<trap_plan>();
-    uint32_t *w = page->w;
-    const auto at = [&](unsigned k) { return reinterpret_cast<uint64_t>(w + k); };
+TEST_F(HandWrittenPlan, LoopPlanGoesRound) {
     // handler (X3 += 1); SUBS X0, X0, #1; B.NE back to the handler
     w[0] = 0x04bf5020u;
     w[1] = 0xf1000400u;
