@@ -608,6 +608,10 @@ inline bool moves_sp(uint32_t word) { return (word & 0xffa0f81fu) == 0x0420501fu
 
 constexpr uint32_t kSetffr = 0x252c9000u;
 
+// A plan's `compiled`: the times it was entered, up to kCompileAfter; then
+// whether it has code.
+constexpr uint16_t kCompileAfter = 8, kCompiledReady = 0xffff, kCompileNever = 0xfffe;
+
 inline trap_plan &plan_slot(trap_plan *plans, uint64_t pc) { return plans[(pc >> 2) % kPlanSlots]; }
 // The code of plan P of thread T.
 inline uint32_t *compiled_area(trap_thread &t, const trap_plan &p) {
@@ -708,8 +712,7 @@ uint64_t expected_next(uint32_t word, uint64_t at, uint64_t *returns, unsigned &
     p.emulated = static_cast<uint8_t>(emulated_words);
     p.lead = static_cast<uint8_t>(emulated_words > 0 ? lead : n);
     p.trail = static_cast<uint8_t>(scalar_in_row);
-    p.compiled = n > 0 && t.compiled != nullptr &&
-                 compile_plan(p, reinterpret_cast<const unsigned char *>(&t), compiled_area(t, p)) != nullptr;
+    p.compiled = 0;
     return n > 0;
 }
 
@@ -795,7 +798,15 @@ __attribute__((noinline, aligned(4096))) run_end run_from(trap_thread &t, const 
         if (count > budget || scalar_run + plan.lead > kScalarStepsBetweenRuns) break;
         const trap_step *s = plan.steps;
         const trap_step *const last = s + count;
-        if (!kProfile && plan.compiled != 0) {
+        // A plan is compiled when it is entered for the kCompileAfter-th time:
+        // code that runs once or twice is not worth its compiling (and, under
+        // a translator, the translating of the code made).
+        if (!kProfile && plan.compiled < kCompileAfter && ++plan.compiled == kCompileAfter)
+            plan.compiled = t.compiled != nullptr &&
+                                    compile_plan(plan, reinterpret_cast<const unsigned char *>(&t), compiled_area(t, plan)) != nullptr
+                                ? kCompiledReady
+                                : kCompileNever;
+        if (!kProfile && plan.compiled == kCompiledReady) {
             // A loop plan goes round by itself while the loop here would have
             // entered it again: steps left for another pass, and its scalar
             // words from one pass's last SVE word to the next one's first

@@ -45,7 +45,7 @@ struct trap_plan {
     uint8_t emulated;  // emulated words in it
     uint8_t lead;      // scalar words before the first emulated one (all of them, without one)
     uint8_t trail;     // scalar words after the last emulated one
-    uint16_t compiled;  // its steps have code in the thread's compiled plans (trap_compile.h)
+    uint16_t compiled;  // whether its steps have code in the thread's compiled plans (trap_compile.h), or its entries until then
     // After the last step, the entry whose `at` is where the plan goes on
     // when the last word went the expected way (kNoExpectedWay: none).
     trap_step steps[kPlanSteps + 1];
