@@ -470,42 +470,17 @@ inline aarch64_decode_rc speculative_load(cpu_state *s, unsigned zt, const unsig
     return DECODE_OK;
 }
 
-// Contiguous first-fault and non-fault loads with the memory element as wide as
-// the register element: when every page from the first active element to the
-// end of the last can be read (the first element's by an ordinary access, for a
-// first-fault load), the span is copied in one go and inactive elements are
-// cleared a predicate word at a time, with the same result as the element loop
-// above; otherwise the element loop decides where the load stops.
+// The span of active elements beyond the first element's page, or a register
+// with elements of another size: the pages are probed, and the element loop
+// decides where the load stops when one cannot be read.
 template <typename M, typename E, bool Signed, bool FirstFault>
-inline aarch64_decode_rc contiguous_speculative_load(cpu_state *s, unsigned zt, const unsigned char *pg,
-                                                     uint64_t start) {
+[[gnu::noinline]] aarch64_decode_rc contiguous_speculative_span(cpu_state *s, unsigned zt, const unsigned char *pg,
+                                                              uint64_t start, unsigned first_word, unsigned lo_byte) {
     const auto by_element = [=](unsigned i) { return start + uint64_t{i} * sizeof(M); };
     if constexpr (sizeof(M) == sizeof(E)) {
         const uint64_t lanes = pred_lane_mask(sizeof(E));
-        const unsigned first_word = first_active_word(pg, lanes);
         unsigned char *d = s->z[zt & 31];
-        if (first_word == kPredWords) {
-            std::memset(d, 0, kVecBytes);
-            return DECODE_OK;
-        }
-        const unsigned lo_byte = first_word * 8 + std::countr_zero(pred_word(pg, first_word) & lanes) / 8;
-        // All 256 bytes in the first active element's page: none can fault
-        // unless that element does, so the register is read whole, without
-        // finding where the active elements end (string loops, whose last
-        // elements are inactive near the end of the data, load this way).
-        if (within_one_page(start, kVecBytes)) {
-            bool readable = true;
-            if constexpr (FirstFault) {
-                touch(start + lo_byte);
-            } else {
-                unsigned char byte;
-                readable = sve_safe_read(reinterpret_cast<const void *>(start + lo_byte), &byte, 1);
-            }
-            if (readable) {
-                masked_register<E>(d, reinterpret_cast<const unsigned char *>(start), pg);
-                return DECODE_OK;
-            }
-        }
+        (void)first_word;
         const unsigned last_word = last_active_word(pg, lanes);
         const unsigned hi_byte =
             last_word * 8 + (63 - std::countl_zero(pred_word(pg, last_word) & lanes)) / 8 + sizeof(E);
@@ -548,8 +523,53 @@ inline aarch64_decode_rc contiguous_speculative_load(cpu_state *s, unsigned zt, 
                 return DECODE_OK;
             }
         }
+    } else {
+        (void)first_word;
+        (void)lo_byte;
     }
     return speculative_load<M, E, Signed, FirstFault>(s, zt, pg, by_element);
+}
+
+// Contiguous first-fault and non-fault loads with the memory element as wide as
+// the register element: when every page from the first active element to the
+// end of the last can be read (the first element's by an ordinary access, for a
+// first-fault load), the span is copied in one go and inactive elements are
+// cleared a predicate word at a time, with the same result as the element loop
+// above; otherwise the element loop decides where the load stops. The common
+// case, every byte of the register in the first active element's page, is in
+// line (the handlers of a string loop run it without a call).
+template <typename M, typename E, bool Signed, bool FirstFault>
+[[gnu::always_inline]] inline aarch64_decode_rc contiguous_speculative_load(cpu_state *s, unsigned zt,
+                                                                           const unsigned char *pg, uint64_t start) {
+    if constexpr (sizeof(M) == sizeof(E)) {
+        const uint64_t lanes = pred_lane_mask(sizeof(E));
+        const unsigned first_word = first_active_word(pg, lanes);
+        unsigned char *d = s->z[zt & 31];
+        if (first_word == kPredWords) {
+            std::memset(d, 0, kVecBytes);
+            return DECODE_OK;
+        }
+        const unsigned lo_byte = first_word * 8 + std::countr_zero(pred_word(pg, first_word) & lanes) / 8;
+        // All 256 bytes in the first active element's page: none can fault
+        // unless that element does, so the register is read whole, without
+        // finding where the active elements end (string loops, whose last
+        // elements are inactive near the end of the data, load this way).
+        if (within_one_page(start, kVecBytes)) {
+            bool readable = true;
+            if constexpr (FirstFault) {
+                touch(start + lo_byte);
+            } else {
+                unsigned char byte;
+                readable = sve_safe_read(reinterpret_cast<const void *>(start + lo_byte), &byte, 1);
+            }
+            if (readable) {
+                masked_register<E>(d, reinterpret_cast<const unsigned char *>(start), pg);
+                return DECODE_OK;
+            }
+        }
+        return contiguous_speculative_span<M, E, Signed, FirstFault>(s, zt, pg, start, first_word, lo_byte);
+    }
+    return contiguous_speculative_span<M, E, Signed, FirstFault>(s, zt, pg, start, 0, 0);
 }
 
 // Offsets of the vector addressing forms.
