@@ -48,6 +48,10 @@ target_link_options(sve_2048 PRIVATE -Wl,--version-script=${client_locals})
 # handler to its kernel, a kernel to the software floating point, element by
 # element) goes through the procedure linkage table.
 target_link_options(sve_2048 PRIVATE -Wl,-Bsymbolic)
+# Calls into the framework (the try/except of every run that may fault among
+# them) go through the global offset table in one indirect branch, not a
+# linkage-table stub's two: under a translator each is a lookup.
+target_compile_options(sve_2048 PRIVATE -fno-plt)
 set_property(TARGET sve_2048 APPEND PROPERTY LINK_DEPENDS ${client_locals})
 # The whole core, so that its load-time initialiser (the dispatch tables) is kept.
 # (DynamoRIO links with the plain signature, so this one does too.)

@@ -1,4 +1,6 @@
 // SETFFR, WRFFR, RDFFR, RDFFRS.
+#include <cstring>
+
 #include "sve/handlers/handler_shapes.h"
 #include "sve/kernels/ffr_kernels.h"
 #include "sve/kernels/predicate_inline.h"
@@ -6,7 +8,11 @@
 
 namespace {
 
-SVE_HANDLER(VecPClearFFSR) { return delegate(state, insn, sve_setffr); }
+SVE_HANDLER(VecPClearFFSR) {
+    state->insn = insn;
+    std::memset(state->ffr, 1, kVecBytes);
+    return DECODE_OK;
+}
 SVE_HANDLER(VecPWriteFFSRP) { return delegate(state, insn, sve_wrffr_p, pfield<uint8_t>(insn, 8, 5)); }
 SVE_HANDLER(VecPReadFFSRP) { return delegate(state, insn, sve_rdffr_p, pfield<uint8_t>(insn, 3, 0)); }
 SVE_HANDLER(VecPActualP) {

@@ -95,9 +95,9 @@ aarch64_decode_rc ldff1_vi(cpu_state *s, uint32_t insn) {
     });
 }
 
-// LDFF1 (scalar plus scalar) forms computed here.
+// LDFF1 (scalar plus scalar) forms computed here, in the handler itself.
 template <typename M, typename E, bool S>
-aarch64_decode_rc ldff1_ss(cpu_state *s, uint32_t insn) {
+[[gnu::always_inline]] inline aarch64_decode_rc ldff1_ss(cpu_state *s, uint32_t insn) {
     const uint64_t start = base_of(s, insn) + read_x(s, field(insn, 20, 16)) * sizeof(M);
     return contiguous_speculative_load<M, E, S, true>(s, zd_num(insn), governing(s, insn), start);
 }
