@@ -197,16 +197,13 @@ SVE_HANDLER(VecU64QDecrVLVI) { return q_adjust_vector<uint64_t, true, true>(stat
 // CNTP Xd, Pg (13..10), Pn.T (8..5).
 template <typename T>
 aarch64_decode_rc cntp(cpu_state *s, uint32_t insn) {
-    s->insn = insn;
     write_x(s, field(insn, 4, 0), count_active(s->p[field(insn, 13, 10)], s->p[field(insn, 8, 5)], sizeof(T)));
     return DECODE_OK;
 }
 // INCP Xdn, Pm.T (8..5).
 template <typename T>
 aarch64_decode_rc incp(cpu_state *s, uint32_t insn) {
-    s->insn = insn;
-    const unsigned xdn = field(insn, 4, 0);
-    write_x(s, xdn, read_x(s, xdn) + count_active<true>(nullptr, s->p[field(insn, 8, 5)], sizeof(T)));
+    write_x(s, zd_num(insn), read_x(s, zd_num(insn)) + true_count<T>(s, insn));
     return DECODE_OK;
 }
 SVE_HANDLER(VecU8SCountP) { return cntp<uint8_t>(state, insn); }

@@ -9,14 +9,12 @@
 namespace {
 
 SVE_HANDLER(VecPClearFFSR) {
-    state->insn = insn;
     std::memset(state->ffr, 1, kVecBytes);
     return DECODE_OK;
 }
 SVE_HANDLER(VecPWriteFFSRP) { return delegate(state, insn, sve_wrffr_p, pfield<uint8_t>(insn, 8, 5)); }
 SVE_HANDLER(VecPReadFFSRP) { return delegate(state, insn, sve_rdffr_p, pfield<uint8_t>(insn, 3, 0)); }
 SVE_HANDLER(VecPActualP) {
-    state->insn = insn;
     ffr_and(state->p[field(insn, 3, 0)], state->ffr, state->p[field(insn, 8, 5)]);
     return DECODE_OK;
 }

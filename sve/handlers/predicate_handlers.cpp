@@ -178,7 +178,6 @@ SVE_HANDLER(VecPNorFlgPPZ) { return logic<true>(state, insn, [](auto a, auto b) 
 template <bool kAfter>
 aarch64_decode_rc break_zeroing(cpu_state *s, uint32_t insn) {
 #if defined(__aarch64__)
-    s->insn = insn;
     brk_zeroing<kAfter>(s->p[field(insn, 13, 10)], s->p[field(insn, 8, 5)], s->p[field(insn, 3, 0)]);
     return DECODE_OK;
 #else
@@ -215,7 +214,6 @@ SVE_HANDLER(VecP32GenNextP) { return pnext<uint32_t>(state, insn); }
 SVE_HANDLER(VecP64GenNextP) { return pnext<uint64_t>(state, insn); }
 // PTEST Pg, Pn.B: Pg 13..10, Pn 8..5.
 SVE_HANDLER(VecPTestPZ) {
-    state->insn = insn;
     ptest_flags(state, state->p[field(insn, 13, 10)], state->p[field(insn, 8, 5)], 1);
     return DECODE_OK;
 }

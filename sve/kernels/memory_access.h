@@ -475,12 +475,11 @@ inline aarch64_decode_rc speculative_load(cpu_state *s, unsigned zt, const unsig
 // decides where the load stops when one cannot be read.
 template <typename M, typename E, bool Signed, bool FirstFault>
 [[gnu::noinline]] aarch64_decode_rc contiguous_speculative_span(cpu_state *s, unsigned zt, const unsigned char *pg,
-                                                              uint64_t start, unsigned first_word, unsigned lo_byte) {
+                                                              uint64_t start, unsigned lo_byte) {
     const auto by_element = [=](unsigned i) { return start + uint64_t{i} * sizeof(M); };
     if constexpr (sizeof(M) == sizeof(E)) {
         const uint64_t lanes = pred_lane_mask(sizeof(E));
         unsigned char *d = s->z[zt & 31];
-        (void)first_word;
         const unsigned last_word = last_active_word(pg, lanes);
         const unsigned hi_byte =
             last_word * 8 + (63 - std::countl_zero(pred_word(pg, last_word) & lanes)) / 8 + sizeof(E);
@@ -524,7 +523,6 @@ template <typename M, typename E, bool Signed, bool FirstFault>
             }
         }
     } else {
-        (void)first_word;
         (void)lo_byte;
     }
     return speculative_load<M, E, Signed, FirstFault>(s, zt, pg, by_element);
@@ -567,9 +565,9 @@ template <typename M, typename E, bool Signed, bool FirstFault>
                 return DECODE_OK;
             }
         }
-        return contiguous_speculative_span<M, E, Signed, FirstFault>(s, zt, pg, start, first_word, lo_byte);
+        return contiguous_speculative_span<M, E, Signed, FirstFault>(s, zt, pg, start, lo_byte);
     }
-    return contiguous_speculative_span<M, E, Signed, FirstFault>(s, zt, pg, start, 0, 0);
+    return contiguous_speculative_span<M, E, Signed, FirstFault>(s, zt, pg, start, 0);
 }
 
 // Offsets of the vector addressing forms.
