@@ -16,8 +16,8 @@
 // moves SP down.
 
 #include "sve/client/trap_host.h"
+#include "sve/client/plan_engine.h"
 #include "sve/client/trap_compile.h"
-#include "sve/client/trap_plan.h"
 
 #include <dlfcn.h>
 #include <pthread.h>
@@ -63,18 +63,9 @@ constexpr size_t kAltStackBytes = 256 * 1024;
 constexpr unsigned kInlineKeyLimit = 32;
 constexpr uint64_t kNzcvMask = 0xF0000000u;
 
-// The 16 bytes a constant step copies: zeros (PFALSE), then every element true
-// for each element size (PTRUE). A step's key holds the offset of its piece.
-constexpr unsigned kPieces = 5;
-
-constexpr unsigned kCodePages = 4;
-
 struct trap_thread {
     cpu_state state;
-    // Within reach of a load's offset from the record's start.
-    trap_plan plans[kPlanSlots];
-    alignas(16) unsigned char pieces[kPieces][16];
-    recognised_words recognised;  // recognising a word walks up to 44 dispatch tables
+    plan_engine engine;
     void *map_base;
     size_t map_bytes;
     void *altstack;  // our alternate stack, or null when the thread had its own
@@ -87,18 +78,6 @@ struct trap_thread {
     ucontext_t *program_context;
     sigjmp_buf back_to_trap;
     uint64_t traps;
-    uint64_t instructions;
-    uint64_t scalar_steps;
-    sve_profile_thread *profile;  // null unless SVE_PROFILE is set
-    // The last pages traps of this thread started in, which the processor
-    // executed from: a trap may go on into one of them from the page next to
-    // it (0: none).
-    uint64_t code_pages[kCodePages];
-    unsigned next_code_page;
-    // The code of the plans, kCompiledPlanBytes for each slot; null where the
-    // process may not map memory both writable and executable (the plans then
-    // run word by word).
-    uint32_t *compiled;
 };
 
 __attribute__((tls_model("initial-exec"))) thread_local trap_thread *tls_thread = nullptr;
@@ -118,14 +97,6 @@ std::atomic<uint64_t> g_exited_scalar_steps{0};
 // Set at load time when the processor lacks the half-precision instructions.
 bool g_emulate_half_precision = false;
 
-// A trap carries on through at most this many instructions (SVE and scalar)
-// before it returns to native code, and through at most this many scalar
-// instructions between two SVE ones: a scalar loop runs natively. Signals wait
-// while a trap runs; 8,192 steps are some tens of microseconds of emulation,
-// while the trap's own round trip through the kernel costs a few: one trap per
-// 1,024 steps was a tenth of the time of a short SVE loop called in a loop.
-constexpr unsigned kStepsPerTrap = 8192;
-constexpr unsigned kScalarStepsBetweenRuns = 32;
 
 // The program's own dispositions, as it set them through sigaction or signal.
 // The library keeps SIGILL (the traps), SIGSEGV and SIGBUS (the fault
@@ -214,15 +185,20 @@ void release_thread(void *p) {
         copy = nullptr;
     }
     g_exited_traps.fetch_add(t->traps, std::memory_order_relaxed);
-    g_exited_instructions.fetch_add(t->instructions, std::memory_order_relaxed);
-    g_exited_scalar_steps.fetch_add(t->scalar_steps, std::memory_order_relaxed);
-    sve_profile_thread_end(t->profile);
-    t->profile = nullptr;
+    g_exited_instructions.fetch_add(t->engine.instructions, std::memory_order_relaxed);
+    g_exited_scalar_steps.fetch_add(t->engine.scalar_steps, std::memory_order_relaxed);
+    sve_profile_thread_end(t->engine.profile);
+    t->engine.profile = nullptr;
     if (tls_thread == t) tls_thread = nullptr;
     g_live_records.fetch_sub(1, std::memory_order_relaxed);
-    if (t->compiled != nullptr) munmap(t->compiled, kPlanSlots * kCompiledPlanBytes);
+    if (t->engine.compiled != nullptr) munmap(t->engine.compiled, kPlanSlots * kCompiledPlanBytes);
     if (!in_use) munmap(t->map_base, t->map_bytes);
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
+}
+
+// Out of line: callers with a sigsetjmp keep no locals of it.
+[[gnu::noinline]] sve_handler_fn emulated(uint32_t word) {
+    return emulated_instruction(word, g_emulate_half_precision);
 }
 
 // Maps the calling thread's record (zero-filled) and, unless the thread already
@@ -240,7 +216,6 @@ trap_thread *create_thread_record() {
     trap_thread *t = reinterpret_cast<trap_thread *>(bytes + stack_bytes);
     t->map_base = base;
     t->map_bytes = total;
-    for (unsigned lg = 0; lg < 4; ++lg) std::memcpy(t->pieces[1 + lg], kPredicatePrefixes.b[lg], 16);
     t->altstack = nullptr;
     if (need_stack) {
         mprotect(base, g_page_bytes, PROT_NONE);
@@ -254,24 +229,21 @@ trap_thread *create_thread_record() {
             t->seen_altstack_high = t->seen_altstack_low + kAltStackBytes;
         }
     }
-    t->profile = sve_profile_thread_start();
-    void *code = t->profile == nullptr ? mmap(nullptr, kPlanSlots * kCompiledPlanBytes, PROT_READ | PROT_WRITE | PROT_EXEC,
+    sve_profile_thread *const profile = sve_profile_thread_start();
+    void *code = profile == nullptr ? mmap(nullptr, kPlanSlots * kCompiledPlanBytes, PROT_READ | PROT_WRITE | PROT_EXEC,
                                               MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0)
                                        : MAP_FAILED;
-    t->compiled = code != MAP_FAILED ? static_cast<uint32_t *>(code) : nullptr;
+    plan_engine_init(t->engine, emulated, g_page_bytes, code != MAP_FAILED ? static_cast<uint32_t *>(code) : nullptr,
+                     profile);
     tls_thread = t;
     if (g_thread_key_usable) pthread_setspecific(g_thread_key, t);
     g_live_records.fetch_add(1, std::memory_order_relaxed);
     return t;
 }
 
-// Out of line: callers with a sigsetjmp keep no locals of it.
-[[gnu::noinline]] sve_handler_fn emulated(uint32_t word) {
-    return emulated_instruction(word, g_emulate_half_precision);
-}
 
 sve_handler_fn recognise(trap_thread &t, uint32_t word, const uint32_t *at) {
-    return recognise_cached(t.recognised, word, reinterpret_cast<uintptr_t>(at), emulated);
+    return recognise_cached(t.engine.recognised, word, reinterpret_cast<uintptr_t>(at), emulated);
 }
 
 // At the handler's return the kernel puts back the alternate stack recorded in
@@ -597,313 +569,6 @@ long sve_vector_length_prctl(int option, unsigned long arg) {
 // ---------------------------------------------------------------------------
 // The trap.
 
-struct run_end {
-    const uint32_t *at;  // where the program goes on, or the word that failed
-    aarch64_decode_rc rc;
-};
-
-// Whether WORD is ADDVL or ADDPL with SP as destination: the emulated words that
-// move SP.
-inline bool moves_sp(uint32_t word) { return (word & 0xffa0f81fu) == 0x0420501fu; }
-
-constexpr uint32_t kSetffr = 0x252c9000u;
-
-// A plan's `compiled`: the times it was entered, up to kCompileAfter; then
-// whether it has code.
-constexpr uint16_t kCompileAfter = 8, kCompiledReady = 0xffff, kCompileNever = 0xfffe;
-
-inline trap_plan &plan_slot(trap_plan *plans, uint64_t pc) { return plans[(pc >> 2) % kPlanSlots]; }
-// The code of plan P of thread T.
-inline uint32_t *compiled_area(trap_thread &t, const trap_plan &p) {
-    return t.compiled + (&p - t.plans) * (kCompiledPlanBytes / 4);
-}
-
-// Where a plan expects the branch WORD at AT to go, given the return addresses
-// of the BLs before it in the plan (RETURNS, DEPTH of them); 0 where it cannot
-// tell. A conditional branch is expected to go the way of a loop: backward
-// taken, forward on.
-uint64_t expected_next(uint32_t word, uint64_t at, uint64_t *returns, unsigned &depth) {
-    constexpr unsigned kDepth = 4;
-    if ((word & 0xfffffc1fu) == 0xd65f0000u)  // RET
-        return ((word >> 5) & 31) == 30 && depth > 0 ? returns[--depth] : 0;
-    const uint64_t target = a64_branch_target(word, at);
-    if (target == 0) return 0;
-    if ((word & 0x7c000000u) == 0x14000000u) {  // B, BL
-        if ((word >> 31) != 0) {
-            if (depth == kDepth) return 0;
-            returns[depth++] = at + 4;
-        }
-        return target;
-    }
-    return target <= at ? target : at + 4;
-}
-
-// Makes in P the plan of the stretch from PC, a word that is emulated or has an
-// executor, within [PAGE, PAGE_END). It takes each word in turn: an emulated
-// word (a PTRUE or PFALSE whose image is all true or all false, and SETFFR, as
-// a copy of 16 bytes, sixteen times, instead of its handler); a scalar word with an
-// executor, at most kScalarStepsBetweenRuns of them in a row, following
-// branches the way expected_next expects. It ends before any other word, before
-// a word outside the page or already in the plan, after kPlanSteps words,
-// after ADDVL or ADDPL to SP, and after a branch whose way it cannot tell.
-// Returns false, with no plan made, when PC's word is neither.
-[[gnu::noinline]] bool make_plan(trap_thread &t, trap_plan &p, uint64_t pc, uint64_t page, uint64_t page_end) {
-    unsigned n = 0, emulated_words = 0, scalar_in_row = 0, lead = 0;
-    bool sp_moved = false;
-    uint64_t returns[4];
-    unsigned depth = 0;
-    uint64_t at = pc;
-    while (n < kPlanSteps && at - page < page_end - page) {
-        bool seen = false;
-        for (unsigned k = 0; k < n && !seen; ++k) seen = p.steps[k].at == at;
-        if (seen) break;
-        const uint32_t word = *reinterpret_cast<const uint32_t *>(at);
-        const recognised_words::slot &e = recognised_slot(t.recognised, word, at, emulated);
-        trap_step &s = p.steps[n];
-        s.at = at;
-        if (e.fn != nullptr) {
-            constant_predicate c;
-            if (word == kSetffr) {
-                // FFR all true: P.B's all-true image, into FFR.
-                s.predicate = t.state.ffr;
-                s.key = word | kStepConstant | (offsetof(trap_thread, pieces) + 16 * 1) << kStepPieceShift;
-            } else if (constant_predicate_of(word, &c) && (c.true_bytes == 0 || c.true_bytes == kVecBytes)) {
-                s.predicate = t.state.p[c.pd];
-                const uint64_t piece = c.true_bytes == 0 ? 0 : 1 + c.lg;
-                s.key = word | kStepConstant | (offsetof(trap_thread, pieces) + 16 * piece) << kStepPieceShift;
-            } else {
-                s.sve = e.fn;
-                s.key = word;
-            }
-            ++n;
-            if (emulated_words++ == 0) lead = scalar_in_row;
-            scalar_in_row = 0;
-            at += 4;
-            if (moves_sp(word)) {
-                sp_moved = true;
-                break;
-            }
-        } else if (e.scalar != nullptr && scalar_in_row < kScalarStepsBetweenRuns) {
-            const a64_inline_op in_line = a64_inline_of(word, at);
-            if (in_line.kind != kA64InlineNone) {
-                // None of them reads or writes SP.
-                s.inline_value = in_line.value;
-                s.key = word | kStepScalar | static_cast<uint64_t>(in_line.kind) << kStepInlineShift;
-            } else {
-                s.scalar = e.scalar;
-                s.key = word | kStepScalar | ((word & 31) == 31 ? kStepMayMoveSp : 0);
-            }
-            ++n;
-            ++scalar_in_row;
-            if (a64_scalar_straight(word)) {
-                at += 4;
-            } else if ((at = expected_next(word, at, returns, depth)) == 0) {
-                at = kNoExpectedWay;
-                break;
-            }
-        } else {
-            break;
-        }
-    }
-    p.steps[n].at = at;
-    p.pc = n > 0 ? pc : 0;
-    p.count = static_cast<uint16_t>(n);
-    p.moves_sp = sp_moved;
-    p.emulated = static_cast<uint8_t>(emulated_words);
-    p.lead = static_cast<uint8_t>(emulated_words > 0 ? lead : n);
-    p.trail = static_cast<uint8_t>(scalar_in_row);
-    p.compiled = 0;
-    return n > 0;
-}
-
-// Whether a trap may go on into PAGE, next to the page it started in: a trap
-// of this thread has started in PAGE before (the processor executed from it),
-// and its word at PC can be read now.
-bool may_enter_page(const trap_thread &t, uint64_t page, uint64_t pc) {
-    bool known = false;
-    for (unsigned k = 0; k < kCodePages && !known; ++k) known = t.code_pages[k] == page;
-    uint32_t word;
-    return known && sve_safe_read(reinterpret_cast<const void *>(pc), &word, sizeof word);
-}
-
-// Remembers PAGE, where a trap starts, among the thread's code pages.
-inline void note_code_page(trap_thread &t, uint64_t page) {
-    for (unsigned k = 0; k < kCodePages; ++k)
-        if (t.code_pages[k] == page) return;
-    t.code_pages[t.next_code_page++ % kCodePages] = page;
-}
-
-// Emulates from AT, an emulated word, on the thread's state, stretch by
-// stretch, each by its plan (make_plan): SVE words, and the register-only
-// scalar words that join them into loops and calls, executed here too so that
-// a loop runs in one trap. Stops at any other word; at SP below SP_FLOOR (when
-// not zero); at a word outside the first word's page (the program runs code
-// from it) and the page on either side of it, which a loop or a function may
-// run on into (entered when may_enter_page allows, and then no other); after
-// kStepsPerTrap steps,
-// because asynchronous signals wait while the trap runs; and before going past
-// kScalarStepsBetweenRuns scalar instructions in a row, so that a scalar loop
-// runs natively. Kept apart from the trap's sigsetjmp so that its state stays
-// in registers, and alone in its page: the loop's branches stay inside one
-// page, which a translator (a processor without SVE is often emulated) chains
-// directly instead of looking up where each goes. A compiled plan
-// (trap_compile.h) runs as its code, which does the same steps; this loop
-// takes over again at its exit.
-template <bool kProfile>
-__attribute__((noinline, aligned(4096))) run_end run_from(trap_thread &t, const uint32_t *at, uint64_t sp_floor) {
-    cpu_state &st = t.state;
-    const uint64_t page_bytes = g_page_bytes;
-    // The page of the trap, and the page of the plans now running: that one,
-    // or the neighbour it went on into.
-    const uint64_t home = reinterpret_cast<uintptr_t>(at) & ~(page_bytes - 1);
-    uint64_t page = home, neighbour = 0;
-    note_code_page(t, home);
-    const auto enter_page_of = [&](uint64_t to) [[gnu::noinline]] {
-        const uint64_t p = to & ~(page_bytes - 1);
-        if (p != home && p != neighbour) {
-            if (neighbour != 0 || (p != home + page_bytes && p + page_bytes != home) || !may_enter_page(t, p, to))
-                return false;
-            neighbour = p;
-        }
-        page = p;
-        return true;
-    };
-    // Steps left, the emulated words run and the scalar words since the last
-    // of them live in registers; the record gets the counts when the run
-    // stops. (A fault that a handler of the program leaves by a jump loses the
-    // counts of that one trap.)
-    unsigned budget = kStepsPerTrap;
-    unsigned scalar_run = 0;
-    uint64_t done = 0;
-    aarch64_decode_rc rc = DECODE_OK;
-    uint64_t pc = reinterpret_cast<uintptr_t>(at);
-    trap_plan *const plans = t.plans;
-    // The counts after the first N steps of a plan ran.
-    const auto ran = [&](const trap_plan &plan, unsigned n) {
-        budget -= n;
-        for (const trap_step *k = plan.steps, *end = k + n; k != end; ++k) {
-            if ((k->key & kStepScalar) != 0) {
-                ++scalar_run;
-            } else {
-                ++done;
-                scalar_run = 0;
-            }
-        }
-    };
-    trap_plan *next_plan = &plan_slot(plans, pc);
-    if (next_plan->pc != pc) make_plan(t, *next_plan, pc, page, page + page_bytes);
-    for (;;) {
-        trap_plan &plan = *next_plan;
-        const unsigned count = plan.count;
-        if (count > budget || scalar_run + plan.lead > kScalarStepsBetweenRuns) break;
-        const trap_step *s = plan.steps;
-        const trap_step *const last = s + count;
-        // A plan is compiled when it is entered for the kCompileAfter-th time:
-        // code that runs once or twice is not worth its compiling (and, under
-        // a translator, the translating of the code made).
-        if (!kProfile && plan.compiled < kCompileAfter && ++plan.compiled == kCompileAfter)
-            plan.compiled = t.compiled != nullptr &&
-                                    compile_plan(plan, reinterpret_cast<const unsigned char *>(&t), compiled_area(t, plan)) != nullptr
-                                ? kCompiledReady
-                                : kCompileNever;
-        if (!kProfile && plan.compiled == kCompiledReady) {
-            // A loop plan goes round by itself while the loop here would have
-            // entered it again: steps left for another pass, and its scalar
-            // words from one pass's last SVE word to the next one's first
-            // within the limit.
-            const unsigned passes =
-                compiled_plan_loops(plan) && plan.trail + plan.lead <= kScalarStepsBetweenRuns ? budget / count : 1;
-            const compiled_exit e = reinterpret_cast<compiled_plan_fn>(compiled_area(t, plan))(&st, sp_floor, passes);
-            const unsigned reason = static_cast<unsigned>(e.code & 0xff), k = static_cast<unsigned>(e.code >> 8) & 0xff;
-            // The passes that ran to the end before the one that left.
-            if (const unsigned full = passes - static_cast<unsigned>(e.code >> 32) - (reason == kCompiledEnd); full != 0) {
-                budget -= count * full;
-                done += uint64_t{plan.emulated} * full;
-                scalar_run = plan.trail;
-            }
-            switch (reason) {
-                case kCompiledEnd:
-                    s = last;
-                    break;
-                case kCompiledBranched:
-                    ran(plan, k + 1);
-                    pc = e.next;
-                    goto next_stretch;
-                case kCompiledChanged:
-                    // The trap goes on from the word as it is now; the plan is made again next time.
-                    plan.pc = 0;
-                    ran(plan, k);
-                    pc = plan.steps[k].at;
-                    goto next_stretch;
-                default:  // a handler failed, or an executor declined its word
-                    if (reason == kCompiledFailed) rc = static_cast<aarch64_decode_rc>(static_cast<uint32_t>(e.next));
-                    ran(plan, k);
-                    pc = plan.steps[k].at;
-                    goto out;
-            }
-        }
-        for (;; ++s) {
-            if (s == last) {
-                pc = s->at;
-                done += plan.emulated;
-                budget -= count;
-                scalar_run = plan.emulated != 0 ? plan.trail : scalar_run + count;
-                // Its scalar words have had SP checked; an emulated word that moves SP ends it.
-                if (__builtin_expect(plan.moves_sp && st.sp < sp_floor, 0)) goto out;
-                if (__builtin_expect(pc - page >= page_bytes, 0) && !enter_page_of(pc)) goto out;
-                goto look_up_plan;
-            }
-            const uint32_t *const w = reinterpret_cast<const uint32_t *>(s->at);
-            const uint32_t word = *w;
-            const uint64_t key = s->key;
-            if (__builtin_expect(key == word, 1)) {
-                st.pc = reinterpret_cast<unsigned char *>(const_cast<uint32_t *>(w));
-                rc = s->sve(&st, word);
-                if (__builtin_expect(rc != DECODE_OK, 0)) break;
-                if constexpr (kProfile) sve_profile_count(t.profile, w, word);
-                continue;
-            }
-            if (static_cast<uint32_t>(key) != word) {
-                // The word changed: the trap goes on from it as it is now, and
-                // the plan is made again next time.
-                plan.pc = 0;
-                break;
-            }
-            if (key & kStepConstant) {
-                write_repeated(s->predicate, reinterpret_cast<const unsigned char *>(&t) + (key >> kStepPieceShift));
-                if constexpr (kProfile) sve_profile_count(t.profile, w, word);
-                continue;
-            }
-            const unsigned in_line = static_cast<unsigned>(key >> kStepInlineShift) & 15;
-            const uint64_t next = in_line != kA64InlineNone ? a64_inline_run(st, word, in_line, s->inline_value, s->at)
-                                                            : s->scalar(st, word, s->at);
-            if (__builtin_expect(next == s[1].at && ((key & kStepMayMoveSp) == 0 || st.sp >= sp_floor), 1)) continue;
-            // A branch the other way, SP below the floor, or a step the
-            // executor declined.
-            if (next == 0) break;
-            // Step s ran; the program goes on at NEXT.
-            ran(plan, static_cast<unsigned>(s - plan.steps) + 1);
-            pc = next;
-            goto next_stretch;
-        }
-        // Stopped at step s, which did not run: the program goes on there.
-        ran(plan, static_cast<unsigned>(s - plan.steps));
-        pc = s->at;
-        if (plan.pc != 0) break;  // not a changed word
-    next_stretch:
-        if (__builtin_expect(st.sp < sp_floor, 0) || (__builtin_expect(pc - page >= page_bytes, 0) && !enter_page_of(pc)))
-            break;
-    look_up_plan:
-        next_plan = &plan_slot(plans, pc);
-        if (next_plan->pc == pc) continue;
-        if (!make_plan(t, *next_plan, pc, page, page + page_bytes)) break;
-    }
-out:
-    t.instructions += done;
-    t.scalar_steps += kStepsPerTrap - budget - done;
-    return {reinterpret_cast<const uint32_t *>(pc), rc};
-}
-
 // The lines after the first of a failure: what the word is and why it was not
 // emulated.
 void explain_failure(uint32_t word, const uint32_t *at) {
@@ -983,10 +648,10 @@ bool handle_sigill(int sig, siginfo_t *info, void *uctx) {
     // The next words may store below the new SP (an SVE frame being built)
     // where this frame lies: they trap again, with the frame below.
     const uint64_t sp_floor = frame_on_program_stack(*t, uc) ? st.sp : 0;
-    const uint64_t emulated_before = t->instructions;
-    const run_end end = t->profile != nullptr ? run_from<true>(*t, at, sp_floor) : run_from<false>(*t, at, sp_floor);
-    if (t->profile != nullptr)
-        sve_profile_trap(t->profile, static_cast<unsigned>(t->instructions - emulated_before));
+    const uint64_t emulated_before = t->engine.instructions;
+    const run_end end = run_plans(t->engine, st, at, sp_floor);
+    if (t->engine.profile != nullptr)
+        sve_profile_trap(t->engine.profile, static_cast<unsigned>(t->engine.instructions - emulated_before));
     at = end.at;
     const aarch64_decode_rc rc = end.rc;
 
@@ -1012,8 +677,8 @@ void print_stats() {
     uint64_t scalar = g_exited_scalar_steps.load();
     if (const trap_thread *t = tls_thread) {
         traps += t->traps;
-        insns += t->instructions;
-        scalar += t->scalar_steps;
+        insns += t->engine.instructions;
+        scalar += t->engine.scalar_steps;
     }
     std::fprintf(stderr, "sve-trap: %llu traps, %llu SVE instructions emulated, %llu scalar instructions between them\n",
                  static_cast<unsigned long long>(traps), static_cast<unsigned long long>(insns),
@@ -1075,8 +740,8 @@ extern "C" {
 void sve_trap_host_thread_counters(sve_trap_host_counters *out) {
     const trap_thread *t = tls_thread;
     out->traps = t ? t->traps : 0;
-    out->instructions = t ? t->instructions : 0;
-    out->scalar_steps = t ? t->scalar_steps : 0;
+    out->instructions = t ? t->engine.instructions : 0;
+    out->scalar_steps = t ? t->engine.scalar_steps : 0;
 }
 
 uint64_t sve_trap_host_live_records(void) { return g_live_records.load(); }

@@ -16,8 +16,8 @@
 // loop), at the end of the page (see make_plan). Every word is compared with
 // memory before it runs (in a compiled plan, all of them when it is entered):
 // a word that changed ends the plan there, and the plan is made again. A branch that goes the other way, or a RET elsewhere, ends
-// the plan there too. A thread keeps kPlanSlots of them, each in the slot of
-// its address.
+// the plan there too. A thread keeps kPlanSlots of them, each in one of the
+// two slots of its address.
 constexpr unsigned kPlanSteps = 41;  // a plan is 1 KiB
 constexpr unsigned kPlanSlots = 64;
 // A step's key: the word, and above it its kind. An emulated word's key is the
