@@ -1,6 +1,7 @@
 // Parts of the DynamoRIO client libsve_2048.so shared between its files.
 //
 //   sve_client.cpp              start-up, threads, block rewriting, emulation entry
+//   plan_engine.cpp             going on past a run through the code that follows it
 //   dr_translation.cpp          the state of a thread stopped inside an inline sequence
 //   dr_signal_frames.cpp        the SVE-only state across the program's signal handlers
 //   dr_processor_identity.cpp   what the program learns about the processor: HWCAP,
@@ -10,6 +11,7 @@
 #include <cstdint>
 
 #include "dr_api.h"
+#include "sve/client/plan_engine.h"
 #include "sve/state/cpu_state.h"
 #include "sve/state/signal_levels.h"
 #include "sve/decode/emulated_words.h"
@@ -28,9 +30,17 @@ struct dr_thread_data {
     // The top of the thread's emulation stack, which emulate_run and
     // emulate_register_run run on (16-byte aligned).
     unsigned char *emulation_stack_top;
-    // Non-zero when emulate_run caught a fault of an emulated access; the
-    // inline code then hands it to the application (deliver_pending_fault).
+    // Non-zero when the inline code must leave through a clean call
+    // (deliver_pending) after the emulation entry: kPendingFault when it
+    // caught a fault of an emulated access, which the application gets;
+    // kPendingResume when it went on past the run, to `resume_pc`.
     uint64_t fault_pending;
+    // Where the program goes on after the emulation entry returned, when it
+    // went on past the end of its run (null: at the run's end).
+    const unsigned char *resume_pc;
+    // What the entries go on through past a run's end (null until the
+    // thread's first such run; see go_on_past_run).
+    plan_engine *engine;
     // The instruction whose emulated access faulted and was handed to the
     // program as a signal, or null.
     const unsigned char *faulted_pc;
@@ -55,6 +65,8 @@ static_assert(offsetof(dr_thread_data, emulation_stack_top) % 8 == 0 &&
               offsetof(dr_thread_data, emulation_stack_top) / 8 < 4096);
 static_assert(offsetof(dr_thread_data, fault_pending) % 8 == 0 &&
               offsetof(dr_thread_data, fault_pending) / 8 < 4096);
+
+constexpr uint64_t kPendingFault = 1, kPendingResume = 2;
 
 // The calling thread's (or a stopped thread's) data.
 dr_thread_data *client_thread_data(void *drcontext);

@@ -18,12 +18,12 @@
 //       half has completed (the call's set-up moves SP and the arguments).
 //   after it (the rest of the call and the load-back half): the state after
 //       the run, every register from the record, PC at the instruction after
-//       it. The run's memory effects have happened, and its results are in
+//       it (or where the entry stopped, when it went on past the run). The run's memory effects have happened, and its results are in
 //       the record only.
 //
-// A thread is never found between two instructions of a run: the run is
-// emulated inside one call, in client code, where the framework does not
-// translate threads. (A caught fault's clean call, after the call, is in the
+// A thread is never found between two instructions of a run: the run, and
+// the code the call goes on through after it, is emulated inside one call, in
+// client code, where the framework does not translate threads. (A caught fault's clean call, after the call, is in the
 // load-back part: the process ends there.)
 //
 // Constant predicate writes (PTRUE, PFALSE) have inline code of their own,
@@ -153,7 +153,7 @@ bool event_restore_state(void *drcontext, bool restore_memory, dr_restore_state_
     const bool after = mark == kMarkLoadBack || (mark == kMarkCall && data->emulated != 0);
     if (after) {
         set_from_record(mc, data->state);
-        mc->pc = run.end;
+        mc->pc = data->resume_pc != nullptr ? const_cast<app_pc>(data->resume_pc) : run.end;
         if (translated_after.fetch_add(1, std::memory_order_relaxed) == 0)
             dr_log(nullptr, DR_LOG_ALL, 1,
                    "SVE client: translated a thread inside an emulation sequence, after its call\n");

@@ -4,8 +4,9 @@
 // replaces each run of consecutive SVE instructions by inline code: the
 // application's registers are stored into the thread's cpu_state, a plain call
 // on the thread's own emulation stack (emulate_run or emulate_register_run)
-// runs the handler of each instruction of the run in turn, and the registers are
-// loaded back. Everything else runs natively.
+// runs the handler of each instruction of the run in turn and then, where that
+// pays, goes on through the code that follows (go_on_past_run), and the
+// registers are loaded back. Everything else runs natively.
 //
 // Faults. The framework owns signal handling, so the core is built without its
 // own handlers (SVE_HOST_OWNS_SIGNALS). First-fault and non-fault loads read
@@ -24,6 +25,8 @@
 #include "dr_api.h"
 #include "drmgr.h"
 #include "sve/client/dr_client.h"
+#include "sve/client/plan_engine.h"
+#include "sve/client/trap_compile.h"
 #include "sve/decode/sve_utils.h"
 #include "sve/kernels/constant_predicates.h"
 #include "sve/state/cpu_state.h"
@@ -101,6 +104,9 @@ struct run_plan {
     const run_plan *next;  // in its bucket
     app_pc pc;
     unsigned count;
+    // Whether the entries still go on past the run's end (go_on_past_run):
+    // the only part of a plan that changes, and only to 0.
+    mutable std::atomic<uint8_t> go_on;
     run_word words[1];  // `count` of them
 };
 size_t plan_bytes(unsigned count) { return sizeof(run_plan) + (count - 1) * sizeof(run_word); }
@@ -132,6 +138,7 @@ const run_plan *plan_of_run(app_pc pc, const uint32_t *words, unsigned count) {
         made->next = bucket.load(std::memory_order_relaxed);
         made->pc = pc;
         made->count = count;
+        made->go_on.store(1, std::memory_order_relaxed);
         for (unsigned i = 0; i < count; ++i) {
             const sve_handler_fn fn = emulated_handler(words[i]);
             run_word &w = made->words[i];
@@ -209,16 +216,15 @@ void event_thread_exit(void *drcontext) {
     const size_t guard = dr_page_size();
     dr_raw_mem_free(data->emulation_stack_top - kEmulationStackBytes - guard, guard + kEmulationStackBytes);
     sve_profile_thread_end(data->profile);
+    if (data->engine != nullptr) {
+        if (data->engine->compiled != nullptr) dr_raw_mem_free(data->engine->compiled, kPlanSlots * kCompiledPlanBytes);
+        dr_thread_free(drcontext, data->engine, sizeof(plan_engine));
+    }
     dr_thread_free(drcontext, data, sizeof(dr_thread_data));
 }
 
-// Hands a fault of an emulated access to the application: the thread resumes
-// with the state the instruction left (registers as the handler wrote them) at
-// an unmapped address, where the framework raises SIGSEGV; event_signal then
-// recognises the thread and ends the process with the default action.
-[[noreturn]] void deliver_fault_to_application(void *drcontext, dr_thread_data *data) {
-    const cpu_state *state = &data->state;
-    data->faulted_pc = state->pc;
+// The thread goes on at PC with the registers of STATE (from a clean call).
+[[noreturn]] void resume_application(void *drcontext, const cpu_state *state, uintptr_t pc) {
     dr_mcontext_t mc;
     std::memset(&mc, 0, sizeof mc);
     mc.size = sizeof mc;
@@ -230,11 +236,20 @@ void event_thread_exit(void *drcontext) {
     mc.fpsr = state->fpsr;
     mc.fpcr = state->fpcr;
     for (int n = 0; n < 32; ++n) std::memcpy(&mc.simd[n], state->z[n], 16);
-    mc.pc = reinterpret_cast<byte *>(kFaultRedirectPc);
+    mc.pc = reinterpret_cast<byte *>(pc);
     dr_redirect_execution(&mc);
     // Not reached: a redirection from a clean call does not return.
     dr_abort();
     __builtin_unreachable();
+}
+
+// Hands a fault of an emulated access to the application: the thread resumes
+// with the state the instruction left (registers as the handler wrote them) at
+// an unmapped address, where the framework raises SIGSEGV; event_signal then
+// recognises the thread and ends the process with the default action.
+[[noreturn]] void deliver_fault_to_application(void *drcontext, dr_thread_data *data) {
+    data->faulted_pc = data->state.pc;
+    resume_application(drcontext, &data->state, kFaultRedirectPc);
 }
 
 // Says why the word at PC was not emulated; the run goes on with the next one.
@@ -280,6 +295,44 @@ template <bool kProfile, bool kGuarded>
     return emulate_words_inline<kProfile, kGuarded>(data, plan);
 }
 
+// Going on past a run. A loop or a function that calls SVE code in a loop
+// pays two transitions and a return to the code cache for each run in it. So,
+// after its run, an entry goes on through the code that follows it on the
+// thread's engine (plan_engine.h): SVE words and the register-only scalar words
+// between them, along loops and calls, as the trap host does, until a word the
+// engine does not run, a page it may not enter or kStepsPerTrap steps. Where
+// it stops at the run's end (the loop came round), the block goes on as
+// usual; elsewhere, the thread resumes there through a clean call
+// (kPendingResume), which costs as much as some hundreds of steps. A run
+// whose going on stopped within kWorthGoingOn steps stops going on.
+constexpr uint64_t kWorthGoingOn = 256;
+
+sve_handler_fn engine_handler(uint32_t word) { return emulated_handler(word); }
+
+// The thread's engine, made at its first use; null when there is no memory.
+plan_engine *engine_of(dr_thread_data &data) {
+    if (data.engine != nullptr) return data.engine;
+    auto *e = static_cast<plan_engine *>(dr_thread_alloc(data.drcontext, sizeof(plan_engine)));
+    if (e == nullptr) return nullptr;
+    std::memset(e, 0, sizeof(plan_engine));
+    // Without memory both writable and executable the plans run word by word.
+    auto *code = static_cast<uint32_t *>(dr_raw_mem_alloc(
+        kPlanSlots * kCompiledPlanBytes, DR_MEMPROT_READ | DR_MEMPROT_WRITE | DR_MEMPROT_EXEC, nullptr));
+    plan_engine_init(*e, engine_handler, dr_page_size(), code, nullptr);
+    data.engine = e;
+    return e;
+}
+
+// Goes on from the end of PLAN's run on the thread's engine; the program's
+// next instruction goes into data.resume_pc when it is not the run's end.
+void go_on_past_run(dr_thread_data &data, const run_plan *plan, plan_engine &e) {
+    const uint32_t *const end = reinterpret_cast<const uint32_t *>(plan->pc + 4 * plan->count);
+    const uint64_t steps_before = e.instructions + e.scalar_steps;
+    const run_end stop = run_plans(e, data.state, end, 0, end);
+    if (e.instructions + e.scalar_steps - steps_before < kWorthGoingOn) plan->go_on.store(0, std::memory_order_relaxed);
+    if (stop.at != end) data.resume_pc = reinterpret_cast<const unsigned char *>(stop.at);
+}
+
 // The emulation entries, called from the inline code on the thread's emulation
 // stack with the thread's data (the record address the inline code holds) and
 // the plan of a run of consecutive emulated instructions, which holds the words
@@ -289,16 +342,21 @@ template <bool kProfile, bool kGuarded>
 // emulate_run is for a run that may access memory: its handlers run under the
 // framework's try/except, and a fault caught there is left in fault_pending for
 // the inline code, which hands it to the application through a clean call
-// (deliver_pending_fault). emulate_register_run is for a run of which no word
-// may access memory (may_access_memory), which cannot fault, and takes neither.
+// (deliver_pending). emulate_register_run is for a run of which no word may
+// access memory (may_access_memory), which cannot fault, and takes neither
+// unless it goes on past the run.
 template <bool kGuarded>
 void emulate_run_of(dr_thread_data *data, const run_plan *plan) {
     cpu_state *state = &data->state;
+    data->resume_pc = nullptr;
     // Inside a program signal handler, the interrupted code's SVE-only state is
     // copied before the handler's first SVE instruction changes it.
     sve_signal_levels_before_sve(data->signal_levels, state->sp, *state, allocate_upper_state);
     sve_profile_thread *const profile = data->profile;
-    if constexpr (kGuarded) {
+    // Not under a profile, which counts each run's instructions.
+    plan_engine *const engine =
+        profile == nullptr && plan->go_on.load(std::memory_order_relaxed) != 0 ? engine_of(*data) : nullptr;
+    if (kGuarded || engine != nullptr) {
         volatile unsigned emulated = 0;
         // A fault in a handler's memory access ends the run there (state->pc
         // says which instruction it was).
@@ -306,15 +364,18 @@ void emulate_run_of(dr_thread_data *data, const run_plan *plan) {
         DR_TRY_EXCEPT(
             data->drcontext,
             {
-                emulated = profile != nullptr ? (emulate_words<true, true>)(*data, plan)
-                                              : (emulate_words<false, true>)(*data, plan);
+                emulated = profile != nullptr ? (emulate_words<true, kGuarded>)(*data, plan)
+                                              : (emulate_words<false, kGuarded>)(*data, plan);
+                if (engine != nullptr) go_on_past_run(*data, plan, *engine);
             },
             { faulted = true; });
         if (profile != nullptr) sve_profile_trap(profile, emulated);
         if (faulted) {
-            data->fault_pending = 1;
+            data->resume_pc = nullptr;
+            data->fault_pending = kPendingFault;
             return;
         }
+        if (data->resume_pc != nullptr) data->fault_pending = kPendingResume;
     } else {
         if (__builtin_expect(profile != nullptr, 0))
             sve_profile_trap(profile, emulate_words<true, false>(*data, plan));
@@ -328,9 +389,13 @@ void emulate_run_of(dr_thread_data *data, const run_plan *plan) {
 void emulate_run(dr_thread_data *data, const run_plan *plan) { emulate_run_of<true>(data, plan); }
 void emulate_register_run(dr_thread_data *data, const run_plan *plan) { emulate_run_of<false>(data, plan); }
 
-// A clean call after emulate_run has caught a fault: the application gets it.
-void deliver_pending_fault(dr_thread_data *data, unsigned char *, unsigned int) {
+// A clean call after an entry has caught a fault (the application gets it) or
+// has gone on past its run (the thread resumes where it stopped).
+void deliver_pending(dr_thread_data *data, unsigned char *, unsigned int) {
+    const uint64_t pending = data->fault_pending;
     data->fault_pending = 0;
+    if (pending == kPendingResume)
+        resume_application(data->drcontext, &data->state, reinterpret_cast<uintptr_t>(data->resume_pc));
     deliver_fault_to_application(data->drcontext, data);
 }
 
@@ -376,9 +441,6 @@ struct sequence_builder {
     app_pc end;
     // The translation of the instructions inserted now.
     app_pc at;
-    // The registers the run may write: of the registers the callee keeps, only
-    // those are loaded back.
-    written_registers written;
     // Whether a word of the run may access memory.
     bool accesses_memory;
     // The run's words and their handlers.
@@ -518,17 +580,15 @@ struct sequence_builder {
         move_immediate(kScratchReg, reinterpret_cast<ptr_int_t>(callee));
         emit_meta(INSTR_CREATE_blr(drcontext, reg(kScratchReg)));
         mark(kMarkLoadBack);
-        if (accesses_memory) {
-            instr_t *no_fault = INSTR_CREATE_label(drcontext);
-            emit(INSTR_CREATE_ldr(drcontext, reg(kScratchReg),
-                                  field(offsetof(dr_thread_data, fault_pending), OPSZ_8)));
-            emit_meta(INSTR_CREATE_cbz(drcontext, opnd_create_instr(no_fault), reg(kScratchReg)));
-            framework([&] {
-                dr_insert_call_tevra(drcontext, bb, where, pc, reinterpret_cast<void *>(deliver_pending_fault),
-                                     reg(kRecordReg), OPND_CREATE_INT32(0), OPND_CREATE_INT32(0));
-            });
-            instrlist_meta_preinsert(bb, where, no_fault);
-        }
+        // Either entry may have gone on past the run.
+        instr_t *nothing_pending = INSTR_CREATE_label(drcontext);
+        emit(INSTR_CREATE_ldr(drcontext, reg(kScratchReg), field(offsetof(dr_thread_data, fault_pending), OPSZ_8)));
+        emit_meta(INSTR_CREATE_cbz(drcontext, opnd_create_instr(nothing_pending), reg(kScratchReg)));
+        framework([&] {
+            dr_insert_call_tevra(drcontext, bb, where, pc, reinterpret_cast<void *>(deliver_pending), reg(kRecordReg),
+                                 OPND_CREATE_INT32(0), OPND_CREATE_INT32(0));
+        });
+        instrlist_meta_preinsert(bb, where, nothing_pending);
     }
 
     // The inline code of a row of constant predicate writes, one per word of
@@ -604,23 +664,14 @@ struct sequence_builder {
                               field(offsetof(cpu_state, nzcv), OPSZ_8)));
         emit(INSTR_CREATE_msr(drcontext, reg(DR_REG_NZCV), reg(kScratchReg)));
         // The callee may change every V register (the calling convention keeps
-        // only the low halves of V8-V15), X0-X18 and X30; X19-X25 and X29 it
-        // keeps, so those are loaded only when the run may write them.
+        // only the low halves of V8-V15) and, having gone on past the run
+        // (go_on_past_run), every X register. X26, X27 and X28 come from the
+        // record below.
         for (int n = 0; n < 32; ++n)
             emit(INSTR_CREATE_ldr(drcontext, reg(qreg(n)), field(q_offset(n), OPSZ_16)));
-        const uint32_t reload = written.x | 0x4007ffffu;
-        // X26, X27 and X28 come from the record below.
-        for (int n = 0; n < 31; ++n) {
-            if (n >= 26 && n <= 28) continue;
-            const bool first = (reload >> n) & 1;
-            const bool second = n + 1 < 31 && (n + 1 < 26 || n + 1 > 28) && ((reload >> (n + 1)) & 1);
-            if (first && second && n % 2 == 0) {
-                emit(INSTR_CREATE_ldp(drcontext, reg(xreg(n)), reg(xreg(n + 1)), field(x_offset(n), OPSZ_16)));
-                ++n;
-            } else if (first) {
-                emit(INSTR_CREATE_ldr(drcontext, reg(xreg(n)), field(x_offset(n), OPSZ_8)));
-            }
-        }
+        for (int n = 0; n < 26; n += 2)
+            emit(INSTR_CREATE_ldp(drcontext, reg(xreg(n)), reg(xreg(n + 1)), field(x_offset(n), OPSZ_16)));
+        emit(INSTR_CREATE_ldp(drcontext, reg(DR_REG_X29), reg(DR_REG_X30), field(x_offset(29), OPSZ_16)));
         emit(INSTR_CREATE_ldr(drcontext, reg(kScratchReg),
                               field(offsetof(cpu_state, sp), OPSZ_8)));
         emit(XINST_CREATE_move(drcontext, reg(DR_REG_XSP), reg(kScratchReg)));
@@ -720,15 +771,11 @@ dr_emit_flags_t event_instruction_change(void *drcontext, void *tag, instrlist_t
             if (from == to) return;
             const app_pc start = pc + 4 * from;
             const run_plan *plan = plan_of_run(start, words + from, to - from);
-            written_registers written{0, 0};
             bool accesses_memory = false;
             for (const run_word *w = plan->words; w != plan->words + plan->count; ++w) {
-                const written_registers r = registers_written(w->word);
-                written.v |= r.v;
-                written.x |= r.x;
                 if (w->fn != nullptr && may_access_memory(w->word)) accesses_memory = true;
             }
-            sequence_builder seq{drcontext, bb, instr, start, pc + 4 * to, start, written, accesses_memory, plan};
+            sequence_builder seq{drcontext, bb, instr, start, pc + 4 * to, start, accesses_memory, plan};
             if (constant) {
                 seq.constant_predicates();
             } else {

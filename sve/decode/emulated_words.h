@@ -23,23 +23,6 @@ inline sve_handler_fn emulated_instruction(uint32_t word, bool with_half_precisi
     return fn;
 }
 
-// The registers an emulated word, or a register-only scalar instruction that a
-// host runs with them, may write, for a host that moves back only those: V
-// registers (the low 128 bits of Z) and X registers, one bit per number. Every
-// Z, V and general destination of these words sits in bits 4-0, and a register
-// list (LD2-LD4) runs on from there modulo 32; number 31 is the zero register or
-// SP, which a host moves back anyway, as it does the flags and FP status.
-struct written_registers {
-    uint32_t v;
-    uint32_t x;
-};
-
-inline written_registers registers_written(uint32_t word) {
-    const unsigned d = word & 31;
-    const uint32_t list = d == 0 ? 0xfu : 0xfu << d | 0xfu >> (32 - d);  // Vd to Vd+3, modulo 32
-    return {list, d == 31 ? 0u : 1u << d};
-}
-
 // Whether an emulated word may access memory. SVE's loads, stores and
 // prefetches are exactly its encodings with bit 31 set (the memory groups), and
 // the half-precision scalar and Advanced SIMD words have bit 31 clear. A host
