@@ -307,8 +307,6 @@ template <bool kProfile, bool kGuarded>
 // whose going on stopped within kWorthGoingOn steps stops going on.
 constexpr uint64_t kWorthGoingOn = 256;
 
-sve_handler_fn engine_handler(uint32_t word) { return emulated_handler(word); }
-
 // The thread's engine, made at its first use; null when there is no memory.
 plan_engine *engine_of(dr_thread_data &data) {
     if (data.engine != nullptr) return data.engine;
@@ -318,7 +316,7 @@ plan_engine *engine_of(dr_thread_data &data) {
     // Without memory both writable and executable the plans run word by word.
     auto *code = static_cast<uint32_t *>(dr_raw_mem_alloc(
         kPlanSlots * kCompiledPlanBytes, DR_MEMPROT_READ | DR_MEMPROT_WRITE | DR_MEMPROT_EXEC, nullptr));
-    plan_engine_init(*e, engine_handler, dr_page_size(), code, nullptr);
+    plan_engine_init(*e, emulated_handler, dr_page_size(), code, nullptr);
     data.engine = e;
     return e;
 }
@@ -371,7 +369,6 @@ void emulate_run_of(dr_thread_data *data, const run_plan *plan) {
             { faulted = true; });
         if (profile != nullptr) sve_profile_trap(profile, emulated);
         if (faulted) {
-            data->resume_pc = nullptr;
             data->fault_pending = kPendingFault;
             return;
         }

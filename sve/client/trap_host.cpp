@@ -39,11 +39,9 @@
 
 #include "sve/decode/emulated_words.h"
 #include "sve/decode/sve_utils.h"
-#include "sve/kernels/constant_predicates.h"
 #include "sve/state/cpu_state.h"
 #include "sve/state/guarded_memory.h"
 #include "sve/state/signal_levels.h"
-#include "sve/support/a64_scalar.h"
 #include "sve/support/diagnose.h"
 #include "sve/support/profile.h"
 
