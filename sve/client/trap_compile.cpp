@@ -159,11 +159,12 @@ void data_word(emitter &e, uint32_t word, unsigned kind) {
 
 // The plan's words as they are now, against the plan's, before any step runs:
 // two neighbours at a time where they lie in one aligned doubleword. Code the
-// program rewrites runs as it is now from the next time the plan is entered;
-// the trap leaves the plan at any word that could make a rewrite visible to
-// the program's own instruction fetch (ISB, a cache maintenance instruction),
-// so no word can change between the check and its step as far as the
-// architecture lets the program tell.
+// program rewrites runs as it is now from the next time the plan is called;
+// a plan never holds a word that could make a rewrite visible to the
+// program's own instruction fetch (ISB, a cache maintenance instruction, an
+// exception), so no word can change between the check and its step, in any
+// pass, as far as the architecture lets the program tell: without them, a
+// processor may go on running the words it fetched before.
 void check_words(emitter &e, const trap_plan &plan) {
     uint64_t base = plan.steps[0].at;
     for (unsigned i = 1; i < plan.count; ++i) base = std::min(base, plan.steps[i].at);
@@ -289,8 +290,8 @@ compiled_plan_fn compile_plan(const trap_plan &plan, const unsigned char *record
     e.put(mov_x(kSt, 0));
     e.put(mov_x(kFloor, 1));
     e.put(mov_x(kPasses, 2));
-    uint32_t *const pass = e.code;
     check_words(e, plan);
+    uint32_t *const pass = e.code;
     for (unsigned i = 0; i < plan.count && e.ok; ++i) step_code(e, plan, i, record);
     e.put(0xf10006b5u);  // subs x21, x21, #1
     if (compiled_plan_loops(plan) && e.code < e.code_end) {

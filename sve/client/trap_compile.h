@@ -9,7 +9,8 @@
 //
 // A compiled plan does what the trap host's own loop does with the plan, step
 // by step, except that it compares the plan's words with memory all at once
-// when it is entered (and does not run when one changed). It stops at a
+// when it is called (and does not run when one changed), not before each
+// word, nor before each pass of a loop plan. It stops at a
 // handler's failure and at an executor that declines,
 // and leaves at a branch that goes another way than the plan's (or a RET
 // elsewhere) and after a scalar word that leaves SP below the floor. What the
@@ -35,7 +36,7 @@ struct compiled_exit {
     uint64_t code;  // passes left << 32 | step << 8 | reason
 };
 // A plan that ends where it starts (a loop) runs up to PASSES times before it
-// returns, each time from its words' check on; any other plan runs once
+// returns, its words checked before the first; any other plan runs once
 // (PASSES 1). The passes left at the exit count the one that ended it: a
 // plan that ran to its end every time leaves 0.
 using compiled_plan_fn = compiled_exit (*)(cpu_state *st, uint64_t sp_floor, uint64_t passes);

@@ -14,7 +14,7 @@
 // loop goes (backward taken, forward not), and through RET back after a BL of
 // the plan. It ends at a word it cannot run, at a word it already holds (a
 // loop), at the end of the page (see make_plan). Every word is compared with
-// memory before it runs (in a compiled plan, all of them when it is entered):
+// memory before it runs (in a compiled plan, all of them when it is called):
 // a word that changed ends the plan there, and the plan is made again. A branch that goes the other way, or a RET elsewhere, ends
 // the plan there too. A thread keeps kPlanSlots of them, each in one of the
 // two slots of its address.
