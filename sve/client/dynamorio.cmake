@@ -38,7 +38,8 @@ add_library(sve_2048 SHARED
   ${CMAKE_CURRENT_SOURCE_DIR}/dr_processor_identity.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/dr_memory_routines.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/plan_engine.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/trap_compile.cpp)
+  ${CMAKE_CURRENT_SOURCE_DIR}/trap_compile.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/compiled_forms.cpp)
 target_include_directories(sve_2048 PRIVATE ${PROJECT_SOURCE_DIR})
 # The client's own memcpy, memmove and memset stay inside it: its calls bind to
 # them, and no other library sees them.

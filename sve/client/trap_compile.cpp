@@ -3,134 +3,17 @@
 #include <algorithm>
 #include <cstring>
 
+#include "sve/client/a64_emitter.h"
+#include "sve/client/compiled_forms.h"
+
 namespace {
 
+using namespace a64_emit;
 using a64_scalar_detail::bits;
-
-// The compiled code's registers: the register file and SP's floor for the
-// whole plan (callee-saved), scratch registers for one step.
-constexpr unsigned kSt = 19, kFloor = 20, kPasses = 21;
-constexpr unsigned kRn = 9, kRm = 10, kRd = 11, kT0 = 12, kT1 = 13, kAt = 14, kFn = 16;
-
-constexpr unsigned kOffsetSp = offsetof(cpu_state, sp);
-constexpr unsigned kOffsetPc = offsetof(cpu_state, pc);
-constexpr unsigned kOffsetNzcv = offsetof(cpu_state, nzcv);
-static_assert(offsetof(cpu_state, x) == 0);
-
-// A64 encodings.
-constexpr uint32_t ldr_x(unsigned t, unsigned n, unsigned off) { return 0xf9400000u | (off / 8) << 10 | n << 5 | t; }
-constexpr uint32_t str_x(unsigned t, unsigned n, unsigned off) { return 0xf9000000u | (off / 8) << 10 | n << 5 | t; }
-constexpr uint32_t ldr_w(unsigned t, unsigned n, unsigned off) { return 0xb9400000u | (off / 4) << 10 | n << 5 | t; }
-constexpr uint32_t mov_x(unsigned d, unsigned m) { return 0xaa0003e0u | m << 16 | d; }
-constexpr uint32_t movz_x(unsigned d, unsigned imm16) { return 0xd2800000u | imm16 << 5 | d; }
-constexpr uint32_t cmp_x(unsigned n, unsigned m) { return 0xeb00001fu | m << 16 | n << 5; }
-constexpr uint32_t cmp_w(unsigned n, unsigned m) { return 0x6b00001fu | m << 16 | n << 5; }
-constexpr uint32_t blr(unsigned n) { return 0xd63f0000u | n << 5; }
-constexpr uint32_t mrs_nzcv(unsigned t) { return 0xd53b4200u | t; }
-constexpr uint32_t msr_nzcv(unsigned t) { return 0xd51b4200u | t; }
-constexpr uint32_t lsr_x(unsigned d, unsigned n, unsigned shift) { return 0xd340fc00u | shift << 16 | n << 5 | d; }
-// BFI Xd, Xn, #LSB, #WIDTH
-constexpr uint32_t bfi_x(unsigned d, unsigned n, unsigned lsb, unsigned width) {
-    return 0xb3400000u | ((64 - lsb) % 64) << 16 | (width - 1) << 10 | n << 5 | d;
-}
-constexpr uint32_t stp_q(unsigned t1, unsigned t2, unsigned n, unsigned off) {
-    return 0xad000000u | (off / 16) << 15 | t2 << 10 | n << 5 | t1;
-}
-constexpr uint32_t kBCond = 0x54000000u, kB = 0x14000000u, kCbz = 0xb4000000u, kCbnzW = 0x35000000u;
-constexpr unsigned kNe = 1, kLo = 3;
-constexpr uint32_t kLdrLiteralW = 0x18000000u, kLdrLiteralX = 0x58000000u, kLdrLiteralQ = 0x9c000000u;
 
 // The code first, in the slot's first page where it fits, then its constants.
 constexpr size_t kCodeWords = 1152;
 constexpr size_t kPoolWords = kCompiledPlanBytes / 4 - kCodeWords;
-
-struct exit_stub {
-    uint32_t *branch;  // the branch to patch (B.cond, CBZ/CBNZ or B)
-    uint32_t code;     // step << 8 | reason
-    bool has_next;     // X0 gets NEXT (else X0 holds it already)
-    uint64_t next;
-};
-constexpr unsigned kMaxStubs = 3 * (kPlanSteps + 1);
-
-struct emitter {
-    uint32_t *code = nullptr, *code_end = nullptr, *pool = nullptr, *pool_end = nullptr;
-    exit_stub stubs[kMaxStubs];
-    unsigned stub_count = 0;
-    bool ok = true;
-
-    void put(uint32_t insn) {
-        if (code < code_end)
-            *code++ = insn;
-        else
-            ok = false;
-    }
-    // LDR (literal) OPCODE into T of the N bytes at BYTES, placed in the pool
-    // (aligned to N).
-    void load_constant(uint32_t opcode, unsigned t, const void *bytes, size_t n) {
-        const size_t words = n / 4;
-        while ((reinterpret_cast<uintptr_t>(pool) & (n - 1)) != 0 && pool < pool_end) ++pool;
-        if (pool + words > pool_end || code >= code_end) {
-            ok = false;
-            return;
-        }
-        std::memcpy(pool, bytes, n);
-        const int64_t delta = pool - code;
-        pool += words;
-        put(opcode | (static_cast<uint32_t>(delta) & 0x7ffffu) << 5 | t);
-    }
-    void load_x(unsigned t, uint64_t v) { load_constant(kLdrLiteralX, t, &v, 8); }
-    void load_w(unsigned t, uint32_t v) { load_constant(kLdrLiteralW, t, &v, 4); }
-    // A branch INSN (its offset field 0) to an exit of STEP for REASON, with
-    // X0 = NEXT when HAS_NEXT.
-    void exit_branch(uint32_t insn, unsigned step, unsigned reason, bool has_next = false, uint64_t next = 0) {
-        if (stub_count == kMaxStubs || code >= code_end) {
-            ok = false;
-            return;
-        }
-        stubs[stub_count++] = {code, step << 8 | reason, has_next, next};
-        put(insn);
-    }
-    // Where the program goes on after step I is NEXT: on within the plan when
-    // that is EXPECTED, else out.
-    void go_on(unsigned i, uint64_t next, uint64_t expected) {
-        if (next != expected) exit_branch(kB, i, kCompiledBranched, true, next);
-    }
-    // A branch of step I: INSN (a B.cond, CBZ or CBNZ with its offset 0)
-    // taken to TAKEN, else on to NOT_TAKEN; INVERSE is INSN with the opposite
-    // sense.
-    void two_ways(unsigned i, uint32_t insn, uint32_t inverse, uint64_t taken, uint64_t not_taken, uint64_t expected) {
-        if (taken == not_taken) {
-            go_on(i, taken, expected);
-        } else if (expected == not_taken) {
-            exit_branch(insn, i, kCompiledBranched, true, taken);
-        } else if (expected == taken) {
-            exit_branch(inverse, i, kCompiledBranched, true, not_taken);
-        } else {
-            exit_branch(insn, i, kCompiledBranched, true, taken);
-            exit_branch(kB, i, kCompiledBranched, true, not_taken);
-        }
-    }
-    void load_flags() {
-        put(ldr_x(kT0, kSt, kOffsetNzcv));
-        put(msr_nzcv(kT0));
-    }
-    // NZCV into the register file's image, its other bits kept.
-    void store_flags() {
-        put(mrs_nzcv(kT0));
-        put(ldr_x(kT1, kSt, kOffsetNzcv));
-        put(lsr_x(kT0, kT0, 28));
-        put(bfi_x(kT1, kT0, 28, 4));
-        put(str_x(kT1, kSt, kOffsetNzcv));
-    }
-};
-
-void patch(uint32_t *branch, const uint32_t *target) {
-    const int64_t delta = target - branch;
-    if ((*branch & 0xfc000000u) == kB)
-        *branch |= static_cast<uint32_t>(delta) & 0x3ffffffu;
-    else
-        *branch |= (static_cast<uint32_t>(delta) & 0x7ffffu) << 5;
-}
 
 // A scalar word of an in-line kind that computes a register: the word itself,
 // its Rn, Rm and Rd moved to the scratch registers (register 31 is the zero
@@ -191,18 +74,34 @@ void check_words(emitter &e, const trap_plan &plan) {
     }
 }
 
-void step_code(emitter &e, const trap_plan &plan, unsigned i, const unsigned char *record) {
+// The call of step I's handler, for its emulated word at AT.
+void handler_call(emitter &e, const trap_step &s, unsigned i) {
+    e.load_x(kAt, s.at);
+    e.put(str_x(kAt, kSt, kOffsetPc));
+    e.put(mov_x(0, kSt));
+    e.load_w(1, static_cast<uint32_t>(s.key));
+    e.load_x(kFn, reinterpret_cast<uint64_t>(s.sve));
+    e.put(blr(kFn));
+    e.exit_branch(kCbnzW, i, kCompiledFailed);
+}
+
+// FORMS: whether an emulated word with a form of its own (compiled_forms.h)
+// runs as that form.
+void step_code(emitter &e, const trap_plan &plan, unsigned i, const unsigned char *record, bool forms) {
     const trap_step &s = plan.steps[i];
     const uint64_t expected = plan.steps[i + 1].at;
     const uint32_t word = static_cast<uint32_t>(s.key);
     if (s.key == word) {  // an emulated word
-        e.load_x(kAt, s.at);
-        e.put(str_x(kAt, kSt, kOffsetPc));
-        e.put(mov_x(0, kSt));
-        e.load_w(1, word);
-        e.load_x(kFn, reinterpret_cast<uint64_t>(s.sve));
-        e.put(blr(kFn));
-        e.exit_branch(kCbnzW, i, kCompiledFailed);
+        uint32_t *fallback = nullptr;
+        if (forms && emit_sve_form(e, word, &fallback)) {
+            if (fallback == nullptr) return;
+            uint32_t *const over = e.forward(kB);
+            e.land(fallback);
+            handler_call(e, s, i);
+            e.land(over);
+            return;
+        }
+        handler_call(e, s, i);
         return;
     }
     if ((s.key & kStepConstant) != 0) {
@@ -274,9 +173,7 @@ void step_code(emitter &e, const trap_plan &plan, unsigned i, const unsigned cha
     e.go_on(i, after, expected);
 }
 
-}  // namespace
-
-compiled_plan_fn compile_plan(const trap_plan &plan, const unsigned char *record, uint32_t *area) {
+compiled_plan_fn compile_with(const trap_plan &plan, const unsigned char *record, uint32_t *area, bool forms) {
     emitter e;
     e.code = area;
     e.code_end = area + kCodeWords;
@@ -292,7 +189,7 @@ compiled_plan_fn compile_plan(const trap_plan &plan, const unsigned char *record
     e.put(mov_x(kPasses, 2));
     check_words(e, plan);
     uint32_t *const pass = e.code;
-    for (unsigned i = 0; i < plan.count && e.ok; ++i) step_code(e, plan, i, record);
+    for (unsigned i = 0; i < plan.count && e.ok; ++i) step_code(e, plan, i, record, forms);
     e.put(0xf10006b5u);  // subs x21, x21, #1
     if (compiled_plan_loops(plan) && e.code < e.code_end) {
         const uint32_t *const here = e.code;
@@ -317,4 +214,12 @@ compiled_plan_fn compile_plan(const trap_plan &plan, const unsigned char *record
     if (!e.ok) return nullptr;
     __builtin___clear_cache(reinterpret_cast<char *>(area), reinterpret_cast<char *>(area + kCompiledPlanBytes / 4));
     return reinterpret_cast<compiled_plan_fn>(area);
+}
+
+}  // namespace
+
+compiled_plan_fn compile_plan(const trap_plan &plan, const unsigned char *record, uint32_t *area) {
+    // A plan whose forms do not fit calls its handlers instead.
+    const compiled_plan_fn f = compile_with(plan, record, area, true);
+    return f != nullptr ? f : compile_with(plan, record, area, false);
 }
