@@ -28,6 +28,7 @@ constexpr uint32_t ldr_x(unsigned t, unsigned n, unsigned off) { return 0xf94000
 constexpr uint32_t str_x(unsigned t, unsigned n, unsigned off) { return 0xf9000000u | (off / 8) << 10 | n << 5 | t; }
 constexpr uint32_t ldr_w(unsigned t, unsigned n, unsigned off) { return 0xb9400000u | (off / 4) << 10 | n << 5 | t; }
 constexpr uint32_t ldrb_w(unsigned t, unsigned n, unsigned off) { return 0x39400000u | off << 10 | n << 5 | t; }
+constexpr uint32_t ldrb_w_reg(unsigned t, unsigned n, unsigned m) { return 0x38606800u | m << 16 | n << 5 | t; }
 // LDR Xt, [Xn, Xm]
 constexpr uint32_t ldr_x_reg(unsigned t, unsigned n, unsigned m) { return 0xf8606800u | m << 16 | n << 5 | t; }
 constexpr uint32_t mov_x(unsigned d, unsigned m) { return 0xaa0003e0u | m << 16 | d; }
@@ -48,12 +49,24 @@ constexpr uint32_t add_x_imm(unsigned d, unsigned n, unsigned imm12, bool high =
 constexpr uint32_t add_x_lsr(unsigned d, unsigned n, unsigned m, unsigned shift) {
     return 0x8b400000u | m << 16 | shift << 10 | n << 5 | d;
 }
+constexpr uint32_t sub_x_lsr(unsigned d, unsigned n, unsigned m, unsigned shift) {
+    return 0xcb400000u | m << 16 | shift << 10 | n << 5 | d;
+}
+constexpr uint32_t subs_x_imm(unsigned d, unsigned n, unsigned imm12) { return 0xf1000000u | imm12 << 10 | n << 5 | d; }
 constexpr uint32_t sub_x_lsl(unsigned d, unsigned n, unsigned m, unsigned shift) {
     return 0xcb000000u | m << 16 | shift << 10 | n << 5 | d;
 }
 constexpr uint32_t and_x(unsigned d, unsigned n, unsigned m) { return 0x8a000000u | m << 16 | n << 5 | d; }
+constexpr uint32_t orr_x(unsigned d, unsigned n, unsigned m) { return 0xaa000000u | m << 16 | n << 5 | d; }
+// LDP Xt1, Xt2, [Xn, #OFF] (OFF a multiple of 8 below 512)
+constexpr uint32_t ldp_x(unsigned t1, unsigned t2, unsigned n, unsigned off) {
+    return 0xa9400000u | (off / 8) << 15 | t2 << 10 | n << 5 | t1;
+}
 constexpr uint32_t and_x_bytes_bit0(unsigned d, unsigned n) { return 0x9200c000u | n << 5 | d; }  // #0x0101...01
 constexpr uint32_t and_w_1(unsigned d, unsigned n) { return 0x12000000u | n << 5 | d; }
+constexpr uint32_t and_x_byte_pairs(unsigned d, unsigned n) { return 0x92009c00u | n << 5 | d; }  // #0x00ff00ff00ff00ff
+constexpr uint32_t and_x_ffff(unsigned d, unsigned n) { return 0x92403c00u | n << 5 | d; }
+constexpr uint32_t cset_w_eq(unsigned d) { return 0x1a9f17e0u | d; }
 constexpr uint32_t eor_w_1(unsigned d, unsigned n) { return 0x52000000u | n << 5 | d; }
 // ORR Wd, Wn, Wm, LSL #SHIFT
 constexpr uint32_t orr_w_lsl(unsigned d, unsigned n, unsigned m, unsigned shift) {
@@ -86,16 +99,20 @@ constexpr uint32_t st1_4(unsigned t, unsigned n) { return 0x4c9f2000u | n << 5 |
 constexpr uint32_t and_v(unsigned d, unsigned n, unsigned m) { return 0x4e201c00u | m << 16 | n << 5 | d; }
 constexpr uint32_t orr_v(unsigned d, unsigned n, unsigned m) { return 0x4ea01c00u | m << 16 | n << 5 | d; }
 constexpr uint32_t add_v(unsigned d, unsigned n, unsigned m) { return 0x4e208400u | m << 16 | n << 5 | d; }
+constexpr uint32_t bic_v(unsigned d, unsigned n, unsigned m) { return 0x4e601c00u | m << 16 | n << 5 | d; }
+// CMEQ, CMGE, CMGT, CMHS, CMHI Vd.16B, Vn.16B, Vm.16B
+constexpr uint32_t kCmeqV = 0x6e208c00u, kCmgeV = 0x4e203c00u, kCmgtV = 0x4e203400u, kCmhsV = 0x6e203c00u,
+                   kCmhiV = 0x6e203400u;
+constexpr uint32_t dup_v_w(unsigned d, unsigned n) { return 0x4e010c00u | n << 5 | d; }  // DUP Vd.16B, Wn
 constexpr uint32_t movi_v_1(unsigned d) { return 0x4f00e420u | d; }  // MOVI Vd.16B, #1
-constexpr uint32_t umaxv_b(unsigned d, unsigned n) { return 0x6e30a800u | n << 5 | d; }
-constexpr uint32_t uaddlv_h(unsigned d, unsigned n) { return 0x6e303800u | n << 5 | d; }
-constexpr uint32_t umov_b0(unsigned d, unsigned n) { return 0x0e013c00u | n << 5 | d; }
-constexpr uint32_t umov_h0(unsigned d, unsigned n) { return 0x0e023c00u | n << 5 | d; }
+// UMOV Xd, Vn.D[I]
+constexpr uint32_t umov_d(unsigned d, unsigned n, unsigned i) { return 0x4e083c00u | i << 20 | n << 5 | d; }
 
 constexpr uint32_t kBCond = 0x54000000u, kB = 0x14000000u, kCbz = 0xb4000000u, kCbnz = 0xb5000000u,
-                   kCbnzW = 0x35000000u, kTbzW0 = 0x36000000u;
+                   kCbnzW = 0x35000000u, kTbzW0 = 0x36000000u,
+                   kTbnzW0 = 0x37000000u;
 // Condition codes.
-constexpr unsigned kEq = 0, kNe = 1, kLo = 3, kHi = 8, kGt = 12;
+constexpr unsigned kEq = 0, kNe = 1, kLo = 3, kPl = 5, kHi = 8, kGt = 12;
 constexpr uint32_t kLdrLiteralW = 0x18000000u, kLdrLiteralX = 0x58000000u, kLdrLiteralQ = 0x9c000000u;
 
 // Points the branch at BRANCH (a B, B.cond, CBZ/CBNZ or TBZ/TBNZ with its

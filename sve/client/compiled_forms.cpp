@@ -35,6 +35,18 @@ void write_predicate_from_x14(emitter &e, unsigned pd, unsigned and_with = 0) {
     }
 }
 
+// Wd = 1 when no byte of Va and Vb is set, else 0 (through general
+// registers: under a translator, a reduction across a vector's lanes costs
+// several times as much). Uses X16.
+void any_to_z(emitter &e, unsigned va, unsigned vb, unsigned d) {
+    e.put(orr_v(va, va, vb));
+    e.put(umov_d(d, va, 0));
+    e.put(umov_d(16, va, 1));
+    e.put(orr_x(d, d, 16));
+    e.put(cmp_x_imm(d, 0));
+    e.put(cset_w_eq(d));
+}
+
 // RDFFR Pd.B, Pg/Z: Pd = FFR AND Pg. RDFFR Pd.B: Pd = FFR.
 void rdffr(emitter &e, uint32_t word, bool predicated) {
     e.address(14, kFfrOffset);
@@ -66,10 +78,7 @@ void ptest(emitter &e, uint32_t word, uint32_t **fallback) {
             e.put(orr_v(17, 17, 2));
         }
     }
-    e.put(orr_v(16, 16, 17));
-    e.put(umaxv_b(16, 16));
-    e.put(umov_b0(11, 16));
-    e.put(eor_w_1(11, 11));  // Z
+    any_to_z(e, 16, 17, 11);
     e.put(eor_w_1(13, 13));  // C
     e.put(orr_w_lsl(14, 31, 13, 1));
     e.put(orr_w_lsl(14, 14, 11, 2));
@@ -99,9 +108,22 @@ void count_true(emitter &e, unsigned lg, unsigned p, unsigned g) {
             for (unsigned j = 0; j < 4; ++j) e.put(add_v(16 + j % 2, 16 + j % 2, j));
         }
     }
-    e.put(add_v(16, 16, 17));
-    e.put(uaddlv_h(16, 16));
-    e.put(umov_h0(11, 16));
+    // The 32 lanes (each at most 16) as 8 (at most 32), then 4 of 16 bits,
+    // then their sum (at most 256).
+    e.put(umov_d(11, 16, 0));
+    e.put(umov_d(12, 16, 1));
+    e.put(add_x(11, 11, 12));
+    e.put(umov_d(12, 17, 0));
+    e.put(umov_d(13, 17, 1));
+    e.put(add_x(12, 12, 13));
+    e.put(add_x(11, 11, 12));
+    e.put(lsr_x(12, 11, 8));
+    e.put(and_x_byte_pairs(11, 11));
+    e.put(and_x_byte_pairs(12, 12));
+    e.put(add_x(11, 11, 12));
+    e.put(add_x_lsr(11, 11, 11, 16));
+    e.put(add_x_lsr(11, 11, 11, 32));
+    e.put(and_x_ffff(11, 11));
 }
 
 // CNTP Xd, Pg, Pn.T.
@@ -175,6 +197,150 @@ void brk(emitter &e, uint32_t word) {
     write_predicate_from_x14(e, field(word, 3, 0), g);
 }
 
+// The conditions of the byte compares, as a NEON compare of Zn's bytes (A)
+// with the operand's (B), the operands swapped where SWAP, the result
+// inverted where INVERT.
+struct byte_condition {
+    uint32_t opcode;
+    bool swap, invert;
+};
+constexpr byte_condition kEqual{kCmeqV, false, false}, kNotEqual{kCmeqV, false, true},
+    kGreaterEqual{kCmgeV, false, false}, kGreater{kCmgtV, false, false}, kLess{kCmgtV, true, false},
+    kLessEqual{kCmgeV, true, false}, kHigherSame{kCmhsV, false, false}, kHigher{kCmhiV, false, false},
+    kLower{kCmhiV, true, false}, kLowerSame{kCmhsV, true, false};
+
+// X11 = the first byte of the predicate at X9 that is true, X14 the last, both
+// 0 when none is: its ends as a loop's predicates have them, looked at first.
+void predicate_ends(emitter &e) {
+    e.put(movz_x(11, 0));
+    e.put(ldrb_w(12, 9, 0));
+    uint32_t *const first_at_0 = e.forward(kTbnzW0 | 12u);
+    uint32_t *const first_loop = e.code;
+    e.put(ldr_x_reg(12, 9, 11));
+    uint32_t *const first_found = e.forward(kCbnz | 12u);
+    e.put(add_x_imm(11, 11, 8));
+    e.put(cmp_x_imm(11, kVecBytes));
+    uint32_t *const first_back = e.forward(kBCond | kNe);
+    if (e.ok) patch(first_back, first_loop);
+    e.put(movz_x(11, 0));
+    uint32_t *const first_none = e.forward(kB);
+    e.land(first_found);
+    e.put(rbit_x(12, 12));
+    e.put(clz_x(12, 12));
+    e.put(add_x_lsr(11, 11, 12, 3));
+    e.land(first_at_0);
+    e.land(first_none);
+
+    // The last: 64 bytes at a time from the end, then a word at a time (in
+    // general registers: under a translator, a reduction across a vector's
+    // lanes costs several times as much).
+    e.put(movz_x(14, kVecBytes - 1));
+    e.put(ldrb_w(12, 9, kVecBytes - 1));
+    uint32_t *const last_at_end = e.forward(kTbnzW0 | 12u);
+    uint32_t *chunk_found[3];
+    for (unsigned c = 3; c >= 1; --c) {
+        e.put(ldp_x(12, 13, 9, 64 * c));
+        e.put(ldp_x(15, 16, 9, 64 * c + 16));
+        e.put(orr_x(12, 12, 13));
+        e.put(orr_x(15, 15, 16));
+        e.put(ldp_x(13, 16, 9, 64 * c + 32));
+        e.put(orr_x(12, 12, 15));
+        e.put(orr_x(12, 12, 13));
+        e.put(ldp_x(13, 15, 9, 64 * c + 48));
+        e.put(orr_x(12, 12, 16));
+        e.put(orr_x(13, 13, 15));
+        e.put(orr_x(12, 12, 13));
+        e.put(movz_x(14, 64 * c + 56));
+        chunk_found[c - 1] = e.forward(kCbnz | 12u);
+    }
+    e.put(movz_x(14, 56));
+    for (uint32_t *b : chunk_found) e.land(b);
+    uint32_t *const word_loop = e.code;
+    e.put(ldr_x_reg(12, 9, 14));
+    uint32_t *const last_found = e.forward(kCbnz | 12u);
+    e.put(subs_x_imm(14, 14, 8));
+    uint32_t *const word_back = e.forward(kBCond | kPl);
+    if (e.ok) patch(word_back, word_loop);
+    e.put(movz_x(14, 0));
+    uint32_t *const last_none = e.forward(kB);
+    e.land(last_found);
+    e.put(clz_x(12, 12));
+    e.put(sub_x_lsr(14, 14, 12, 3));
+    e.put(add_x_imm(14, 14, 7));
+    e.land(last_at_end);
+    e.land(last_none);
+}
+
+// CMP<cc> Pd.B, Pg/Z, Zn.B, with Zm.B (ZM below 32) or an immediate byte:
+// Pd = Pg AND the condition, byte by byte, and the flags those of PTEST
+// under Pg: N from Pd at Pg's first true byte, C from Pd at its last (found
+// before Pd, which may be Pg, is written), Z whether Pd has none true.
+void compare_bytes(emitter &e, uint32_t word, byte_condition cond, unsigned zm, unsigned imm) {
+    const unsigned pd = field(word, 3, 0), pg = field(word, 12, 10), zn = field(word, 9, 5);
+    e.address(9, pred_offset(pg));
+    predicate_ends(e);
+    e.address(10, offsetof(cpu_state, z) + kVecBytes * zn);
+    e.address(15, pred_offset(pg));
+    e.address(13, pred_offset(pd));
+    if (zm < 32) {
+        e.address(12, offsetof(cpu_state, z) + kVecBytes * zm);
+    } else {
+        e.put(movz_w(12, imm));
+        e.put(dup_v_w(20, 12));
+    }
+    for (unsigned k = 0; k < kVecBytes; k += 64) {
+        e.put(ld1_4(0, 10));
+        e.put(ld1_4(16, 15));
+        if (zm < 32) e.put(ld1_4(4, 12));
+        for (unsigned j = 0; j < 4; ++j) {
+            const unsigned b = zm < 32 ? 4 + j : 20;
+            e.put(cond.opcode | (cond.swap ? j : b) << 16 | (cond.swap ? b : j) << 5 | j);
+        }
+        for (unsigned j = 0; j < 4; ++j) e.put(cond.invert ? bic_v(j, 16 + j, j) : and_v(j, 16 + j, j));
+        e.put(st1_4(0, 13));
+        if (k == 0) {
+            e.put(orr_v(24, 0, 1));
+            e.put(orr_v(25, 2, 3));
+        } else {
+            e.put(orr_v(0, 0, 1));
+            e.put(orr_v(2, 2, 3));
+            e.put(orr_v(24, 24, 0));
+            e.put(orr_v(25, 25, 2));
+        }
+    }
+    any_to_z(e, 24, 25, 15);
+    e.address(13, pred_offset(pd));
+    e.put(ldrb_w_reg(12, 13, 11));  // N
+    e.put(ldrb_w_reg(14, 13, 14));
+    e.put(eor_w_1(14, 14));  // C
+    e.put(orr_w_lsl(10, 31, 14, 1));
+    e.put(orr_w_lsl(10, 10, 15, 2));
+    e.put(orr_w_lsl(10, 10, 12, 3));
+    e.store_flag_bits(10);
+}
+
+// The byte compares' words: CMP<cc> Pd.B, Pg/Z, Zn.B with a signed or an
+// unsigned immediate or with Zm.B (not the wide forms).
+bool byte_compare(emitter &e, uint32_t word) {
+    const bool ne = field(word, 4, 4) != 0;
+    if ((word & 0xffe00000u) == 0x24200000u) {  // unsigned immediate
+        const bool lt = field(word, 13, 13) != 0;
+        compare_bytes(e, word, lt ? (ne ? kLowerSame : kLower) : (ne ? kHigher : kHigherSame), 32, field(word, 20, 14));
+        return true;
+    }
+    const uint32_t kind = word & 0xffe0e000u;
+    const unsigned imm = ((field(word, 20, 16) ^ 16u) - 16u) & 0xffu;  // sign-extended from 5 bits
+    switch (kind) {
+        case 0x25000000u: compare_bytes(e, word, ne ? kGreater : kGreaterEqual, 32, imm); return true;
+        case 0x25002000u: compare_bytes(e, word, ne ? kLessEqual : kLess, 32, imm); return true;
+        case 0x25008000u: compare_bytes(e, word, ne ? kNotEqual : kEqual, 32, imm); return true;
+        case 0x24000000u: compare_bytes(e, word, ne ? kHigher : kHigherSame, field(word, 20, 16), 0); return true;
+        case 0x24008000u: compare_bytes(e, word, ne ? kGreater : kGreaterEqual, field(word, 20, 16), 0); return true;
+        case 0x2400a000u: compare_bytes(e, word, ne ? kNotEqual : kEqual, field(word, 20, 16), 0); return true;
+        default: return false;
+    }
+}
+
 }  // namespace
 
 bool emit_sve_form(emitter &e, uint32_t word, uint32_t **fallback) {
@@ -194,6 +360,6 @@ bool emit_sve_form(emitter &e, uint32_t word, uint32_t **fallback) {
     else if ((word & 0xff7fc210u) == 0x25104000u)  // BRKA, BRKB, zeroing, flags not set
         brk(e, word);
     else
-        return false;
+        return byte_compare(e, word);
     return true;
 }

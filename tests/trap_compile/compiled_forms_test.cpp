@@ -27,7 +27,12 @@ struct code_area {
 // A word of one of the forms, its other fields random.
 uint32_t draw_form_word(std::mt19937_64 &rng) {
     const uint32_t r = static_cast<uint32_t>(rng());
-    switch (rng() % 8) {
+    static constexpr uint32_t kSignedImm[] = {0x25000000u, 0x25002000u, 0x25008000u};
+    static constexpr uint32_t kVectors[] = {0x24000000u, 0x2400a000u, 0x24008000u};
+    switch (rng() % 11) {
+        case 8: return kSignedImm[rng() % 3] | (r & 0x1f1fffu);  // CMP<cc> Pd.B, Pg/Z, Zn.B, #simm
+        case 9: return 0x24200000u | (r & 0x1fffffu);             // CMP<cc> Pd.B, Pg/Z, Zn.B, #uimm
+        case 10: return kVectors[rng() % 3] | (r & 0x1f1fffu);    // CMP<cc> Pd.B, Pg/Z, Zn.B, Zm.B
         case 0: return 0x2518f000u | (r & 0x1efu);    // RDFFR Pd.B, Pg/Z
         case 1: return 0x2519f000u | (r & 0xfu);      // RDFFR Pd.B
         case 2: return 0x2550c000u | (r & 0x3de0u);   // PTEST
@@ -80,6 +85,12 @@ void random_state(std::mt19937_64 &rng, cpu_state &s) {
     s.sp = rng();
     s.nzcv = (rng() & 0xf0000000u) | (rng() % 2);  // a bit outside the flags stays
     for (auto &p : s.p) draw_predicate(rng, p);
+    // Bytes around the compares' immediates and each other's, and any.
+    for (auto &z : s.z) {
+        const unsigned spread = rng() % 2 ? 4 : 256;
+        const unsigned char base = static_cast<unsigned char>(rng() % 3 == 0 ? 0x7e : rng() % 3 == 0 ? 0xfe : 0);
+        for (unsigned char &b : z) b = static_cast<unsigned char>(base + rng() % spread);
+    }
     draw_predicate(rng, s.ffr);
 }
 
