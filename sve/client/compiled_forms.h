@@ -1,9 +1,10 @@
 // SVE words that a compiled plan runs as code of its own instead of a call of
 // their handlers: the predicate words of a loop's control (WHILELT, WHILELO,
-// RDFFR, PTEST, CNTP, INCP, DECP, BRKA, BRKB). Under a translator, a call and
-// its return are two lookups of where the code goes, which cost more than
-// these words' own work; on a processor they are a pair of branches the code
-// no longer takes.
+// RDFFR, PTEST, CNTP, INCP, DECP, BRKA, BRKB) and the byte compares of a
+// string loop (CMP<cc> Pd.B with an immediate or a vector). Under a
+// translator, a call and its return are two lookups of where the code goes,
+// which cost more than these words' own work; on a processor they are a pair
+// of branches the code no longer takes.
 //
 // Each form gives its handler's result, bit for bit, on any register file
 // whose predicate bytes are 0 or 1 (as cpu_state keeps them). A form may leave
