@@ -57,13 +57,12 @@ constexpr uint32_t sub_x_lsl(unsigned d, unsigned n, unsigned m, unsigned shift)
     return 0xcb000000u | m << 16 | shift << 10 | n << 5 | d;
 }
 constexpr uint32_t and_x(unsigned d, unsigned n, unsigned m) { return 0x8a000000u | m << 16 | n << 5 | d; }
+constexpr uint32_t and_w(unsigned d, unsigned n, unsigned m) { return 0x0a000000u | m << 16 | n << 5 | d; }
 constexpr uint32_t orr_x(unsigned d, unsigned n, unsigned m) { return 0xaa000000u | m << 16 | n << 5 | d; }
 // LDP Xt1, Xt2, [Xn, #OFF] (OFF a multiple of 8 below 512)
 constexpr uint32_t ldp_x(unsigned t1, unsigned t2, unsigned n, unsigned off) {
     return 0xa9400000u | (off / 8) << 15 | t2 << 10 | n << 5 | t1;
 }
-constexpr uint32_t and_x_bytes_bit0(unsigned d, unsigned n) { return 0x9200c000u | n << 5 | d; }  // #0x0101...01
-constexpr uint32_t and_w_1(unsigned d, unsigned n) { return 0x12000000u | n << 5 | d; }
 constexpr uint32_t and_x_byte_pairs(unsigned d, unsigned n) { return 0x92009c00u | n << 5 | d; }  // #0x00ff00ff00ff00ff
 constexpr uint32_t and_x_ffff(unsigned d, unsigned n) { return 0x92403c00u | n << 5 | d; }
 constexpr uint32_t cset_w_eq(unsigned d) { return 0x1a9f17e0u | d; }
@@ -104,7 +103,6 @@ constexpr uint32_t bic_v(unsigned d, unsigned n, unsigned m) { return 0x4e601c00
 constexpr uint32_t kCmeqV = 0x6e208c00u, kCmgeV = 0x4e203c00u, kCmgtV = 0x4e203400u, kCmhsV = 0x6e203c00u,
                    kCmhiV = 0x6e203400u;
 constexpr uint32_t dup_v_w(unsigned d, unsigned n) { return 0x4e010c00u | n << 5 | d; }  // DUP Vd.16B, Wn
-constexpr uint32_t movi_v_1(unsigned d) { return 0x4f00e420u | d; }  // MOVI Vd.16B, #1
 // UMOV Xd, Vn.D[I]
 constexpr uint32_t umov_d(unsigned d, unsigned n, unsigned i) { return 0x4e083c00u | i << 20 | n << 5 | d; }
 

@@ -55,12 +55,13 @@ void rdffr(emitter &e, uint32_t word, bool predicated) {
 
 // PTEST Pg, Pn.B where Pg's first and last bytes are true: N is Pn's first
 // byte, Z whether no byte is true in both, C the inverse of Pn's last byte.
+// Under any other Pg, the handler.
 void ptest(emitter &e, uint32_t word, uint32_t **fallback) {
     e.address(9, pred_offset(field(word, 13, 10)));
     e.address(10, pred_offset(field(word, 8, 5)));
     e.put(ldrb_w(11, 9, 0));
     e.put(ldrb_w(12, 9, kVecBytes - 1));
-    e.put(0x0a000000u | 12u << 16 | 11u << 5 | 11u);  // and w11, w11, w12
+    e.put(and_w(11, 11, 12));
     *fallback = e.forward(kTbzW0 | 11u);
     e.put(ldrb_w(12, 10, 0));
     e.put(ldrb_w(13, 10, kVecBytes - 1));
@@ -87,8 +88,8 @@ void ptest(emitter &e, uint32_t word, uint32_t **fallback) {
 }
 
 // X11 = the elements of size 1 << LG true in the predicate at offset P of the
-// register file, and in the one at offset G when G is not 0: each byte lane
-// adds at most 16 bytes of 0 or 1.
+// register file, and in the one at offset G when G is not 0: the bytes (0
+// or 1) added into the lanes of V16 and V17, at most 8 in each.
 void count_true(emitter &e, unsigned lg, unsigned p, unsigned g) {
     e.address(10, p);
     if (g != 0) e.address(9, g);
@@ -108,8 +109,8 @@ void count_true(emitter &e, unsigned lg, unsigned p, unsigned g) {
             for (unsigned j = 0; j < 4; ++j) e.put(add_v(16 + j % 2, 16 + j % 2, j));
         }
     }
-    // The 32 lanes (each at most 16) as 8 (at most 32), then 4 of 16 bits,
-    // then their sum (at most 256).
+    // Those 32 lanes as 8 (at most 32 each), then as 4 of 16 bits, then
+    // their sum (at most 256).
     e.put(umov_d(11, 16, 0));
     e.put(umov_d(12, 16, 1));
     e.put(add_x(11, 11, 12));
