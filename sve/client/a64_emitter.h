@@ -59,6 +59,10 @@ constexpr uint32_t sub_x_lsl(unsigned d, unsigned n, unsigned m, unsigned shift)
 constexpr uint32_t and_x(unsigned d, unsigned n, unsigned m) { return 0x8a000000u | m << 16 | n << 5 | d; }
 constexpr uint32_t and_w(unsigned d, unsigned n, unsigned m) { return 0x0a000000u | m << 16 | n << 5 | d; }
 constexpr uint32_t orr_x(unsigned d, unsigned n, unsigned m) { return 0xaa000000u | m << 16 | n << 5 | d; }
+// STP Xt1, Xt2, [Xn, #OFF] (OFF a multiple of 8 below 512)
+constexpr uint32_t stp_x(unsigned t1, unsigned t2, unsigned n, unsigned off) {
+    return 0xa9000000u | (off / 8) << 15 | t2 << 10 | n << 5 | t1;
+}
 // LDP Xt1, Xt2, [Xn, #OFF] (OFF a multiple of 8 below 512)
 constexpr uint32_t ldp_x(unsigned t1, unsigned t2, unsigned n, unsigned off) {
     return 0xa9400000u | (off / 8) << 15 | t2 << 10 | n << 5 | t1;
@@ -102,6 +106,7 @@ constexpr uint32_t bic_v(unsigned d, unsigned n, unsigned m) { return 0x4e601c00
 // CMEQ, CMGE, CMGT, CMHS, CMHI Vd.16B, Vn.16B, Vm.16B
 constexpr uint32_t kCmeqV = 0x6e208c00u, kCmgeV = 0x4e203c00u, kCmgtV = 0x4e203400u, kCmhsV = 0x6e203c00u,
                    kCmhiV = 0x6e203400u;
+constexpr uint32_t movi_v_0(unsigned d) { return 0x4f00e400u | d; }  // MOVI Vd.16B, #0
 constexpr uint32_t dup_v_w(unsigned d, unsigned n) { return 0x4e010c00u | n << 5 | d; }  // DUP Vd.16B, Wn
 // UMOV Xd, Vn.D[I]
 constexpr uint32_t umov_d(unsigned d, unsigned n, unsigned i) { return 0x4e083c00u | i << 20 | n << 5 | d; }

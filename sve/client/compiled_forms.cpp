@@ -289,7 +289,22 @@ void compare_bytes(emitter &e, uint32_t word, byte_condition cond, unsigned zm, 
         e.put(movz_w(12, imm));
         e.put(dup_v_w(20, 12));
     }
+    e.put(movi_v_0(24));
+    e.put(movi_v_0(25));
+    // 64 bytes at a time; those wholly before Pg's first true byte or after
+    // its last (a loop's last compare, a short string's every one) are
+    // cleared instead.
     for (unsigned k = 0; k < kVecBytes; k += 64) {
+        uint32_t *outside[2];
+        unsigned tests = 0;
+        if (k > 0) {
+            e.put(cmp_x_imm(14, k));
+            outside[tests++] = e.forward(kBCond | kLo);
+        }
+        if (k + 64 < kVecBytes) {
+            e.put(cmp_x_imm(11, k + 63));
+            outside[tests++] = e.forward(kBCond | kHi);
+        }
         e.put(ld1_4(0, 10));
         e.put(ld1_4(16, 15));
         if (zm < 32) e.put(ld1_4(4, 12));
@@ -299,15 +314,18 @@ void compare_bytes(emitter &e, uint32_t word, byte_condition cond, unsigned zm, 
         }
         for (unsigned j = 0; j < 4; ++j) e.put(cond.invert ? bic_v(j, 16 + j, j) : and_v(j, 16 + j, j));
         e.put(st1_4(0, 13));
-        if (k == 0) {
-            e.put(orr_v(24, 0, 1));
-            e.put(orr_v(25, 2, 3));
-        } else {
-            e.put(orr_v(0, 0, 1));
-            e.put(orr_v(2, 2, 3));
-            e.put(orr_v(24, 24, 0));
-            e.put(orr_v(25, 25, 2));
-        }
+        e.put(orr_v(0, 0, 1));
+        e.put(orr_v(2, 2, 3));
+        e.put(orr_v(24, 24, 0));
+        e.put(orr_v(25, 25, 2));
+        uint32_t *const done = e.forward(kB);
+        for (unsigned t = 0; t < tests; ++t) e.land(outside[t]);
+        for (unsigned off = 0; off < 64; off += 16) e.put(stp_x(31, 31, 13, off));
+        e.put(add_x_imm(13, 13, 64));
+        e.put(add_x_imm(10, 10, 64));
+        e.put(add_x_imm(15, 15, 64));
+        if (zm < 32) e.put(add_x_imm(12, 12, 64));
+        e.land(done);
     }
     any_to_z(e, 24, 25, 15);
     e.address(13, pred_offset(pd));
