@@ -2,6 +2,7 @@
 
 #include "sve/client/a64_emitter.h"
 #include "sve/kernels/loop_predicates.h"
+#include "sve/support/pred_pattern.h"
 
 namespace {
 
@@ -360,6 +361,50 @@ bool byte_compare(emitter &e, uint32_t word) {
     }
 }
 
+// Xt = V.
+void load_value(emitter &e, unsigned t, uint64_t v) {
+    if (v < 0x10000)
+        e.put(movz_x(t, static_cast<unsigned>(v)));
+    else
+        e.load_x(t, v);
+}
+
+// The vector-length arithmetic of a loop's counters, whose amounts are
+// known when the plan is compiled: INC/DEC{B,H,W,D} Xdn and CNT{B,H,W,D} Xd
+// (a pattern's elements times a multiplier), RDVL Xd, and ADDVL/ADDPL Xd, Xn
+// (not SP, which the handler keeps). Register 31 of INC, DEC, CNT and RDVL is
+// the zero register: nothing is written.
+bool vector_length(emitter &e, uint32_t word) {
+    const unsigned rd = field(word, 4, 0);
+    const auto pattern_amount = [&] {
+        const int elements = static_cast<int>(kVecBytes >> field(word, 23, 22));
+        return uint64_t{VecTrueILength(field(word, 9, 5), elements)} * (field(word, 19, 16) + 1);
+    };
+    const uint64_t imm6 = static_cast<uint64_t>(static_cast<int64_t>(field(word, 10, 5) ^ 32u) - 32);
+    if ((word & 0xff30f800u) == 0x0430e000u) {  // INC, DEC
+        if (rd == 31) return true;
+        e.put(ldr_x(12, kSt, 8 * rd));
+        load_value(e, 13, pattern_amount());
+        e.put(field(word, 10, 10) != 0 ? sub_x(12, 12, 13) : add_x(12, 12, 13));
+    } else if ((word & 0xff30fc00u) == 0x0420e000u) {  // CNT
+        if (rd == 31) return true;
+        load_value(e, 12, pattern_amount());
+    } else if ((word & 0xfffff800u) == 0x04bf5000u) {  // RDVL
+        if (rd == 31) return true;
+        e.load_x(12, imm6 * kVecBytes);
+    } else if ((word & 0xffa0f800u) == 0x04205000u) {  // ADDVL, ADDPL
+        const unsigned rn = field(word, 20, 16);
+        if (rd == 31 || rn == 31) return false;
+        e.put(ldr_x(12, kSt, 8 * rn));
+        e.load_x(13, imm6 * (field(word, 22, 22) != 0 ? kVecBytes / 8 : kVecBytes));
+        e.put(add_x(12, 12, 13));
+    } else {
+        return false;
+    }
+    e.put(str_x(12, kSt, 8 * rd));
+    return true;
+}
+
 }  // namespace
 
 bool emit_sve_form(emitter &e, uint32_t word, uint32_t **fallback) {
@@ -379,6 +424,6 @@ bool emit_sve_form(emitter &e, uint32_t word, uint32_t **fallback) {
     else if ((word & 0xff7fc210u) == 0x25104000u)  // BRKA, BRKB, zeroing, flags not set
         brk(e, word);
     else
-        return byte_compare(e, word);
+        return byte_compare(e, word) || vector_length(e, word);
     return true;
 }

@@ -1,7 +1,9 @@
 // SVE words that a compiled plan runs as code of its own instead of a call of
 // their handlers: the predicate words of a loop's control (WHILELT, WHILELO,
 // RDFFR, PTEST, CNTP, INCP, DECP, BRKA, BRKB) and the byte compares of a
-// string loop (CMP<cc> Pd.B with an immediate or a vector). Under a
+// string loop (CMP<cc> Pd.B with an immediate or a vector), and a loop
+// counter's vector-length arithmetic (INC, DEC and CNT by elements, RDVL,
+// ADDVL, ADDPL), whose amounts are constants. Under a
 // translator, a call and its return are two lookups of where the code goes,
 // which cost more than these words' own work; on a processor they are a pair
 // of branches the code no longer takes.

@@ -29,7 +29,11 @@ uint32_t draw_form_word(std::mt19937_64 &rng) {
     const uint32_t r = static_cast<uint32_t>(rng());
     static constexpr uint32_t kSignedImm[] = {0x25000000u, 0x25002000u, 0x25008000u};
     static constexpr uint32_t kVectors[] = {0x24000000u, 0x2400a000u, 0x24008000u};
-    switch (rng() % 11) {
+    switch (rng() % 15) {
+        case 11: return 0x0430e000u | (r & 0xcf07ffu);  // INC/DEC{B,H,W,D} Xdn, pattern, MUL #imm
+        case 12: return 0x0420e000u | (r & 0xcf03ffu);  // CNT{B,H,W,D} Xd, pattern, MUL #imm
+        case 13: return 0x04bf5000u | (r & 0x7ffu);     // RDVL
+        case 14: return 0x04205000u | (r & 0x5f07ffu);  // ADDVL, ADDPL (SP too)
         case 8: return kSignedImm[rng() % 3] | (r & 0x1f1fffu);  // CMP<cc> Pd.B, Pg/Z, Zn.B, #simm
         case 9: return 0x24200000u | (r & 0x1fffffu);             // CMP<cc> Pd.B, Pg/Z, Zn.B, #uimm
         case 10: return kVectors[rng() % 3] | (r & 0x1f1fffu);    // CMP<cc> Pd.B, Pg/Z, Zn.B, Zm.B

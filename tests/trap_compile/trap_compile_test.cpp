@@ -206,7 +206,7 @@ TEST_F(HandWrittenPlan, HandlersConstantsExecutorsAndChangedWords) {
     alignas(16) unsigned char record[64] = {};
     for (unsigned k = 0; k < 16; ++k) record[32 + k] = k % 4 == 0;  // PTRUE P.S's piece at 32
     // handler, constant, executor (ADD SP, SP, #16), handler, in-line ADD
-    w[0] = 0x04bf5020u;
+    w[0] = 0x04a00000u;
     w[1] = 0x2598e3e2u;
     w[2] = 0x910043ffu;
     w[3] = 0x05a0399fu;
@@ -278,7 +278,7 @@ TEST_F(HandWrittenPlan, HandlersConstantsExecutorsAndChangedWords) {
 // words checked once, before the first pass.
 TEST_F(HandWrittenPlan, LoopPlanGoesRound) {
     // handler (X3 += 1); SUBS X0, X0, #1; B.NE back to the handler
-    w[0] = 0x04bf5020u;
+    w[0] = 0x04a00000u;
     w[1] = 0xf1000400u;
     w[2] = 0x54ffffc1u;
     plan->pc = at(0);
