@@ -85,6 +85,18 @@ void handler_call(emitter &e, const trap_step &s, unsigned i) {
     e.exit_branch(kCbnzW, i, kCompiledFailed);
 }
 
+// Whether step I may be written as its form: only while the code keeps room
+// for the largest form and for the rest of the plan as calls (with an exit
+// each) and scalar words (with up to three), so that a plan of many compares
+// keeps its first forms instead of none.
+constexpr size_t kLargestForm = 240, kWordsPerCall = 10, kWordsPerScalarStep = 24;
+bool room_for_form(const emitter &e, const trap_plan &plan, unsigned i) {
+    size_t need = kLargestForm;
+    for (unsigned k = i + 1; k < plan.count; ++k)
+        need += plan.steps[k].key == static_cast<uint32_t>(plan.steps[k].key) ? kWordsPerCall : kWordsPerScalarStep;
+    return static_cast<size_t>(e.code_end - e.code) >= need;
+}
+
 // FORMS: whether an emulated word with a form of its own (compiled_forms.h)
 // runs as that form.
 void step_code(emitter &e, const trap_plan &plan, unsigned i, const unsigned char *record, bool forms) {
@@ -93,7 +105,7 @@ void step_code(emitter &e, const trap_plan &plan, unsigned i, const unsigned cha
     const uint32_t word = static_cast<uint32_t>(s.key);
     if (s.key == word) {  // an emulated word
         uint32_t *fallback = nullptr;
-        if (forms && emit_sve_form(e, word, &fallback)) {
+        if (forms && room_for_form(e, plan, i) && emit_sve_form(e, word, &fallback)) {
             if (fallback == nullptr) return;
             uint32_t *const over = e.forward(kB);
             e.land(fallback);

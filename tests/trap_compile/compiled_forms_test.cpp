@@ -102,14 +102,15 @@ TEST(CompiledForms, AgreeWithTheirHandlers) {
     std::mt19937_64 rng(2048);
     code_area code;
     ASSERT_NE(code.area, MAP_FAILED);
-    static uint32_t words[64];
+    static uint32_t words[kPlanSteps + 1];
     auto a = std::make_unique<cpu_state>(), b = std::make_unique<cpu_state>();
     auto plan = std::make_unique<trap_plan>();
     unsigned ran = 0;
     for (unsigned round = 0; round < 4000; ++round) {
         random_state(rng, *a);
         std::memcpy(b.get(), a.get(), sizeof(cpu_state));
-        const unsigned count = 1 + static_cast<unsigned>(rng() % 6);
+        // Some plans as long as any: more forms than the code has room for.
+        const unsigned count = round % 16 == 0 ? kPlanSteps : 1 + static_cast<unsigned>(rng() % 6);
         std::memset(plan.get(), 0, sizeof(trap_plan));
         plan->pc = reinterpret_cast<uint64_t>(words);
         plan->count = static_cast<uint16_t>(count);
@@ -142,6 +143,37 @@ TEST(CompiledForms, AgreeWithTheirHandlers) {
         ran += count;
     }
     EXPECT_GT(ran, 10000u);
+}
+
+// A plan of compares as long as any: its first steps keep their forms, the
+// rest call their handlers, and the code fits.
+TEST(CompiledForms, LongPlansKeepTheirFirstForms) {
+    code_area code;
+    ASSERT_NE(code.area, MAP_FAILED);
+    static uint32_t words[kPlanSteps + 1];
+    auto plan = std::make_unique<trap_plan>();
+    std::memset(plan.get(), 0, sizeof(trap_plan));
+    plan->pc = reinterpret_cast<uint64_t>(words);
+    plan->count = kPlanSteps;
+    plan->emulated = kPlanSteps;
+    for (unsigned i = 0; i < kPlanSteps; ++i) {
+        words[i] = 0x2400a002u | (i % 8) << 10;  // CMPEQ P2.B, Pg/Z, Z0.B, Z0.B
+        plan->steps[i] = trap_step{{.sve = is_sve(words[i])}, words[i], reinterpret_cast<uint64_t>(&words[i])};
+    }
+    plan->steps[kPlanSteps].at = reinterpret_cast<uint64_t>(&words[kPlanSteps]);
+    ASSERT_NE(compile_plan(*plan, nullptr, code.area), nullptr);
+    unsigned calls = 0;
+    for (size_t k = 0; k < kCompiledPlanBytes / 4; ++k) calls += code.area[k] == 0xd63f0200u;  // BLR X16
+    EXPECT_GT(calls, 0u);
+    EXPECT_LT(calls, kPlanSteps - 2);
+    // The largest form, alone, within the room kept for it.
+    plan->count = 1;
+    plan->steps[1].at = reinterpret_cast<uint64_t>(&words[1]);
+    std::memset(code.area, 0, kCompiledPlanBytes);
+    ASSERT_NE(compile_plan(*plan, nullptr, code.area), nullptr);
+    unsigned end = 0;
+    while (code.area[end] != 0xd65f03c0u) ++end;  // RET
+    EXPECT_LT(end, 240u + 24u);
 }
 
 }  // namespace
