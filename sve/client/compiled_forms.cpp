@@ -171,29 +171,38 @@ void while_lower(emitter &e, uint32_t word) {
     write_predicate_from_x14(e, field(word, 3, 0));
 }
 
+// X11 = the first byte true in the predicate at X9 (and in the one at X10
+// when BOTH), a word at a time, plus AFTER; NONE when there is none.
+void first_true_byte(emitter &e, bool both, unsigned none, unsigned after) {
+    e.put(movz_x(11, 0));
+    uint32_t *const loop = e.code;
+    e.put(ldr_x_reg(12, 9, 11));
+    if (both) {
+        e.put(ldr_x_reg(13, 10, 11));
+        e.put(and_x(12, 12, 13));
+    }
+    uint32_t *const found = e.forward(kCbnz | 12u);
+    e.put(add_x_imm(11, 11, 8));
+    e.put(cmp_x_imm(11, kVecBytes));
+    uint32_t *const back = e.forward(kBCond | kNe);
+    if (e.ok) patch(back, loop);
+    if (none != kVecBytes) e.put(movz_x(11, none));
+    uint32_t *const out = e.forward(kB);
+    e.land(found);
+    e.put(rbit_x(12, 12));
+    e.put(clz_x(12, 12));
+    e.put(add_x_lsr(11, 11, 12, 3));
+    if (after != 0) e.put(add_x_imm(11, 11, after));
+    e.land(out);
+}
+
 // BRKA/BRKB Pd.B, Pg/Z, Pn.B: Pg's bytes before the first byte true in both
 // (BRKB), or up to and with it (BRKA), the rest false.
 void brk(emitter &e, uint32_t word) {
     const unsigned g = pred_offset(field(word, 13, 10));
     e.address(9, g);
     e.address(10, pred_offset(field(word, 8, 5)));
-    e.put(movz_x(11, 0));
-    uint32_t *const loop = e.code;
-    e.put(ldr_x_reg(12, 9, 11));
-    e.put(ldr_x_reg(13, 10, 11));
-    e.put(and_x(12, 12, 13));
-    uint32_t *const found = e.forward(kCbnz | 12u);
-    e.put(add_x_imm(11, 11, 8));
-    e.put(cmp_x_imm(11, kVecBytes));
-    uint32_t *const back = e.forward(kBCond | kNe);
-    if (e.ok) patch(back, loop);
-    uint32_t *const none = e.forward(kB);
-    e.land(found);
-    e.put(rbit_x(12, 12));
-    e.put(clz_x(12, 12));
-    e.put(add_x_lsr(11, 11, 12, 3));
-    if (field(word, 23, 23) == 0) e.put(add_x_imm(11, 11, 1));  // BRKA
-    e.land(none);
+    first_true_byte(e, true, kVecBytes, field(word, 23, 23) == 0 ? 1 : 0);  // BRKA: up to and with it
     e.load_x(14, reinterpret_cast<uint64_t>(kPredicatePrefixes.b[0] + kVecBytes));
     e.put(sub_x(14, 14, 11));
     write_predicate_from_x14(e, field(word, 3, 0), g);
@@ -217,21 +226,8 @@ void predicate_ends(emitter &e) {
     e.put(movz_x(11, 0));
     e.put(ldrb_w(12, 9, 0));
     uint32_t *const first_at_0 = e.forward(kTbnzW0 | 12u);
-    uint32_t *const first_loop = e.code;
-    e.put(ldr_x_reg(12, 9, 11));
-    uint32_t *const first_found = e.forward(kCbnz | 12u);
-    e.put(add_x_imm(11, 11, 8));
-    e.put(cmp_x_imm(11, kVecBytes));
-    uint32_t *const first_back = e.forward(kBCond | kNe);
-    if (e.ok) patch(first_back, first_loop);
-    e.put(movz_x(11, 0));
-    uint32_t *const first_none = e.forward(kB);
-    e.land(first_found);
-    e.put(rbit_x(12, 12));
-    e.put(clz_x(12, 12));
-    e.put(add_x_lsr(11, 11, 12, 3));
+    first_true_byte(e, false, 0, 0);
     e.land(first_at_0);
-    e.land(first_none);
 
     // The last: 64 bytes at a time from the end, then a word at a time (in
     // general registers: under a translator, a reduction across a vector's
