@@ -8,7 +8,7 @@ namespace {
 
 using namespace a64_emit;
 
-constexpr unsigned field(uint32_t w, unsigned hi, unsigned lo) { return (w >> lo) & ((2u << (hi - lo)) - 1); }
+using a64_scalar_detail::bits;
 constexpr unsigned pred_offset(unsigned n) { return offsetof(cpu_state, p) + kVecBytes * n; }
 constexpr unsigned kFfrOffset = offsetof(cpu_state, ffr);
 static_assert(kVecBytes == 4 * 64, "the forms go through a predicate 64 bytes at a time");
@@ -51,15 +51,15 @@ void any_to_z(emitter &e, unsigned va, unsigned vb, unsigned d) {
 // RDFFR Pd.B, Pg/Z: Pd = FFR AND Pg. RDFFR Pd.B: Pd = FFR.
 void rdffr(emitter &e, uint32_t word, bool predicated) {
     e.address(14, kFfrOffset);
-    write_predicate_from_x14(e, field(word, 3, 0), predicated ? pred_offset(field(word, 8, 5)) : 0);
+    write_predicate_from_x14(e, bits(word, 3, 0), predicated ? pred_offset(bits(word, 8, 5)) : 0);
 }
 
 // PTEST Pg, Pn.B where Pg's first and last bytes are true: N is Pn's first
 // byte, Z whether no byte is true in both, C the inverse of Pn's last byte.
 // Under any other Pg, the handler.
 void ptest(emitter &e, uint32_t word, uint32_t **fallback) {
-    e.address(9, pred_offset(field(word, 13, 10)));
-    e.address(10, pred_offset(field(word, 8, 5)));
+    e.address(9, pred_offset(bits(word, 13, 10)));
+    e.address(10, pred_offset(bits(word, 8, 5)));
     e.put(ldrb_w(11, 9, 0));
     e.put(ldrb_w(12, 9, kVecBytes - 1));
     e.put(and_w(11, 11, 12));
@@ -130,19 +130,19 @@ void count_true(emitter &e, unsigned lg, unsigned p, unsigned g) {
 
 // CNTP Xd, Pg, Pn.T.
 void cntp(emitter &e, uint32_t word) {
-    const unsigned rd = field(word, 4, 0);
+    const unsigned rd = bits(word, 4, 0);
     if (rd == 31) return;
-    count_true(e, field(word, 23, 22), pred_offset(field(word, 8, 5)), pred_offset(field(word, 13, 10)));
+    count_true(e, bits(word, 23, 22), pred_offset(bits(word, 8, 5)), pred_offset(bits(word, 13, 10)));
     e.put(str_x(11, kSt, 8 * rd));
 }
 
 // INCP/DECP Xdn, Pm.T.
 void incp(emitter &e, uint32_t word) {
-    const unsigned rdn = field(word, 4, 0);
+    const unsigned rdn = bits(word, 4, 0);
     if (rdn == 31) return;
-    count_true(e, field(word, 23, 22), pred_offset(field(word, 8, 5)), 0);
+    count_true(e, bits(word, 23, 22), pred_offset(bits(word, 8, 5)), 0);
     e.put(ldr_x(12, kSt, 8 * rdn));
-    e.put(field(word, 16, 16) != 0 ? sub_x(12, 12, 11) : add_x(12, 12, 11));
+    e.put(bits(word, 16, 16) != 0 ? sub_x(12, 12, 11) : add_x(12, 12, 11));
     e.put(str_x(12, kSt, 8 * rdn));
 }
 
@@ -150,10 +150,10 @@ void incp(emitter &e, uint32_t word) {
 // true when Rn is below Rm (signed or not), none otherwise; the flags those of
 // PTEST under an all-true predicate.
 void while_lower(emitter &e, uint32_t word) {
-    const unsigned lg = field(word, 23, 22), n = kVecBytes >> lg;
-    const bool x = field(word, 12, 12) != 0, is_unsigned = field(word, 11, 11) != 0;
-    load_operand(e, 9, field(word, 9, 5), x, !is_unsigned);
-    load_operand(e, 10, field(word, 20, 16), x, !is_unsigned);
+    const unsigned lg = bits(word, 23, 22), n = kVecBytes >> lg;
+    const bool x = bits(word, 12, 12) != 0, is_unsigned = bits(word, 11, 11) != 0;
+    load_operand(e, 9, bits(word, 9, 5), x, !is_unsigned);
+    load_operand(e, 10, bits(word, 20, 16), x, !is_unsigned);
     e.put(subs_x(11, 10, 9));
     e.put(csel_x(11, 11, 31, is_unsigned ? kHi : kGt));
     e.put(movz_x(12, n));
@@ -168,7 +168,7 @@ void while_lower(emitter &e, uint32_t word) {
     e.store_flag_bits(14);
     e.load_x(14, reinterpret_cast<uint64_t>(kPredicatePrefixes.b[lg] + kVecBytes));
     e.put(sub_x_lsl(14, 14, 11, lg));
-    write_predicate_from_x14(e, field(word, 3, 0));
+    write_predicate_from_x14(e, bits(word, 3, 0));
 }
 
 // X11 = the first byte true in the predicate at X9 (and in the one at X10
@@ -199,13 +199,13 @@ void first_true_byte(emitter &e, bool both, unsigned none, unsigned after) {
 // BRKA/BRKB Pd.B, Pg/Z, Pn.B: Pg's bytes before the first byte true in both
 // (BRKB), or up to and with it (BRKA), the rest false.
 void brk(emitter &e, uint32_t word) {
-    const unsigned g = pred_offset(field(word, 13, 10));
+    const unsigned g = pred_offset(bits(word, 13, 10));
     e.address(9, g);
-    e.address(10, pred_offset(field(word, 8, 5)));
-    first_true_byte(e, true, kVecBytes, field(word, 23, 23) == 0 ? 1 : 0);  // BRKA: up to and with it
+    e.address(10, pred_offset(bits(word, 8, 5)));
+    first_true_byte(e, true, kVecBytes, bits(word, 23, 23) == 0 ? 1 : 0);  // BRKA: up to and with it
     e.load_x(14, reinterpret_cast<uint64_t>(kPredicatePrefixes.b[0] + kVecBytes));
     e.put(sub_x(14, 14, 11));
-    write_predicate_from_x14(e, field(word, 3, 0), g);
+    write_predicate_from_x14(e, bits(word, 3, 0), g);
 }
 
 // The conditions of the byte compares, as a NEON compare of Zn's bytes (A)
@@ -274,11 +274,10 @@ void predicate_ends(emitter &e) {
 // under Pg: N from Pd at Pg's first true byte, C from Pd at its last (found
 // before Pd, which may be Pg, is written), Z whether Pd has none true.
 void compare_bytes(emitter &e, uint32_t word, byte_condition cond, unsigned zm, unsigned imm) {
-    const unsigned pd = field(word, 3, 0), pg = field(word, 12, 10), zn = field(word, 9, 5);
+    const unsigned pd = bits(word, 3, 0), pg = bits(word, 12, 10), zn = bits(word, 9, 5);
     e.address(9, pred_offset(pg));
     predicate_ends(e);
     e.address(10, offsetof(cpu_state, z) + kVecBytes * zn);
-    e.address(15, pred_offset(pg));
     e.address(13, pred_offset(pd));
     if (zm < 32) {
         e.address(12, offsetof(cpu_state, z) + kVecBytes * zm);
@@ -303,7 +302,7 @@ void compare_bytes(emitter &e, uint32_t word, byte_condition cond, unsigned zm, 
             outside[tests++] = e.forward(kBCond | kHi);
         }
         e.put(ld1_4(0, 10));
-        e.put(ld1_4(16, 15));
+        e.put(ld1_4(16, 9));  // Pg, whose ends are known by now
         if (zm < 32) e.put(ld1_4(4, 12));
         for (unsigned j = 0; j < 4; ++j) {
             const unsigned b = zm < 32 ? 4 + j : 20;
@@ -320,7 +319,7 @@ void compare_bytes(emitter &e, uint32_t word, byte_condition cond, unsigned zm, 
         for (unsigned off = 0; off < 64; off += 16) e.put(stp_x(31, 31, 13, off));
         e.put(add_x_imm(13, 13, 64));
         e.put(add_x_imm(10, 10, 64));
-        e.put(add_x_imm(15, 15, 64));
+        e.put(add_x_imm(9, 9, 64));
         if (zm < 32) e.put(add_x_imm(12, 12, 64));
         e.land(done);
     }
@@ -338,21 +337,21 @@ void compare_bytes(emitter &e, uint32_t word, byte_condition cond, unsigned zm, 
 // The byte compares' words: CMP<cc> Pd.B, Pg/Z, Zn.B with a signed or an
 // unsigned immediate or with Zm.B (not the wide forms).
 bool byte_compare(emitter &e, uint32_t word) {
-    const bool ne = field(word, 4, 4) != 0;
+    const bool ne = bits(word, 4, 4) != 0;
     if ((word & 0xffe00000u) == 0x24200000u) {  // unsigned immediate
-        const bool lt = field(word, 13, 13) != 0;
-        compare_bytes(e, word, lt ? (ne ? kLowerSame : kLower) : (ne ? kHigher : kHigherSame), 32, field(word, 20, 14));
+        const bool lt = bits(word, 13, 13) != 0;
+        compare_bytes(e, word, lt ? (ne ? kLowerSame : kLower) : (ne ? kHigher : kHigherSame), 32, bits(word, 20, 14));
         return true;
     }
     const uint32_t kind = word & 0xffe0e000u;
-    const unsigned imm = ((field(word, 20, 16) ^ 16u) - 16u) & 0xffu;  // sign-extended from 5 bits
+    const unsigned imm = ((bits(word, 20, 16) ^ 16u) - 16u) & 0xffu;  // sign-extended from 5 bits
     switch (kind) {
         case 0x25000000u: compare_bytes(e, word, ne ? kGreater : kGreaterEqual, 32, imm); return true;
         case 0x25002000u: compare_bytes(e, word, ne ? kLessEqual : kLess, 32, imm); return true;
         case 0x25008000u: compare_bytes(e, word, ne ? kNotEqual : kEqual, 32, imm); return true;
-        case 0x24000000u: compare_bytes(e, word, ne ? kHigher : kHigherSame, field(word, 20, 16), 0); return true;
-        case 0x24008000u: compare_bytes(e, word, ne ? kGreater : kGreaterEqual, field(word, 20, 16), 0); return true;
-        case 0x2400a000u: compare_bytes(e, word, ne ? kNotEqual : kEqual, field(word, 20, 16), 0); return true;
+        case 0x24000000u: compare_bytes(e, word, ne ? kHigher : kHigherSame, bits(word, 20, 16), 0); return true;
+        case 0x24008000u: compare_bytes(e, word, ne ? kGreater : kGreaterEqual, bits(word, 20, 16), 0); return true;
+        case 0x2400a000u: compare_bytes(e, word, ne ? kNotEqual : kEqual, bits(word, 20, 16), 0); return true;
         default: return false;
     }
 }
@@ -371,17 +370,17 @@ void load_value(emitter &e, unsigned t, uint64_t v) {
 // (not SP, which the handler keeps). Register 31 of INC, DEC, CNT and RDVL is
 // the zero register: nothing is written.
 bool vector_length(emitter &e, uint32_t word) {
-    const unsigned rd = field(word, 4, 0);
+    const unsigned rd = bits(word, 4, 0);
     const auto pattern_amount = [&] {
-        const int elements = static_cast<int>(kVecBytes >> field(word, 23, 22));
-        return uint64_t{VecTrueILength(field(word, 9, 5), elements)} * (field(word, 19, 16) + 1);
+        const int elements = static_cast<int>(kVecBytes >> bits(word, 23, 22));
+        return uint64_t{VecTrueILength(bits(word, 9, 5), elements)} * (bits(word, 19, 16) + 1);
     };
-    const uint64_t imm6 = static_cast<uint64_t>(static_cast<int64_t>(field(word, 10, 5) ^ 32u) - 32);
+    const uint64_t imm6 = static_cast<uint64_t>(static_cast<int64_t>(bits(word, 10, 5) ^ 32u) - 32);
     if ((word & 0xff30f800u) == 0x0430e000u) {  // INC, DEC
         if (rd == 31) return true;
         e.put(ldr_x(12, kSt, 8 * rd));
         load_value(e, 13, pattern_amount());
-        e.put(field(word, 10, 10) != 0 ? sub_x(12, 12, 13) : add_x(12, 12, 13));
+        e.put(bits(word, 10, 10) != 0 ? sub_x(12, 12, 13) : add_x(12, 12, 13));
     } else if ((word & 0xff30fc00u) == 0x0420e000u) {  // CNT
         if (rd == 31) return true;
         load_value(e, 12, pattern_amount());
@@ -389,10 +388,10 @@ bool vector_length(emitter &e, uint32_t word) {
         if (rd == 31) return true;
         e.load_x(12, imm6 * kVecBytes);
     } else if ((word & 0xffa0f800u) == 0x04205000u) {  // ADDVL, ADDPL
-        const unsigned rn = field(word, 20, 16);
+        const unsigned rn = bits(word, 20, 16);
         if (rd == 31 || rn == 31) return false;
         e.put(ldr_x(12, kSt, 8 * rn));
-        e.load_x(13, imm6 * (field(word, 22, 22) != 0 ? kVecBytes / 8 : kVecBytes));
+        e.load_x(13, imm6 * (bits(word, 22, 22) != 0 ? kVecBytes / 8 : kVecBytes));
         e.put(add_x(12, 12, 13));
     } else {
         return false;

@@ -18,13 +18,15 @@
 //       half has completed (the call's set-up moves SP and the arguments).
 //   after it (the rest of the call and the load-back half): the state after
 //       the run, every register from the record, PC at the instruction after
-//       it (or where the entry stopped, when it went on past the run). The run's memory effects have happened, and its results are in
-//       the record only.
+//       it (or where the entry stopped, when it went on past the run). The
+//       run's memory effects have happened, and its results are in the
+//       record only.
 //
 // A thread is never found between two instructions of a run: the run, and
 // the code the call goes on through after it, is emulated inside one call, in
-// client code, where the framework does not translate threads. (A caught fault's clean call, after the call, is in the
-// load-back part: the process ends there.)
+// client code, where the framework does not translate threads. (A caught
+// fault's clean call, after the call, is in the load-back part: the process
+// ends there.)
 //
 // Constant predicate writes (PTRUE, PFALSE) have inline code of their own,
 // which stores each one's image into the record with X26 and X27 borrowed. A
